@@ -1,0 +1,56 @@
+# The front door: `make demo` and `make test` are all a fresh Debian machine needs.
+BUILD      ?= build
+ASAN_BUILD ?= build-sanitize
+BENCH_BUILD ?= build-bench
+FUZZ_BUILD ?= build-fuzz
+JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
+PACKAGES   := cmake ninja-build g++ libgtest-dev libbenchmark-dev libncurses-dev
+FUZZ_PACKAGES := clang libclang-rt-dev
+
+.PHONY: all build deps test demo bench sanitize fuzz-regex clean
+
+all: build
+
+# Installs the Debian packages that are missing, when we are root with apt-get.
+deps:
+	@missing=""; for p in $(PACKAGES) $(EXTRA_PACKAGES); do \
+	  dpkg -s $$p >/dev/null 2>&1 || missing="$$missing $$p"; done; \
+	if [ -n "$$missing" ]; then \
+	  if [ "$$(id -u)" = 0 ] && command -v apt-get >/dev/null; then \
+	    echo "installing:$$missing"; \
+	    apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$missing; \
+	  else echo "please install:$$missing"; exit 1; fi; fi
+
+$(BUILD)/build.ninja:
+	cmake -S . -B $(BUILD) -G Ninja
+
+build: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS)
+
+test: build
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+demo: build
+	@bash examples/demo.sh $(BUILD)/ostrel
+
+sanitize: deps
+	cmake -S . -B $(ASAN_BUILD) -G Ninja -DOSTREL_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	  ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
+
+bench: deps
+	cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DOSTREL_BENCH=ON \
+	  -DOSTREL_TESTS=OFF -DOSTREL_CHECK_ERRORS=OFF
+	cmake --build $(BENCH_BUILD) -j $(JOBS)
+	@bash bench/run.sh $(BENCH_BUILD)
+
+fuzz-regex:
+	$(MAKE) deps EXTRA_PACKAGES="$(FUZZ_PACKAGES)"
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DOSTREL_FUZZ=ON -DOSTREL_TESTS=OFF
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target regex_fuzz
+	mkdir -p $(FUZZ_BUILD)/corpus-regex
+	$(FUZZ_BUILD)/support/regex/regex_fuzz $(FUZZ_BUILD)/corpus-regex -max_total_time=$${FUZZ_SECONDS:-600}
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD)
