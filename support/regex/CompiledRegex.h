@@ -1,0 +1,69 @@
+#ifndef OSTREL_SUPPORT_REGEX_COMPILEDREGEX_H
+#define OSTREL_SUPPORT_REGEX_COMPILEDREGEX_H
+
+/// A compiled extended regular expression (with back-references \1-\9): the
+/// one object through which the rest of the program compiles expressions,
+/// searches text with them and escapes literal text. It never prints.
+
+#include "support/fs/TextRef.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+struct RegexProgram;
+
+class CompiledRegex {
+public:
+  /// Construction flags; combine with "|".
+  enum Flag : unsigned {
+    ignoreCase = 1,       ///< letters match both cases
+    newlineSensitive = 2, ///< "." and [^...] skip line feeds; ^ and $ match at them
+  };
+
+  /// Compiles `pattern` at once (it may hold NUL bytes). Never fails as an
+  /// object: an invalid expression is reported by checkValid and search.
+  explicit CompiledRegex(TextRef pattern, unsigned flags = 0);
+  ~CompiledRegex();
+  /// Copies own their program; they never share it.
+  CompiledRegex(const CompiledRegex &other);
+  CompiledRegex &operator=(const CompiledRegex &other);
+  CompiledRegex(CompiledRegex &&other) noexcept;
+  CompiledRegex &operator=(CompiledRegex &&other) noexcept;
+
+  /// True when the expression compiled; otherwise `errorText` receives the
+  /// message (e.g. "parentheses not balanced") and the answer is false.
+  bool checkValid(std::string &errorText) const;
+  /// True when the expression compiled.
+  bool isValid() const { return status == 0; }
+  /// The compile status: 0 or an error code (see regexErrorText).
+  int compileStatus() const { return status; }
+
+  /// Number of parenthesised groups (meaningful for a valid expression).
+  unsigned groupCount() const;
+
+  /// True if the expression matches somewhere in `subject` (leftmost start,
+  /// longest match there). With `groups`, it is refilled on success with the
+  /// whole match followed by one entry per group; a group that took no part
+  /// is an empty TextRef with null data, any other points into `subject`.
+  /// With `errorText`, it is emptied first and receives the message when the
+  /// expression is invalid or matching failed for another reason than "no
+  /// match". The subject's ends are line ends for "^" and "$".
+  bool search(TextRef subject, std::vector<TextRef> *groups = nullptr,
+              std::string *errorText = nullptr) const;
+
+  /// A pattern that matches `text` literally: a backslash goes in front of
+  /// each of ()^$|*+?.[]\{} and of each NUL byte.
+  static std::string escapeText(TextRef text);
+
+private:
+  std::unique_ptr<RegexProgram> program;
+  int status = 0;
+  unsigned subExpressions = 0;
+};
+
+/// The message of a regex status code (compile errors, 1 for "no match",
+/// 12 for "out of memory" ...); unknown codes get a fixed text.
+std::string regexErrorText(int code);
+
+#endif
