@@ -1,0 +1,95 @@
+#ifndef OSTREL_ENGINE_NUMERIC_VARIABLECONTEXT_H
+#define OSTREL_ENGINE_NUMERIC_VARIABLECONTEXT_H
+
+/// The table of variables of one check engine: string variables with their
+/// values, numeric variables by name, the "@LINE" pseudo variable, and the
+/// owner of every NumericVariable and Substitution that patterns create.
+/// Command-line definitions are applied to it before the check file is read.
+
+#include "engine/numeric/ExpressionNode.h"
+#include "engine/numeric/NumberFormat.h"
+#include "engine/numeric/NumericVariable.h"
+#include "engine/numeric/Substitution.h"
+#include "support/diag/ErrorValue.h"
+#include "support/fs/TextRef.h"
+
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+class SourceRegistry;
+
+/// Hash for maps keyed by owned names that are looked up with TextRefs.
+struct NameHash {
+  using is_transparent = void;
+  size_t operator()(TextRef text) const { return std::hash<TextRef>()(text); }
+};
+
+template <typename T>
+using NameMap = std::unordered_map<std::string, T, NameHash, std::equal_to<>>;
+
+class VariableContext {
+public:
+  VariableContext();
+  ~VariableContext();
+  VariableContext(const VariableContext &) = delete;
+  VariableContext &operator=(const VariableContext &) = delete;
+
+  /// Name -> value of every string variable that currently has a value. The
+  /// values point into the prepared input or the "Global defines" buffer.
+  NameMap<TextRef> stringValues;
+  /// Every name ever defined as a string variable; never cleared.
+  NameMap<bool> stringNames;
+  /// Name -> the numeric variable a use of the name resolves to.
+  NameMap<NumericVariable *> numericTable;
+  /// "@LINE", once created.
+  NumericVariable *lineNumberVariable = nullptr;
+  /// Every numeric variable of this context, in creation order.
+  std::vector<std::unique_ptr<NumericVariable>> ownedVariables;
+  /// Every substitution of this context, in creation order.
+  std::vector<std::unique_ptr<Substitution>> ownedSubstitutions;
+
+  /// Applies the definitions given on the command line (NAME=VALUE,
+  /// #NAME=EXPR, #FMT,NAME=EXPR), in order. Adds the "Global defines" buffer
+  /// to `registry` (messages point into it) and processes every definition
+  /// even after a failure; returns all errors joined, empty on success.
+  ErrorValue applyCommandLineDefinitions(std::span<const TextRef> definitions,
+                                         SourceRegistry &registry);
+
+  /// Creates "@LINE" (unsigned, no value) and enters it in numericTable.
+  NumericVariable &createLineNumberVariable();
+
+  /// A new numeric variable kept in ownedVariables (not entered in
+  /// numericTable).
+  NumericVariable &makeNumericVariable(TextRef name, NumberFormat format,
+                                       std::optional<size_t> definedOnLine = std::nullopt);
+
+  /// The variable `name` resolves to, or null.
+  NumericVariable *lookupNumeric(TextRef name) const;
+  /// Makes `name` resolve to `variable` (replacing an existing entry).
+  void enterNumeric(TextRef name, NumericVariable &variable);
+  /// Records `name` as a string variable.
+  void markStringName(TextRef name);
+  bool isStringName(TextRef name) const;
+  /// Sets (or replaces) the value of a string variable.
+  void setStringValue(TextRef name, TextRef value);
+  /// The value of a string variable, if it has one.
+  std::optional<TextRef> stringValue(TextRef name) const;
+
+  /// Creates substitutions owned by the context and returns them.
+  Substitution &addStringSubstitution(TextRef name, size_t insertAt);
+  Substitution &addNumericSubstitution(TextRef blockText, NumericExpression expression,
+                                       size_t insertAt);
+
+  /// Drops every variable whose name does not begin with "$" (string values
+  /// and numeric table entries, clearing the numeric values). "@LINE" leaves
+  /// the table too but stays lineNumberVariable.
+  void forgetLocalVariables();
+};
+
+#endif
