@@ -1,0 +1,86 @@
+#ifndef OSTREL_ENGINE_CHECKPATTERN_H
+#define OSTREL_ENGINE_CHECKPATTERN_H
+
+/// One directive's pattern, parsed: either a fixed text searched for as is, or
+/// an extended regular expression with the places where variable values are
+/// inserted at match time and the capture groups that define variables.
+/// Patterns are copied by value; copies share the variable context and the
+/// substitutions, which the context owns.
+
+#include "engine/CheckKind.h"
+#include "engine/CheckOptions.h"
+#include "engine/SearchResult.h"
+#include "support/diag/SourceRegistry.h"
+#include "support/fs/TextRef.h"
+
+#include <map>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+class VariableContext;
+class Substitution;
+struct NumericVariable;
+struct MatchDiag;
+
+class CheckPattern {
+public:
+  /// A pattern of `kind` whose variables live in `context`; `lineNumber` is
+  /// the check-file line of its directive (none for command-line patterns).
+  CheckPattern(CheckKind kind, VariableContext &context,
+               std::optional<unsigned> lineNumber = std::nullopt);
+
+  /// Parses `text` (the pattern as cut by the reader) into this pattern.
+  /// `prefix` names the directive in messages ("IMPLICIT-CHECK" for
+  /// command-line patterns). Answers true when the text was rejected; the
+  /// error has then been reported. A stray "]" inside a substitution block
+  /// ends the process with status 1.
+  bool parse(TextRef text, TextRef prefix, SourceRegistry &registry,
+             const CheckOptions &options);
+
+  /// True when the pattern uses or defines a string variable, or uses any
+  /// variable or expression through a substitution.
+  bool hasVariables() const { return !substitutions.empty() || !stringDefs.empty(); }
+
+  // ---- Matching (implemented with the matcher) ----
+
+  /// Searches `range` of the prepared input for this pattern and stores the
+  /// captured variable values on success.
+  SearchResult match(TextRef range, SourceRegistry &registry) const;
+  /// Edit distance between the start of `text` and this pattern's text.
+  unsigned resemblanceDistance(TextRef text) const;
+  /// Reports the place in `range` that most resembles this pattern, if any.
+  void reportFuzzyMatch(SourceRegistry &registry, TextRef range,
+                        std::vector<MatchDiag> *diagList) const;
+
+  // ---- Parsed form ----
+
+  /// First character of the pattern text; null for the end-of-input pattern.
+  SourceLocation location{};
+  /// When not empty, the pattern is this text, searched for as is.
+  TextRef fixedText;
+  /// Otherwise the assembled extended regular expression.
+  std::string regexText;
+  /// Values inserted into regexText at match time, in order of insertion.
+  std::vector<Substitution *> substitutions;
+  /// String variables defined here, with the capture group of each.
+  std::map<TextRef, unsigned> stringDefs;
+  /// Numeric variables defined here, with the capture group of each.
+  std::unordered_map<TextRef, std::pair<NumericVariable *, unsigned>> numericDefs;
+  /// Shared by every pattern of one engine; not owned.
+  VariableContext *context;
+  CheckKind kind;
+  std::optional<unsigned> lineNumber;
+  bool ignoreCase = false;
+
+private:
+  bool parseSubstitutionBlock(TextRef &rest, TextRef blockStart, SourceRegistry &registry);
+  bool appendRegex(TextRef expression, SourceRegistry &registry);
+
+  /// Number of the next capture group of regexText.
+  unsigned curGroup = 1;
+};
+
+#endif
