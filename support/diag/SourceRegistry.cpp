@@ -1,0 +1,201 @@
+#include "support/diag/SourceRegistry.h"
+
+#include "support/diag/OutputStream.h"
+
+#include <algorithm>
+#include <cassert>
+
+SourceRegistry::SourceRegistry() = default;
+SourceRegistry::~SourceRegistry() = default;
+
+unsigned SourceRegistry::addBuffer(FileBufferPtr buffer) {
+  entries_.push_back(Entry{std::move(buffer), nullptr});
+  return static_cast<unsigned>(entries_.size());
+}
+
+unsigned SourceRegistry::findBuffer(SourceLocation location) const {
+  for (size_t i = 0; i < entries_.size(); ++i) {
+    const FileBuffer &b = *entries_[i].buffer;
+    if (location >= b.bufferStart() && location <= b.bufferEnd())
+      return static_cast<unsigned>(i + 1);
+  }
+  return 0;
+}
+
+const FileBuffer &SourceRegistry::buffer(unsigned id) const {
+  assert(id >= 1 && id <= entries_.size() && "buffer id out of range");
+  return *entries_[id - 1].buffer;
+}
+
+unsigned SourceRegistry::lineNumber(SourceLocation location, unsigned id) const {
+  if (id == 0)
+    id = findBuffer(location);
+  assert(id != 0 && "location outside every buffer");
+  const Entry &entry = entries_[id - 1];
+  const char *start = entry.buffer->bufferStart();
+  if (!entry.newlines)
+    entry.newlines = std::make_unique<NewlineIndex>(start, entry.buffer->bufferEnd());
+  return entry.newlines->lineOf(static_cast<size_t>(location - start));
+}
+
+namespace {
+
+// The first character of the line holding `location`: just after the last
+// line feed or carriage return before it, or the buffer start.
+const char *lineStartOf(const char *start, const char *location) {
+  const char *p = location;
+  while (p > start && p[-1] != '\n' && p[-1] != '\r')
+    --p;
+  return p;
+}
+
+} // namespace
+
+std::pair<unsigned, unsigned> SourceRegistry::lineColumnOf(SourceLocation location,
+                                                           unsigned id) const {
+  if (id == 0)
+    id = findBuffer(location);
+  unsigned line = lineNumber(location, id);
+  const char *start = buffer(id).bufferStart();
+  unsigned column = static_cast<unsigned>(location - lineStartOf(start, location)) + 1;
+  return {line, column};
+}
+
+SourceDiagnostic SourceRegistry::makeDiagnostic(SourceLocation location, DiagSeverity severity,
+                                                TextRef message,
+                                                std::span<const SourceRange> ranges) const {
+  SourceDiagnostic diag;
+  diag.registry = this;
+  diag.location = location;
+  diag.severity = severity;
+  diag.message = std::string(message);
+  if (!location) {
+    diag.fileName = "<unknown>";
+    diag.lineNumber = 0;
+    diag.column = -1;
+    return diag;
+  }
+  unsigned id = findBuffer(location);
+  assert(id != 0 && "location outside every buffer");
+  const FileBuffer &b = buffer(id);
+  diag.fileName = std::string(b.bufferName());
+
+  const char *bufStart = b.bufferStart();
+  const char *bufEnd = b.bufferEnd();
+  const char *lineStart = lineStartOf(bufStart, location);
+  const char *lineEnd = location;
+  while (lineEnd < bufEnd && *lineEnd != '\n' && *lineEnd != '\r')
+    ++lineEnd;
+  diag.lineText.assign(lineStart, lineEnd);
+
+  for (const SourceRange &range : ranges) {
+    if (!range.start || range.start > lineEnd || range.end < lineStart)
+      continue;
+    const char *from = std::max(range.start, lineStart);
+    const char *to = std::min(range.end, lineEnd);
+    diag.columnRanges.push_back(
+        ColumnRange{static_cast<uint32_t>(from - lineStart), static_cast<uint32_t>(to - lineStart)});
+  }
+
+  diag.lineNumber = static_cast<int32_t>(lineNumber(location, id));
+  diag.column = static_cast<int32_t>(location - lineStart);
+  return diag;
+}
+
+void SourceDiagnostic::print(OutputStream &os, bool showColours) const {
+  SourceRegistry::printDiagnostic(os, *this, showColours);
+}
+
+void SourceRegistry::printDiagnostic(OutputStream &os, const SourceDiagnostic &diag,
+                                     bool showColours) {
+  ColourPolicy policy = showColours ? ColourPolicy::Auto : ColourPolicy::Disable;
+  {
+    ColourScope bold(os, TextColour::KeepColour, true, false, policy);
+    if (!diag.fileName.empty()) {
+      if (diag.fileName == "-")
+        os << "<stdin>";
+      else
+        os << diag.fileName;
+      if (diag.lineNumber != -1) {
+        os << ':' << diag.lineNumber;
+        if (diag.column != -1)
+          os << ':' << (diag.column + 1);
+      }
+      os << ": ";
+    }
+  }
+
+  switch (diag.severity) {
+  case DiagSeverity::Error:
+    errorLabel(os, {}, !showColours);
+    break;
+  case DiagSeverity::Warning:
+    warningLabel(os, {}, !showColours);
+    break;
+  case DiagSeverity::Remark:
+    remarkLabel(os, {}, !showColours);
+    break;
+  case DiagSeverity::Note:
+    noteLabel(os, {}, !showColours);
+    break;
+  }
+
+  {
+    ColourScope bold(os, TextColour::KeepColour, true, false, policy);
+    os << diag.message << '\n';
+  }
+
+  if (diag.lineNumber == -1 || diag.column == -1)
+    return;
+
+  const std::string &line = diag.lineText;
+  bool highBytes = std::any_of(line.begin(), line.end(),
+                               [](char c) { return static_cast<unsigned char>(c) >= 128; });
+
+  // The source line, tabs expanded to the next multiple of 8.
+  size_t outColumn = 0;
+  for (char c : line) {
+    if (c == '\t') {
+      do {
+        os.put(' ');
+        ++outColumn;
+      } while (outColumn % 8 != 0);
+    } else {
+      os.put(c);
+      ++outColumn;
+    }
+  }
+  os.put('\n');
+  if (highBytes)
+    return;
+
+  std::string caret(line.size() + 1, ' ');
+  for (const ColumnRange &range : diag.columnRanges) {
+    size_t end = std::min<size_t>(range.end, caret.size());
+    for (size_t i = range.start; i < end; ++i)
+      caret[i] = '~';
+  }
+  caret[std::min<size_t>(static_cast<size_t>(diag.column), line.size())] = '^';
+  caret.erase(caret.find_last_not_of(' ') + 1);
+
+  ColourScope green(os, TextColour::Green, true, false, policy);
+  outColumn = 0;
+  for (size_t i = 0; i < caret.size(); ++i) {
+    if (i < line.size() && line[i] == '\t') {
+      do {
+        os.put(caret[i]);
+        ++outColumn;
+      } while (outColumn % 8 != 0);
+    } else {
+      os.put(caret[i]);
+      ++outColumn;
+    }
+  }
+  os.put('\n');
+}
+
+void SourceRegistry::report(SourceLocation location, DiagSeverity severity, TextRef message,
+                            std::span<const SourceRange> ranges, bool showColours) const {
+  printDiagnostic(standardError(), makeDiagnostic(location, severity, message, ranges),
+                  showColours);
+}

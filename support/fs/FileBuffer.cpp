@@ -1,0 +1,224 @@
+#include "support/fs/FileBuffer.h"
+
+#include <cerrno>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr size_t StreamChunk = 16384;
+constexpr size_t MapThreshold = 16384;
+
+std::error_code systemError(int number) { return std::error_code(number, std::generic_category()); }
+
+size_t roundUp16(size_t n) { return (n + 15) & ~static_cast<size_t>(15); }
+
+// Allocates `bytes` for a buffer header and copies `name` with its NUL right
+// after the header of type T. Returns the raw block and the copied name.
+template <class T> void *allocateHeader(TextRef name, size_t extra, char *&nameCopy) {
+  size_t total = sizeof(T) + name.size() + 1;
+  if (total < name.size() || total + extra < total)
+    return nullptr;
+  void *mem = ::operator new(total + extra, std::nothrow);
+  if (!mem)
+    return nullptr;
+  nameCopy = static_cast<char *>(mem) + sizeof(T);
+  if (!name.empty())
+    std::memcpy(nameCopy, name.data(), name.size());
+  nameCopy[name.size()] = '\0';
+  return mem;
+}
+
+class ViewFileBuffer final : public FileBuffer {
+public:
+  ViewFileBuffer(TextRef text, TextRef name) : name_(name) {
+    setRange(text.data(), text.data() + text.size());
+  }
+  TextRef bufferName() const override { return name_; }
+  BufferKind bufferKind() const override { return BufferKind::Memory; }
+
+private:
+  TextRef name_;
+};
+
+class MappedFileBuffer final : public FileBuffer {
+public:
+  MappedFileBuffer(void *mapping, size_t size, TextRef name)
+      : mapping_(mapping), mappedSize_(size), name_(name) {
+    const char *start = static_cast<const char *>(mapping);
+    setRange(start, start + size);
+  }
+  ~MappedFileBuffer() override { ::munmap(mapping_, mappedSize_); }
+  TextRef bufferName() const override { return name_; }
+  BufferKind bufferKind() const override { return BufferKind::Mapped; }
+  void releasePages() override {
+    ::posix_madvise(mapping_, mappedSize_, POSIX_MADV_DONTNEED);
+  }
+
+private:
+  void *mapping_;
+  size_t mappedSize_;
+  TextRef name_;
+};
+
+// Closes a descriptor when the reader is done with it, whatever the outcome.
+struct DescriptorCloser {
+  int fd;
+  ~DescriptorCloser() { ::close(fd); }
+};
+
+FileBufferOrError outOfMemory() { return {nullptr, systemError(ENOMEM)}; }
+
+bool shouldMap(size_t size, bool requiresNul, bool mayChange) {
+  if (mayChange && requiresNul)
+    return false;
+  size_t page = systemPageSize();
+  if (size < MapThreshold || size < page)
+    return false;
+  if (!requiresNul)
+    return true;
+  // The zero-filled rest of the last page supplies the NUL only when the
+  // file does not end on a page boundary.
+  return size % page != 0;
+}
+
+FileBufferOrError readRegularFile(int fd, size_t size, TextRef name) {
+  std::unique_ptr<OwnedFileBuffer> buffer = allocateBuffer(size, name);
+  if (!buffer)
+    return outOfMemory();
+  char *data = buffer->mutableStart();
+  size_t done = 0;
+  while (done < size) {
+    ssize_t got = ::pread(fd, data + done, size - done, static_cast<off_t>(done));
+    if (got < 0) {
+      if (errno == EINTR)
+        continue;
+      return {nullptr, systemError(errno)};
+    }
+    if (got == 0) {
+      // The file shrank after its size was taken: keep the planned size.
+      std::memset(data + done, 0, size - done);
+      break;
+    }
+    done += static_cast<size_t>(got);
+  }
+  return {std::move(buffer), {}};
+}
+
+FileBufferOrError loadNamedFile(TextRef name, bool requiresNul, bool mayChange) {
+  std::string path(name);
+  int fd;
+  do {
+    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0)
+    return {nullptr, systemError(errno)};
+  DescriptorCloser closer{fd};
+
+  struct stat status;
+  if (::fstat(fd, &status) != 0)
+    return {nullptr, systemError(errno)};
+  if (!S_ISREG(status.st_mode) && !S_ISBLK(status.st_mode))
+    return loadStream(fd, name);
+
+  size_t size = static_cast<size_t>(status.st_size);
+  if (shouldMap(size, requiresNul, mayChange)) {
+    void *mapping = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+    if (mapping != MAP_FAILED) {
+      char *nameCopy = nullptr;
+      void *mem = allocateHeader<MappedFileBuffer>(name, 0, nameCopy);
+      if (!mem) {
+        ::munmap(mapping, size);
+        return outOfMemory();
+      }
+      auto *buffer = new (mem) MappedFileBuffer(mapping, size, TextRef(nameCopy, name.size()));
+      return {FileBufferPtr(buffer), {}};
+    }
+    // A failed mapping is not an error: the file is read instead.
+  }
+  return readRegularFile(fd, size, name);
+}
+
+} // namespace
+
+size_t systemPageSize() {
+  static const size_t page = [] {
+    long size = ::getpagesize();
+    return size > 0 ? static_cast<size_t>(size) : static_cast<size_t>(4096);
+  }();
+  return page;
+}
+
+std::unique_ptr<OwnedFileBuffer> allocateBuffer(size_t size, TextRef name) {
+  size_t header = roundUp16(sizeof(OwnedFileBuffer) + name.size() + 1);
+  if (header < name.size())
+    return nullptr;
+  size_t total = header + size + 1;
+  if (total < size)
+    return nullptr;
+  void *mem = ::operator new(total, std::nothrow);
+  if (!mem)
+    return nullptr;
+  char *base = static_cast<char *>(mem);
+  char *nameCopy = base + sizeof(OwnedFileBuffer);
+  if (!name.empty())
+    std::memcpy(nameCopy, name.data(), name.size());
+  nameCopy[name.size()] = '\0';
+  char *data = base + header;
+  data[size] = '\0';
+  return std::unique_ptr<OwnedFileBuffer>(
+      new (mem) OwnedFileBuffer(TextRef(nameCopy, name.size()), data, size));
+}
+
+FileBufferPtr copyText(TextRef text, TextRef name) {
+  std::unique_ptr<OwnedFileBuffer> buffer = allocateBuffer(text.size(), name);
+  if (!buffer)
+    return nullptr;
+  if (!text.empty())
+    std::memcpy(buffer->mutableStart(), text.data(), text.size());
+  return buffer;
+}
+
+FileBufferPtr viewText(TextRef text, TextRef name) {
+  char *nameCopy = nullptr;
+  void *mem = allocateHeader<ViewFileBuffer>(name, 0, nameCopy);
+  if (!mem)
+    return nullptr;
+  return FileBufferPtr(new (mem) ViewFileBuffer(text, TextRef(nameCopy, name.size())));
+}
+
+FileBufferOrError loadStream(int fd, TextRef name) {
+  std::vector<char> store;
+  size_t used = 0;
+  for (;;) {
+    store.resize(used + StreamChunk);
+    ssize_t got = ::read(fd, store.data() + used, StreamChunk);
+    if (got < 0) {
+      if (errno == EINTR)
+        continue;
+      return {nullptr, systemError(errno)};
+    }
+    if (got == 0)
+      break;
+    used += static_cast<size_t>(got);
+  }
+  std::unique_ptr<OwnedFileBuffer> buffer = allocateBuffer(used, name);
+  if (!buffer)
+    return outOfMemory();
+  if (used)
+    std::memcpy(buffer->mutableStart(), store.data(), used);
+  return {std::move(buffer), {}};
+}
+
+FileBufferOrError loadFileOrInput(TextRef name, bool /*textMode*/, bool requiresNul,
+                                  bool mayChange) {
+  if (name == "-")
+    return loadStream(STDIN_FILENO, "<stdin>");
+  return loadNamedFile(name, requiresNul, mayChange);
+}

@@ -1,0 +1,104 @@
+#ifndef OSTREL_SUPPORT_FS_FILEBUFFER_H
+#define OSTREL_SUPPORT_FS_FILEBUFFER_H
+
+/// An immutable, named block of bytes: a file's contents, standard input, or a
+/// text presented as a file so that diagnostics can point into it. Every buffer
+/// made here has a NUL byte just past its last byte (not part of its size), so
+/// scanners may stop at the NUL instead of testing the end.
+///
+/// This is the bottom layer of the support library: failures come back as
+/// std::error_code values and nothing here prints.
+
+#include "support/fs/TextRef.h"
+
+#include <cstddef>
+#include <memory>
+#include <system_error>
+
+enum class BufferKind { Memory = 0, Mapped = 1 };
+
+class FileBuffer {
+public:
+  virtual ~FileBuffer() = default;
+  FileBuffer(const FileBuffer &) = delete;
+  FileBuffer &operator=(const FileBuffer &) = delete;
+
+  const char *bufferStart() const { return start_; }
+  /// One past the last byte; the NUL stands here.
+  const char *bufferEnd() const { return end_; }
+  size_t bufferSize() const { return static_cast<size_t>(end_ - start_); }
+  TextRef text() const { return TextRef(start_, bufferSize()); }
+
+  /// The file name as given, "<stdin>" for standard input, or the caller's name.
+  virtual TextRef bufferName() const = 0;
+  /// Hint that the bytes will not be read again; only mapped buffers act on it.
+  virtual void releasePages() {}
+  virtual BufferKind bufferKind() const = 0;
+
+  // Buffers live in raw allocations sized for their header, name and bytes,
+  // so deletion must not assume the static type's size.
+  static void operator delete(void *p) { ::operator delete(p); }
+
+protected:
+  FileBuffer() = default;
+  void setRange(const char *start, const char *end) {
+    start_ = start;
+    end_ = end;
+  }
+
+private:
+  const char *start_ = nullptr;
+  const char *end_ = nullptr;
+};
+
+using FileBufferPtr = std::unique_ptr<FileBuffer>;
+
+/// A memory buffer whose bytes (and name) share one allocation with the header.
+/// Its bytes can be filled in by whoever created it, before it is handed on.
+class OwnedFileBuffer final : public FileBuffer {
+public:
+  TextRef bufferName() const override { return name_; }
+  BufferKind bufferKind() const override { return BufferKind::Memory; }
+  char *mutableStart() { return const_cast<char *>(bufferStart()); }
+
+private:
+  friend std::unique_ptr<OwnedFileBuffer> allocateBuffer(size_t, TextRef);
+  OwnedFileBuffer(TextRef name, char *start, size_t size) : name_(name) {
+    setRange(start, start + size);
+  }
+  TextRef name_;
+};
+
+/// Either a loaded buffer or the system error that prevented loading it.
+struct FileBufferOrError {
+  FileBufferPtr buffer;
+  std::error_code error;
+
+  explicit operator bool() const { return buffer != nullptr; }
+};
+
+/// Reads standard input (name "-", buffer named "<stdin>") or the named file.
+/// Large regular files are mapped instead of copied. `textMode` changes
+/// nothing on this platform. `mayChange` marks a file that may be modified
+/// while it is read; with `requiresNul` it is never mapped.
+FileBufferOrError loadFileOrInput(TextRef name, bool textMode = true,
+                                  bool requiresNul = true, bool mayChange = false);
+
+/// Reads an open descriptor to its end (never mapped) into a buffer named `name`.
+FileBufferOrError loadStream(int fd, TextRef name);
+
+/// A buffer over `text` without copying; the caller keeps `text` alive and
+/// NUL-terminated for longer than the buffer. Null only when out of memory.
+FileBufferPtr viewText(TextRef text, TextRef name);
+
+/// A buffer holding a copy of `text` plus the NUL. Null when out of memory.
+FileBufferPtr copyText(TextRef text, TextRef name);
+
+/// A buffer of `size` bytes not yet set, the NUL already placed after them.
+/// Null when the allocation fails or its size computation overflows.
+std::unique_ptr<OwnedFileBuffer> allocateBuffer(size_t size, TextRef name);
+
+/// The system page size, asked once per process (4096 if the query fails).
+size_t systemPageSize();
+
+#endif
