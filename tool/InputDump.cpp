@@ -1,0 +1,299 @@
+#include "tool/InputDump.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <string>
+
+namespace {
+
+constexpr uint32_t noLine = UINT32_MAX;
+
+/// Number of lines: one per line feed, plus an unterminated last line.
+uint32_t countLines(TextRef text) {
+  uint64_t lines = static_cast<uint64_t>(std::count(text.begin(), text.end(), '\n'));
+  if (!text.empty() && text.back() != '\n')
+    ++lines;
+  return static_cast<uint32_t>(std::min<uint64_t>(lines, UINT32_MAX));
+}
+
+/// Digits of the largest line number. An empty input still numbers from 1.
+uint32_t lineNumberWidth(uint32_t lineCount) {
+  if (lineCount == 0)
+    return 1;
+  return static_cast<uint32_t>(std::log10(static_cast<double>(lineCount))) + 1;
+}
+
+class DumpPrinter {
+public:
+  DumpPrinter(OutputStream &os, const CheckOptions &options, DumpFilter filter, uint32_t context,
+              TextRef input, const std::vector<DumpAnnotation> &annotations, uint32_t labelWidth)
+      : os(os), verbose(options.verbose), filter(filter), context(context), input(input),
+        annotations(annotations), elidedStream(elided) {
+    width = std::max(labelWidth, lineNumberWidth(countLines(input))) + 3;
+    {
+      // The probe's own escapes (bold, then reset) are part of the output.
+      ColourScope probe(os, TextColour::KeepColour, false, false, ColourPolicy::Auto);
+      colours = probe.showsColours();
+    }
+    mode = colours ? ColourPolicy::Enable : ColourPolicy::Disable;
+    elidedStream.allowColours(colours);
+  }
+
+  void print() {
+    const char *at = input.data();
+    const char *end = at + input.size();
+    uint32_t previousShown = 0; // last line selected by the filter, 0 = none
+    uint32_t nextSelected = 0;  // next line selected by the filter, 0 = not known yet
+    for (uint32_t line = 1; at != end || cursor != annotations.size(); ++line) {
+      if (nextSelected < line)
+        nextSelected = findNextSelected(line);
+      if (nextSelected == line)
+        previousShown = line;
+
+      // The window tests saturate instead of wrapping, so a larger context
+      // never shows fewer lines.
+      uint64_t wide = line;
+      bool beforeWindow = nextSelected == noLine || wide + context < nextSelected;
+      bool afterWindow = previousShown == 0 || uint64_t(previousShown) + context < wide;
+      OutputStream *out = &os;
+      if (beforeWindow && afterWindow) {
+        out = &elidedStream;
+      } else {
+        flushElided();
+      }
+
+      {
+        ColourScope number(*out, TextColour::Black, true, false, mode);
+        out->writeNumberField(static_cast<int64_t>(line), width);
+        *out << ": ";
+      }
+      uint32_t lineWidth = printInputLine(*out, line, at, end);
+      *out << '\n';
+      printAnnotations(*out, line, lineWidth);
+      if (line == UINT32_MAX)
+        break;
+    }
+    flushElided();
+    os << ">>>>>>\n";
+  }
+
+private:
+  uint32_t findNextSelected(uint32_t line) const {
+    if (filter == DumpFilter::All)
+      return line;
+    for (size_t i = cursor; i != annotations.size(); ++i) {
+      const DumpAnnotation &a = annotations[i];
+      switch (filter) {
+      case DumpFilter::AnnotationFull:
+        return a.inputLine;
+      case DumpFilter::Annotation:
+        if (a.isFirstLine)
+          return a.inputLine;
+        break;
+      case DumpFilter::Error:
+        if (a.isFirstLine && a.marker.countsAsError)
+          return a.inputLine;
+        break;
+      case DumpFilter::All:
+        return line;
+      }
+    }
+    return noLine;
+  }
+
+  /// Writes the input characters of one line and answers its width (the
+  /// characters consumed, line feed included).
+  uint32_t printInputLine(OutputStream &out, uint32_t line, const char *&at, const char *end) {
+    const char *lineEnd = static_cast<const char *>(std::memchr(at, '\n', end - at));
+    const char *next = lineEnd ? lineEnd + 1 : end;
+    size_t consumed = static_cast<size_t>(next - at);
+
+    ColourScope text(out, TextColour::KeepColour, false, false, mode);
+    if (verbose && colours) {
+      out.setColour(TextColour::Cyan, true, true);
+      // Good matches stand out from the unmatched input around them.
+      goodMatches.clear();
+      for (size_t i = cursor; i != annotations.size() && annotations[i].inputLine == line; ++i)
+        if (annotations[i].isExpectedMatch)
+          goodMatches.push_back(&annotations[i]);
+      bool inside = false;
+      uint32_t column = 1;
+      for (const char *c = at; c != next; ++c, ++column) {
+        bool nowInside = std::any_of(goodMatches.begin(), goodMatches.end(),
+                                     [column](const DumpAnnotation *a) {
+                                       return a->startColumn <= column && column < a->endColumn;
+                                     });
+        if (nowInside && !inside)
+          out.clearColour();
+        else if (!nowInside && inside)
+          out.setColour(TextColour::Cyan, true, true);
+        inside = nowInside;
+        out.put(*c == '\n' ? ' ' : *c);
+      }
+    } else {
+      // The line feed is shown as one blank.
+      out.write(at, lineEnd ? static_cast<size_t>(lineEnd - at) : consumed);
+      if (lineEnd)
+        out.put(' ');
+    }
+    at = next;
+    return static_cast<uint32_t>(std::min<size_t>(consumed, UINT32_MAX));
+  }
+
+  void printAnnotations(OutputStream &out, uint32_t line, uint32_t lineWidth) {
+    for (; cursor != annotations.size() && annotations[cursor].inputLine <= line; ++cursor) {
+      const DumpAnnotation &a = annotations[cursor];
+      ColourScope scope(out, a.marker.colour, true, false, mode);
+      out.writeJustified(a.label, width, Justification::Left);
+      out << "  ";
+      uint32_t start = a.startColumn ? a.startColumn : 1;
+      out.indent(start - 1);
+      out.put(a.marker.lead);
+      uint32_t lastColumn = start;
+      uint64_t stop = std::min<uint64_t>(uint64_t(a.endColumn) - 1, lineWidth);
+      for (uint64_t column = uint64_t(start) + 1; column <= stop; ++column) {
+        out.put('~');
+        lastColumn = static_cast<uint32_t>(column);
+      }
+      if (!a.marker.note.empty()) {
+        if (lastColumn < lineWidth)
+          out.indent(lineWidth - lastColumn);
+        out << ' ' << a.marker.note;
+      }
+      out << '\n';
+    }
+  }
+
+  /// Moves the collected elided lines to the output, or three dot lines in
+  /// their place when that is shorter.
+  void flushElided() {
+    if (elided.empty())
+      return;
+    if (std::count(elided.begin(), elided.end(), '\n') < 4) {
+      os.write(elided.data(), elided.size());
+    } else {
+      for (int i = 0; i < 3; ++i) {
+        {
+          ColourScope dots(os, TextColour::Black, true, false, mode);
+          os.writeJustified(".", width, Justification::Right);
+        }
+        os << '\n';
+      }
+    }
+    elided.clear();
+  }
+
+  OutputStream &os;
+  bool verbose;
+  DumpFilter filter;
+  uint32_t context;
+  TextRef input;
+  const std::vector<DumpAnnotation> &annotations;
+  size_t cursor = 0;
+  uint32_t width = 0;
+  bool colours = false;
+  ColourPolicy mode = ColourPolicy::Disable;
+  std::string elided;
+  StringOutputStream elidedStream;
+  std::vector<const DumpAnnotation *> goodMatches;
+};
+
+} // namespace
+
+void emitInputDump(OutputStream &os, const CheckOptions &options, DumpFilter filter,
+                   uint32_t context, TextRef input, std::vector<DumpAnnotation> &annotations,
+                   uint32_t labelWidth) {
+  os << "Input was:\n<<<<<<\n";
+  std::sort(annotations.begin(), annotations.end(),
+            [](const DumpAnnotation &a, const DumpAnnotation &b) {
+              if (a.inputLine != b.inputLine)
+                return a.inputLine < b.inputLine;
+              return a.diagIndex < b.diagIndex;
+            });
+  DumpPrinter(os, options, filter, context, input, annotations, labelWidth).print();
+}
+
+void printDumpHelp(OutputStream &os) {
+  auto bold = [&os](const char *text) {
+    ColourScope scope(os, TextColour::KeepColour, true);
+    os << text;
+  };
+  auto coloured = [&os](TextColour colour, bool background, const char *text) {
+    ColourScope scope(os, colour, true, background);
+    os << text;
+  };
+
+  os << "The following description was requested by -dump-input=help to\n"
+        "explain the input dump printed by Ostrel.\n"
+        "\n"
+        "Related command-line options:\n"
+        "\n"
+        "  - -dump-input=<value> enables or disables the input dump\n"
+        "  - -dump-input-filter=<value> filters the input lines\n"
+        "  - -dump-input-context=<N> adjusts the context of filtered lines\n"
+        "  - -v and -vv add more annotations\n"
+        "  - -color forces colors to be enabled both in the dump and below\n"
+        "  - -help documents the above options in more detail\n"
+        "\n"
+        "These options can also be set via OSTREL_OPTS.  For example, for\n"
+        "maximum debugging output on failures:\n"
+        "\n"
+        "  $ OSTREL_OPTS='-dump-input-filter=all -vv -color' ninja check\n"
+        "\n"
+        "Input dump annotation format:\n"
+        "\n";
+  os << "  - ";
+  bold("L:");
+  os << "     labels line number L of the input file\n"
+        "           An extra space is added after each input line to represent"
+        " the\n"
+        "           newline character\n";
+  os << "  - ";
+  bold("T:L");
+  os << "    labels the only match result for either (1) a pattern of type T"
+        " from\n"
+        "           line L of the check file if L is an integer or (2) the"
+        " I-th implicit\n"
+        "           pattern if L is \"imp\" followed by an integer "
+        "I (index origin one)\n";
+  os << "  - ";
+  bold("T:L'N");
+  os << "  labels the Nth match result for such a pattern\n";
+  os << "  - ";
+  bold("^~~");
+  os << "    marks good match (reported if -v)\n";
+  os << "  - ";
+  bold("!~~");
+  os << "    marks bad match, such as:\n"
+        "           - CHECK-NEXT on same line as previous match (error)\n"
+        "           - CHECK-NOT found (error)\n"
+        "           - CHECK-DAG overlapping match (discarded, reported if "
+        "-vv)\n";
+  os << "  - ";
+  bold("X~~");
+  os << "    marks search range when no match is found, such as:\n"
+        "           - CHECK-NEXT not found (error)\n"
+        "           - CHECK-NOT not found (success, reported if -vv)\n"
+        "           - CHECK-DAG not found after discarded matches (error)\n";
+  os << "  - ";
+  bold("?");
+  os << "      marks fuzzy match when no match is found\n";
+  os << "  - ";
+  bold("...");
+  os << "    indicates elided input lines and annotations, as specified by\n"
+        "           -dump-input-filter and -dump-input-context\n";
+  os << "  - colors ";
+  coloured(TextColour::Green, false, "success");
+  os << ", ";
+  coloured(TextColour::Red, false, "error");
+  os << ", ";
+  coloured(TextColour::Magenta, false, "fuzzy match");
+  os << ", ";
+  coloured(TextColour::Cyan, false, "discarded match");
+  os << ", ";
+  coloured(TextColour::Cyan, true, "unmatched input");
+  os << "\n";
+}
+
+void printDumpHelp() { printDumpHelp(standardOutput()); }

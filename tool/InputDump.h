@@ -1,0 +1,38 @@
+#ifndef OSTREL_TOOL_INPUTDUMP_H
+#define OSTREL_TOOL_INPUTDUMP_H
+
+/// The annotated input dump: the prepared input reprinted with line numbers
+/// and, under each line, the annotations that say where directives matched or
+/// failed. A filter and a context count choose the lines shown; runs of other
+/// lines are elided. Also the explanation printed for -dump-input=help.
+
+#include "engine/CheckOptions.h"
+#include "support/diag/OutputStream.h"
+#include "support/fs/TextRef.h"
+#include "tool/DumpAnnotation.h"
+
+#include <cstdint>
+#include <vector>
+
+/// Which input lines the dump shows (besides their context). The numbers
+/// order the precedence when the option is given several times.
+enum class DumpFilter : int32_t {
+  Error = 0,          ///< lines where error annotations start
+  Annotation = 1,     ///< lines where any annotation starts
+  AnnotationFull = 2, ///< lines with any annotation
+  All = 3,            ///< every line
+};
+
+/// Prints the dump of `input` from "Input was:" to ">>>>>>" onto `os`.
+/// `annotations` is sorted in place into print order (line, then record).
+/// Only `options.verbose` is read.
+void emitInputDump(OutputStream &os, const CheckOptions &options, DumpFilter filter,
+                   uint32_t context, TextRef input, std::vector<DumpAnnotation> &annotations,
+                   uint32_t labelWidth);
+
+/// Writes the explanation of the dump format onto `os` (standard output by
+/// default), with bold and coloured pieces when the stream shows colours.
+void printDumpHelp(OutputStream &os);
+void printDumpHelp();
+
+#endif
