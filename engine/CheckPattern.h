@@ -14,6 +14,7 @@
 #include "support/fs/TextRef.h"
 
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -24,6 +25,7 @@ class VariableContext;
 class Substitution;
 struct NumericVariable;
 struct MatchDiag;
+struct PatternRegexCache;
 
 class CheckPattern {
 public:
@@ -74,9 +76,13 @@ public:
   CheckKind kind;
   std::optional<unsigned> lineNumber;
   bool ignoreCase = false;
+  /// The compiled expression of the last search, shared by copies (matcher).
+  mutable std::shared_ptr<PatternRegexCache> regexCache;
 
 private:
-  bool parseSubstitutionBlock(TextRef &rest, TextRef blockStart, SourceRegistry &registry);
+  /// Parses the "[[...]]" block at the start of `rest` and moves `rest` past it.
+  bool parseSubstitutionBlock(TextRef &rest, SourceRegistry &registry);
+  /// Checks `expression` and appends it with its back-references renumbered.
   bool appendRegex(TextRef expression, SourceRegistry &registry);
 
   /// Number of the next capture group of regexText.
