@@ -2,7 +2,11 @@
 
 #include "engine/numeric/EngineErrors.h"
 #include "engine/numeric/NumericExpressionParser.h"
+#include "support/diag/FatalError.h"
 #include "support/diag/SourceRegistry.h"
+#include "support/fs/FileBuffer.h"
+
+#include <string>
 
 VariableContext::VariableContext() = default;
 VariableContext::~VariableContext() = default;
@@ -88,9 +92,112 @@ void VariableContext::forgetLocalVariables() {
     numericTable.erase(name);
 }
 
+namespace {
+
+// One definition's text as it stands in the "Global defines" listing: a
+// numeric one as "#[FMT,]NAME:EXPR", a string one as written.
+struct WorkingDefinition {
+  size_t offset;
+  size_t length;
+  bool numeric;
+};
+
+} // namespace
+
 ErrorValue VariableContext::applyCommandLineDefinitions(std::span<const TextRef> definitions,
                                                         SourceRegistry &registry) {
-  (void)definitions;
-  (void)registry;
-  return ErrorValue(); // Not implemented yet.
+  if (definitions.empty())
+    return ErrorValue();
+
+  std::string listing;
+  std::vector<WorkingDefinition> working;
+  working.reserve(definitions.size());
+  for (size_t i = 0; i < definitions.size(); ++i) {
+    TextRef definition = definitions[i];
+    listing += "Global define #";
+    listing += std::to_string(i + 1);
+    listing += ": ";
+    listing += definition;
+    if (definition.starts_with('#')) {
+      listing += " (parsed as: [[";
+      size_t offset = listing.size();
+      std::string rewritten(definition);
+      size_t equals = rewritten.find('=');
+      if (equals != std::string::npos)
+        rewritten[equals] = ':';
+      listing += rewritten;
+      working.push_back({offset, rewritten.size(), true});
+      listing += "]])";
+    } else {
+      working.push_back({listing.size() - definition.size(), definition.size(), false});
+    }
+    listing += '\n';
+  }
+
+  FileBufferPtr buffer = copyText(listing, "Global defines");
+  if (!buffer)
+    reportOutOfMemory("Allocation failed");
+  const char *base = buffer->bufferStart();
+  registry.addBuffer(std::move(buffer));
+
+  ErrorValue errors;
+  for (const WorkingDefinition &item : working) {
+    TextRef text(base + item.offset, item.length);
+    ErrorValue failure = item.numeric ? defineNumericFromCommandLine(text, registry)
+                                      : defineStringFromCommandLine(text, registry);
+    errors = combineErrors(std::move(errors), std::move(failure));
+  }
+  return errors;
+}
+
+ErrorValue VariableContext::defineNumericFromCommandLine(TextRef text, SourceRegistry &registry) {
+  TextRef block = text.substr(1); // after the "#"
+  ValueOrError<ParsedNumericBlock> parsed =
+      parseNumericBlock(block, /*legacyLineExpression=*/false, std::nullopt, *this, registry);
+  if (!parsed)
+    return parsed.takeError();
+  NumericVariable *variable = parsed->definedVariable;
+  const NumericExpression &expression = parsed->expression;
+  if (!variable || !expression.hasRoot()) {
+    // Without an expression there is no value to give the variable.
+    size_t colon = block.find(':');
+    const char *at = colon == TextRef::npos ? block.data() + block.size()
+                                            : block.data() + colon + 1;
+    return DiagnosticError::make(registry, at,
+                                 "missing numeric expression in command-line definition",
+                                 SourceRange(at, block.data() + block.size()));
+  }
+  ValueOrError<NumericValue> value = expression.evaluate();
+  if (!value)
+    return value.takeError();
+  variable->setValue(*value);
+  enterNumeric(variable->name, *variable);
+  return ErrorValue();
+}
+
+ErrorValue VariableContext::defineStringFromCommandLine(TextRef text, SourceRegistry &registry) {
+  size_t equals = text.find('=');
+  TextRef nameText = text.substr(0, equals);
+  TextRef value = equals == TextRef::npos ? text.substr(text.size()) : text.substr(equals + 1);
+
+  TextRef rest = nameText;
+  ValueOrError<ParsedVariableName> parsed = parseVariableName(rest, registry);
+  if (!parsed)
+    return parsed.takeError();
+  TextRef name = parsed->name;
+  if (parsed->isPseudo || !rest.empty())
+    return DiagnosticError::make(registry, nameText.data(),
+                                 "invalid name in string variable definition '" +
+                                     std::string(nameText) + "'",
+                                 SourceRange::of(nameText));
+  if (lookupNumeric(name))
+    return DiagnosticError::make(registry, name.data(),
+                                 "numeric variable with name '" + std::string(name) +
+                                     "' already exists",
+                                 SourceRange::of(name));
+  // A repeated definition keeps the first value.
+  if (stringValues.find(name) == stringValues.end())
+    stringValues.emplace(std::string(name), value);
+  markStringName(name);
+  return ErrorValue();
 }

@@ -90,6 +90,10 @@ public:
   /// and numeric table entries, clearing the numeric values). "@LINE" leaves
   /// the table too but stays lineNumberVariable.
   void forgetLocalVariables();
+
+private:
+  ErrorValue defineNumericFromCommandLine(TextRef text, SourceRegistry &registry);
+  ErrorValue defineStringFromCommandLine(TextRef text, SourceRegistry &registry);
 };
 
 #endif
