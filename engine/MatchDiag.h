@@ -28,8 +28,8 @@ enum class MatchOutcome : uint8_t {
 struct MatchDiag {
   CheckKind kind;
   /// The directive (or implicit pattern) that the record is about.
-  SourceLocation checkLocation;
-  MatchOutcome outcome;
+  SourceLocation checkLocation = nullptr;
+  MatchOutcome outcome = MatchOutcome::ExpectedFound;
   /// 1-based; the end is the position after the last character, so an empty
   /// range has start == end.
   uint32_t inputStartLine = 0;
@@ -40,6 +40,7 @@ struct MatchDiag {
   /// errors that belongs to the search before it.
   std::string note;
 
+  MatchDiag() = default;
   /// Makes a record; the registry turns `inputRange` into lines and columns.
   MatchDiag(SourceRegistry &registry, CheckKind kind, SourceLocation checkLocation,
             MatchOutcome outcome, SourceRange inputRange, std::string note);

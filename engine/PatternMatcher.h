@@ -1,0 +1,40 @@
+#ifndef OSTREL_ENGINE_PATTERNMATCHER_H
+#define OSTREL_ENGINE_PATTERNMATCHER_H
+
+/// The text primitives under CheckPattern::match and the "possible intended
+/// match" search: fixed-text search with ASCII case folding and a bounded
+/// edit distance. The matching itself is CheckPattern::match.
+
+#include "support/fs/TextRef.h"
+#include "support/regex/CompiledRegex.h"
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+/// Offset of the first occurrence of `needle` in `haystack`, or npos. With
+/// `ignoreCase` only A-Z and a-z compare equal across case; every other byte
+/// must match exactly.
+size_t findFixedText(TextRef haystack, TextRef needle, bool ignoreCase);
+
+/// Levenshtein distance between `a` and `b` (insert, delete, replace cost 1).
+/// Once it is certain that the distance exceeds `limit`, returns limit + 1
+/// instead of finishing, which keeps the fuzzy search cheap on long lines.
+unsigned editDistance(TextRef a, TextRef b, unsigned limit = ~0u - 1);
+
+/// The compiled form of a pattern's last expanded expression. A pattern
+/// without substitutions always expands to the same text, so it compiles
+/// once; copies of a pattern share the cache, which is keyed by the text.
+struct PatternRegexCache {
+  std::string expression;
+  unsigned flags = 0;
+  CompiledRegex regex{TextRef(), 0};
+  bool compiled = false;
+  /// Reused for every search so that matching does not allocate.
+  std::vector<TextRef> groups;
+
+  /// The regex for `text` with `flags`, compiling only when they changed.
+  const CompiledRegex &get(TextRef text, unsigned wantedFlags);
+};
+
+#endif
