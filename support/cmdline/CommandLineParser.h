@@ -1,0 +1,47 @@
+#ifndef OSTREL_SUPPORT_CMDLINE_COMMANDLINEPARSER_H
+#define OSTREL_SUPPORT_CMDLINE_COMMANDLINEPARSER_H
+
+/// Parsing of the process arguments into the registered options: the words
+/// of an environment variable go first, response files ("@file") are
+/// expanded, and every argument is matched to an option by name, prefix or
+/// group. All problems are reported before the process ends with status 1.
+
+#include <string>
+#include <vector>
+
+#include "support/fs/TextRef.h"
+
+class CommandScope;
+
+/// Parses argv (with the words of the variable envVarName, when given and
+/// set, before argv[1]) against the top-level scope. Returns true on
+/// success; on any error it prints every message and ends the process with
+/// status 1. Help and version options print and end it with status 0.
+bool parseCommandLine(int argc, const char *const *argv, TextRef overview = {},
+                      const char *envVarName = nullptr);
+
+/// Splits text into arguments at unquoted whitespace, honouring single and
+/// double quotes and backslash escapes.
+std::vector<std::string> tokenizeCommandText(TextRef text);
+
+/// Replaces every "@file" argument by the arguments tokenised from the file,
+/// recursively. A file that cannot be read, or that is already being
+/// expanded, stays as it is. False when some argument was left in place.
+bool expandArgumentFiles(std::vector<std::string> &args);
+
+/// Levenshtein distance; with limit > 0 any answer above it is limit + 1.
+unsigned editDistance(TextRef from, TextRef to, unsigned limit = 0);
+
+/// The suggestion for an unknown option name ("name" or "name=value") among
+/// the options of scope, without dashes; empty when there is none.
+std::string nearestOptionName(const CommandScope &scope, TextRef name);
+
+/// Registers a routine that creates library-wide options; all of them run
+/// once, at the start of the first parse.
+void addLibraryOptionCreator(void (*creator)());
+
+/// The expanded argument list of the last parse (entry 0 is the program
+/// path); option positions index into it.
+const std::vector<std::string> &parsedArguments();
+
+#endif
