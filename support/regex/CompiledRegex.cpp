@@ -1,17 +1,45 @@
 #include "support/regex/CompiledRegex.h"
 
-// Placeholder until the engine lands: every expression is "invalid".
-struct RegexProgram {};
+#include "support/regex/RegexCompiler.h"
+#include "support/regex/RegexMatcher.h"
 
-CompiledRegex::CompiledRegex(TextRef, unsigned) : status(2) {}
+#include <algorithm>
+
+namespace {
+
+unsigned compileFlagsFor(unsigned flags) {
+  unsigned compileFlags = regexExtended | regexPatternEnd;
+  if (flags & CompiledRegex::ignoreCase)
+    compileFlags |= regexIgnoreCase;
+  if (flags & CompiledRegex::newlineSensitive)
+    compileFlags |= regexNewline;
+  return compileFlags;
+}
+
+} // namespace
+
+CompiledRegex::CompiledRegex(TextRef pattern, unsigned flags) {
+  status = compileRegex(program, pattern.data(), pattern.data() + pattern.size(),
+                        compileFlagsFor(flags));
+  if (program)
+    subExpressions = program->subExpressionCount;
+}
+
 CompiledRegex::~CompiledRegex() = default;
+
 CompiledRegex::CompiledRegex(const CompiledRegex &other)
-    : status(other.status), subExpressions(other.subExpressions) {}
+    : program(other.program ? std::make_unique<RegexProgram>(*other.program) : nullptr),
+      status(other.status), subExpressions(other.subExpressions) {}
+
 CompiledRegex &CompiledRegex::operator=(const CompiledRegex &other) {
-  status = other.status;
-  subExpressions = other.subExpressions;
+  if (this != &other) {
+    program = other.program ? std::make_unique<RegexProgram>(*other.program) : nullptr;
+    status = other.status;
+    subExpressions = other.subExpressions;
+  }
   return *this;
 }
+
 CompiledRegex::CompiledRegex(CompiledRegex &&other) noexcept = default;
 CompiledRegex &CompiledRegex::operator=(CompiledRegex &&other) noexcept = default;
 
@@ -24,11 +52,36 @@ bool CompiledRegex::checkValid(std::string &errorText) const {
 
 unsigned CompiledRegex::groupCount() const { return subExpressions; }
 
-bool CompiledRegex::search(TextRef, std::vector<TextRef> *,
+bool CompiledRegex::search(TextRef subject, std::vector<TextRef> *groups,
                            std::string *errorText) const {
   if (errorText)
-    *errorText = regexErrorText(status);
-  return false;
+    errorText->clear();
+  if (status != 0) {
+    if (errorText)
+      *errorText = regexErrorText(status);
+    return false;
+  }
+  size_t slotCount = groups ? subExpressions + 1 : 0;
+  std::vector<RegexMatchSlot> slots(std::max<size_t>(slotCount, 1));
+  slots[0] = {0, ptrdiff_t(subject.size())};
+  // A default TextRef has no data; give the matcher a valid base anyway.
+  const char *base = subject.data() ? subject.data() : "";
+  int result = matchRegex(program.get(), base, 0, subject.size(), slotCount, slots.data());
+  if (result != 0) {
+    if (result != 1 && errorText)
+      *errorText = regexErrorText(result);
+    return false;
+  }
+  if (groups) {
+    groups->clear();
+    for (const RegexMatchSlot &slot : slots) {
+      if (slot.start == -1)
+        groups->push_back(TextRef());
+      else
+        groups->push_back(TextRef(base + slot.start, size_t(slot.end - slot.start)));
+    }
+  }
+  return true;
 }
 
 std::string CompiledRegex::escapeText(TextRef text) {
@@ -42,4 +95,10 @@ std::string CompiledRegex::escapeText(TextRef text) {
   return out;
 }
 
-std::string regexErrorText(int) { return "invalid regular expression"; }
+std::string regexErrorText(int code) {
+  size_t length = regexErrorText(code, nullptr, 0);
+  std::string text(length, '\0');
+  regexErrorText(code, text.data(), length);
+  text.resize(length - 1);
+  return text;
+}

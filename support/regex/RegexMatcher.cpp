@@ -1,0 +1,752 @@
+#include "support/regex/RegexMatcher.h"
+
+#include "support/regex/RegexCompiler.h"
+
+#include <cstring>
+#include <new>
+#include <string_view>
+#include <vector>
+
+namespace {
+
+// Input symbols: a real byte is its signed value (-128..127); the rest are
+// pseudo-symbols that only anchors and word boundaries react to.
+enum Symbol : int {
+  symOut = 128, // before the first or after the last byte
+  symBol = 129,
+  symEol = 130,
+  symBolEol = 131,
+  symNothing = 132,
+  symBow = 133,
+  symEow = 134,
+};
+
+bool isWordSymbol(int c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+}
+
+// The backtracking walk keeps its choice points on the heap; past this many
+// entries it gives up with "out of memory" rather than grow without bound.
+constexpr size_t maxBacktrackEntries = size_t(1) << 24;
+
+// Empty back-reference matches allowed along one path of the walk.
+constexpr unsigned maxEmptyBackrefs = 100;
+
+/// One machine word per state set: bit k is state k.
+struct WordForm {
+  using Set = uint64_t;
+  explicit WordForm(size_t) {}
+  Set make() { return 0; }
+  static bool has(const Set &s, size_t k) { return (s >> k) & 1; }
+  static void add(Set &s, size_t k) { s |= uint64_t(1) << k; }
+  static void assign(Set &to, const Set &from) { to = from; }
+  static bool equal(const Set &a, const Set &b) { return a == b; }
+  static void clear(Set &s) { s = 0; }
+};
+
+/// One byte per state; serves programs of any size.
+struct ByteForm {
+  using Set = uint8_t *;
+  static constexpr size_t setCount = 6;
+  size_t states;
+  std::vector<uint8_t> storage;
+  size_t used = 0;
+  explicit ByteForm(size_t stateCount) : states(stateCount), storage(stateCount * setCount) {}
+  Set make() {
+    Set s = storage.data() + used * states;
+    ++used;
+    return s;
+  }
+  static bool has(const Set &s, size_t k) { return s[k] != 0; }
+  static void add(Set &s, size_t k) { s[k] = 1; }
+  void assign(Set &to, const Set &from) const { std::memcpy(to, from, states); }
+  bool equal(const Set &a, const Set &b) const { return std::memcmp(a, b, states) == 0; }
+  void clear(Set &s) const { std::memset(s, 0, states); }
+};
+
+enum class Outcome { Matched, Failed, OutOfMemory };
+
+template <class Form> class Machine {
+public:
+  using Set = typename Form::Set;
+
+  Machine(const RegexProgram &program, const char *base, const char *begin, const char *end)
+      : g(program), code(program.instructions.data()), form(program.instructions.size()),
+        base(base), begin(begin), end(end), newlineSensitive(program.compileFlags & regexNewline) {
+    st = form.make();
+    fresh = form.make();
+    tmp = form.make();
+    empty = form.make();
+    scratch = form.make();
+    form.clear(st);
+    form.clear(fresh);
+    form.clear(tmp);
+    form.clear(empty);
+    form.clear(scratch);
+    startState = g.firstState + 1;
+    stopState = g.lastState;
+    for (size_t k = startState; k < stopState; ++k) {
+      RegexOp op = g.op(k);
+      if (op == RegexOp::Bow || op == RegexOp::Eow)
+        hasWordBoundaries = true;
+    }
+    form.add(fresh, startState);
+    step(startState, stopState, fresh, symNothing, fresh);
+    prepareSkipping();
+  }
+
+  int run(size_t slotCount, RegexMatchSlot *slots);
+
+private:
+  const RegexProgram &g;
+  const RegexWord *code;
+  Form form;
+  const char *base;
+  const char *begin;
+  const char *end;
+  bool newlineSensitive;
+  bool hasWordBoundaries = false;
+  size_t startState = 0, stopState = 0;
+  Set st{}, fresh{}, tmp{}, empty{}, scratch{};
+  const char *coldp = nullptr;
+  std::vector<RegexMatchSlot> groups;
+
+  // Bytes that can begin a match, when a fresh state set only waits for a
+  // byte: positions holding none of them cannot start a match and are skipped.
+  bool canSkip = false;
+  int onlyFirstByte = -1;
+  bool firstBytes[256] = {};
+
+  // The backtracking walk's choice points and undo records.
+  struct Entry {
+    enum Kind : uint8_t { Resume, GroupStart, GroupEnd, LoopPosition } kind;
+    size_t index;       // resume state, group or loop level
+    const char *sp;     // resume position, or the old loop position
+    ptrdiff_t old;      // old group offset
+    unsigned empties;   // empty back-references so far on the resumed path
+  };
+  std::vector<Entry> trail;
+  std::vector<const char *> loopPositions;
+  std::vector<unsigned> loopLevel;
+  std::vector<size_t> backrefEnd;
+
+  int symbolAt(const char *p) const { return p == end ? symOut : int((signed char)*p); }
+
+  void step(size_t start, size_t stop, const Set &before, int ch, Set &after);
+  void pseudoSteps(size_t start, size_t stop, Set &set, int lastc, int c);
+  void prepareSkipping();
+  const char *fast(const char *start, const char *stop);
+  const char *slow(const char *start, const char *stop, size_t startst, size_t stopst);
+  void dissect(const char *sp, const char *stop, size_t startst, size_t stopst);
+  const char *constructExtent(const char *sp, const char *stop, size_t ss, size_t es,
+                              size_t stopst);
+  void prepareBackrefs();
+  bool lineStartAt(const char *sp) const {
+    return sp == begin || (newlineSensitive && sp[-1] == '\n');
+  }
+  bool lineEndAt(const char *sp) const {
+    return sp == end || (newlineSensitive && *sp == '\n');
+  }
+  bool conditionHolds(RegexOp op, const char *sp) const;
+  Outcome backref(const char *sp, const char *stop, size_t ss, size_t es);
+};
+
+template <class Form>
+void Machine<Form>::step(size_t start, size_t stop, const Set &before, int ch, Set &after) {
+  bool realByte = ch < 128;
+  for (size_t k = start; k != stop; ++k) {
+    RegexWord word = code[k];
+    switch (regexOpOf(word)) {
+    case RegexOp::End:
+      break;
+    case RegexOp::Char:
+      if (ch == int((signed char)regexOperandOf(word)) && Form::has(before, k))
+        Form::add(after, k + 1);
+      break;
+    case RegexOp::Bol:
+      if ((ch == symBol || ch == symBolEol) && Form::has(before, k))
+        Form::add(after, k + 1);
+      break;
+    case RegexOp::Eol:
+      if ((ch == symEol || ch == symBolEol) && Form::has(before, k))
+        Form::add(after, k + 1);
+      break;
+    case RegexOp::Bow:
+      if (ch == symBow && Form::has(before, k))
+        Form::add(after, k + 1);
+      break;
+    case RegexOp::Eow:
+      if (ch == symEow && Form::has(before, k))
+        Form::add(after, k + 1);
+      break;
+    case RegexOp::Any:
+      if (realByte && Form::has(before, k))
+        Form::add(after, k + 1);
+      break;
+    case RegexOp::AnyOf:
+      if (realByte && Form::has(before, k) &&
+          g.sets[regexOperandOf(word)].has((unsigned char)ch))
+        Form::add(after, k + 1);
+      break;
+    case RegexOp::BackrefStart:
+    case RegexOp::BackrefEnd:
+    case RegexOp::PlusStart:
+    case RegexOp::QuestEnd:
+    case RegexOp::LParen:
+    case RegexOp::RParen:
+    case RegexOp::ChoiceEnd:
+      if (Form::has(after, k))
+        Form::add(after, k + 1);
+      break;
+    case RegexOp::PlusEnd: {
+      if (!Form::has(after, k))
+        break;
+      Form::add(after, k + 1);
+      size_t head = k - regexOperandOf(word);
+      if (head < start || Form::has(after, head))
+        break;
+      Form::add(after, head);
+      k = head - 1; // reconsider the loop body
+      break;
+    }
+    case RegexOp::QuestStart:
+    case RegexOp::ChoiceStart:
+      if (Form::has(after, k)) {
+        Form::add(after, k + 1);
+        Form::add(after, k + regexOperandOf(word));
+      }
+      break;
+    case RegexOp::Or1:
+      if (Form::has(after, k)) {
+        size_t look = k + 1;
+        while (regexOpOf(code[look]) != RegexOp::ChoiceEnd)
+          look += regexOperandOf(code[look]);
+        Form::add(after, look);
+      }
+      break;
+    case RegexOp::Or2:
+      if (Form::has(after, k)) {
+        Form::add(after, k + 1);
+        size_t nextBranch = k + regexOperandOf(word);
+        if (regexOpOf(code[nextBranch]) == RegexOp::Or2)
+          Form::add(after, nextBranch);
+      }
+      break;
+    }
+  }
+}
+
+// The anchors and word boundaries between the symbols `lastc` and `c`.
+template <class Form>
+void Machine<Form>::pseudoSteps(size_t start, size_t stop, Set &set, int lastc, int c) {
+  int flag = 0;
+  unsigned count = 0;
+  if (lastc == symOut || (newlineSensitive && lastc == '\n')) {
+    flag = symBol;
+    count = g.startAnchors;
+  }
+  if (c == symOut || (newlineSensitive && c == '\n')) {
+    flag = flag == symBol ? symBolEol : symEol;
+    count += g.endAnchors;
+  }
+  for (; count > 0; --count) {
+    form.assign(scratch, set);
+    step(start, stop, scratch, flag, set);
+  }
+  if (!hasWordBoundaries)
+    return;
+  if ((flag == symBol || (lastc != symOut && !isWordSymbol(lastc))) &&
+      (c != symOut && isWordSymbol(c)))
+    flag = symBow;
+  if ((lastc != symOut && isWordSymbol(lastc)) &&
+      (flag == symEol || (c != symOut && !isWordSymbol(c))))
+    flag = symEow;
+  if (flag == symBow || flag == symEow) {
+    form.assign(scratch, set);
+    step(start, stop, scratch, flag, set);
+  }
+}
+
+template <class Form> void Machine<Form>::prepareSkipping() {
+  if (Form::has(fresh, stopState))
+    return;
+  for (size_t k = startState; k < stopState; ++k) {
+    if (!Form::has(fresh, k))
+      continue;
+    RegexWord word = code[k];
+    switch (regexOpOf(word)) {
+    case RegexOp::Char:
+      firstBytes[regexOperandOf(word) & 0xff] = true;
+      break;
+    case RegexOp::Any:
+      return;
+    case RegexOp::AnyOf:
+      for (int c = 0; c < 256; ++c)
+        if (g.sets[regexOperandOf(word)].has((unsigned char)c))
+          firstBytes[c] = true;
+      break;
+    case RegexOp::Bol:
+    case RegexOp::Eol:
+    case RegexOp::Bow:
+    case RegexOp::Eow:
+      return;
+    default:
+      break;
+    }
+  }
+  unsigned count = 0;
+  for (int c = 0; c < 256; ++c)
+    if (firstBytes[c]) {
+      ++count;
+      onlyFirstByte = c;
+    }
+  if (count != 1)
+    onlyFirstByte = -1;
+  canSkip = count < 256;
+}
+
+template <class Form> const char *Machine<Form>::fast(const char *start, const char *stop) {
+  form.assign(st, fresh);
+  coldp = nullptr;
+  const char *p = start;
+  int lastc = p == begin ? symOut : int((signed char)p[-1]);
+  for (;;) {
+    if (canSkip && p != stop && form.equal(st, fresh)) {
+      const char *q = p;
+      if (onlyFirstByte >= 0) {
+        q = static_cast<const char *>(std::memchr(p, onlyFirstByte, size_t(stop - p)));
+        if (!q)
+          q = stop;
+      } else {
+        while (q != stop && !firstBytes[(unsigned char)*q])
+          ++q;
+      }
+      if (q != p) {
+        p = q;
+        lastc = int((signed char)p[-1]);
+      }
+    }
+    int c = symbolAt(p);
+    if (form.equal(st, fresh))
+      coldp = p;
+    pseudoSteps(startState, stopState, st, lastc, c);
+    if (Form::has(st, stopState) || p == stop)
+      break;
+    form.assign(tmp, st);
+    form.assign(st, fresh);
+    step(startState, stopState, tmp, c, st);
+    ++p;
+    lastc = c;
+  }
+  return Form::has(st, stopState) ? p : nullptr;
+}
+
+template <class Form>
+const char *Machine<Form>::slow(const char *start, const char *stop, size_t startst,
+                                size_t stopst) {
+  const char *p = start;
+  int lastc = p == begin ? symOut : int((signed char)p[-1]);
+  form.clear(st);
+  Form::add(st, startst);
+  form.assign(scratch, st);
+  step(startst, stopst, scratch, symNothing, st);
+  const char *matchp = nullptr;
+  for (;;) {
+    int c = symbolAt(p);
+    pseudoSteps(startst, stopst, st, lastc, c);
+    if (Form::has(st, stopst))
+      matchp = p;
+    if (form.equal(st, empty) || p == stop)
+      break;
+    form.assign(tmp, st);
+    form.assign(st, empty);
+    step(startst, stopst, tmp, c, st);
+    ++p;
+    lastc = c;
+  }
+  return matchp;
+}
+
+// The end of the construct [ss, es) when it starts at sp and the rest of the
+// sub-program, es to stopst, must end exactly at stop: the longest such end.
+template <class Form>
+const char *Machine<Form>::constructExtent(const char *sp, const char *stop, size_t ss,
+                                           size_t es, size_t stopst) {
+  const char *limit = stop;
+  for (;;) {
+    const char *rest = slow(sp, limit, ss, es);
+    if (!rest)
+      return nullptr;
+    if (slow(rest, stop, es, stopst) == stop)
+      return rest;
+    if (rest == sp)
+      return nullptr;
+    limit = rest - 1;
+  }
+}
+
+template <class Form>
+void Machine<Form>::dissect(const char *sp, const char *stop, size_t startst, size_t stopst) {
+  size_t es;
+  for (size_t ss = startst; ss < stopst; ss = es) {
+    es = ss;
+    RegexOp op = g.op(ss);
+    if (op == RegexOp::PlusStart || op == RegexOp::QuestStart) {
+      es += g.operand(es);
+    } else if (op == RegexOp::ChoiceStart) {
+      while (g.op(es) != RegexOp::ChoiceEnd)
+        es += g.operand(es);
+    }
+    ++es;
+    switch (op) {
+    case RegexOp::Char:
+    case RegexOp::Any:
+    case RegexOp::AnyOf:
+      ++sp;
+      break;
+    case RegexOp::LParen:
+      groups[g.operand(ss)].start = sp - base;
+      break;
+    case RegexOp::RParen:
+      groups[g.operand(ss)].end = sp - base;
+      break;
+    case RegexOp::QuestStart: {
+      const char *rest = constructExtent(sp, stop, ss, es, stopst);
+      if (!rest)
+        return; // cannot happen for a range known to match
+      if (slow(sp, rest, ss + 1, es - 1) != nullptr)
+        dissect(sp, rest, ss + 1, es - 1);
+      sp = rest;
+      break;
+    }
+    case RegexOp::PlusStart: {
+      const char *rest = constructExtent(sp, stop, ss, es, stopst);
+      if (!rest)
+        return;
+      size_t ssub = ss + 1, esub = es - 1;
+      const char *iteration = sp;
+      const char *previous = sp;
+      const char *iterationEnd;
+      for (;;) {
+        iterationEnd = slow(iteration, rest, ssub, esub);
+        if (!iterationEnd || iterationEnd == iteration)
+          break;
+        previous = iteration;
+        iteration = iterationEnd;
+      }
+      if (!iterationEnd) {
+        iterationEnd = iteration;
+        iteration = previous;
+      }
+      dissect(iteration, iterationEnd, ssub, esub);
+      sp = rest;
+      break;
+    }
+    case RegexOp::ChoiceStart: {
+      const char *rest = constructExtent(sp, stop, ss, es, stopst);
+      if (!rest)
+        return;
+      size_t ssub = ss + 1;
+      size_t esub = ss + g.operand(ss) - 1; // the first branch's Or1
+      for (;;) {
+        if (slow(sp, rest, ssub, esub) == rest)
+          break;
+        if (g.op(esub) != RegexOp::Or1)
+          return; // no branch fits: cannot happen for a range known to match
+        ++esub; // its Or2
+        ssub = esub + 1;
+        esub += g.operand(esub);
+        if (g.op(esub) == RegexOp::Or2)
+          --esub;
+      }
+      dissect(sp, rest, ssub, esub);
+      sp = rest;
+      break;
+    }
+    default:
+      break;
+    }
+  }
+}
+
+template <class Form> void Machine<Form>::prepareBackrefs() {
+  size_t count = g.instructions.size();
+  loopLevel.assign(count, 0);
+  backrefEnd.assign(count, 0);
+  unsigned depth = 0;
+  std::vector<size_t> open;
+  for (size_t k = 0; k < count; ++k) {
+    switch (g.op(k)) {
+    case RegexOp::PlusStart:
+      loopLevel[k] = ++depth;
+      break;
+    case RegexOp::PlusEnd:
+      loopLevel[k] = depth;
+      if (depth > 0)
+        --depth;
+      break;
+    case RegexOp::BackrefStart:
+      open.push_back(k);
+      break;
+    case RegexOp::BackrefEnd:
+      if (!open.empty()) {
+        backrefEnd[open.back()] = k;
+        open.pop_back();
+      }
+      break;
+    default:
+      break;
+    }
+  }
+  loopPositions.assign(g.loopDepth + 2, nullptr);
+}
+
+template <class Form> bool Machine<Form>::conditionHolds(RegexOp op, const char *sp) const {
+  bool bol = lineStartAt(sp);
+  bool eol = lineEndAt(sp);
+  switch (op) {
+  case RegexOp::Bol:
+    return bol;
+  case RegexOp::Eol:
+    return eol;
+  case RegexOp::Bow:
+    return (bol || (sp != begin && !isWordSymbol(sp[-1]))) && sp != end && isWordSymbol(*sp);
+  case RegexOp::Eow:
+    return sp != begin && isWordSymbol(sp[-1]) &&
+           ((eol && !bol) || (sp != end && !isWordSymbol(*sp)));
+  default:
+    return false;
+  }
+}
+
+// Backtracking walk of states [ss, es) that must consume exactly [sp, stop).
+// Choice points and undo records live on `trail`; greedy choices come first.
+template <class Form>
+Outcome Machine<Form>::backref(const char *sp, const char *stop, size_t ss, size_t es) {
+  trail.clear();
+  size_t pc = ss;
+  unsigned empties = 0;
+  auto push = [&](Entry entry) {
+    if (trail.size() >= maxBacktrackEntries)
+      return false;
+    trail.push_back(entry);
+    return true;
+  };
+  for (;;) {
+    bool ok = true;
+    if (pc == es) {
+      if (sp == stop)
+        return Outcome::Matched;
+      ok = false;
+    } else {
+      RegexWord word = code[pc];
+      size_t operand = regexOperandOf(word);
+      switch (regexOpOf(word)) {
+      case RegexOp::Char:
+        ok = sp != stop && (unsigned char)*sp == operand;
+        ++sp, ++pc;
+        break;
+      case RegexOp::Any:
+        ok = sp != stop;
+        ++sp, ++pc;
+        break;
+      case RegexOp::AnyOf:
+        ok = sp != stop && g.sets[operand].has((unsigned char)*sp);
+        ++sp, ++pc;
+        break;
+      case RegexOp::Bol:
+      case RegexOp::Eol:
+      case RegexOp::Bow:
+      case RegexOp::Eow:
+        ok = conditionHolds(regexOpOf(word), sp);
+        ++pc;
+        break;
+      case RegexOp::BackrefStart: {
+        const RegexMatchSlot &group = groups[operand];
+        if (group.end == -1 || group.start == -1 || group.end < group.start) {
+          ok = false;
+          break;
+        }
+        size_t length = size_t(group.end - group.start);
+        if (size_t(stop - sp) < length ||
+            std::memcmp(sp, base + group.start, length) != 0) {
+          ok = false;
+          break;
+        }
+        if (length == 0 && ++empties > maxEmptyBackrefs) {
+          ok = false;
+          break;
+        }
+        sp += length;
+        pc = backrefEnd[pc] + 1;
+        break;
+      }
+      case RegexOp::QuestStart:
+        if (!push({Entry::Resume, pc + operand + 1, sp, 0, empties}))
+          return Outcome::OutOfMemory;
+        ++pc;
+        break;
+      case RegexOp::PlusStart: {
+        unsigned level = loopLevel[pc];
+        if (!push({Entry::LoopPosition, level, loopPositions[level], 0, 0}))
+          return Outcome::OutOfMemory;
+        loopPositions[level] = sp;
+        ++pc;
+        break;
+      }
+      case RegexOp::PlusEnd: {
+        unsigned level = loopLevel[pc];
+        if (sp == loopPositions[level]) {
+          ++pc; // the iteration matched nothing: leave the loop
+          break;
+        }
+        if (!push({Entry::Resume, pc + 1, sp, 0, empties}) ||
+            !push({Entry::LoopPosition, level, loopPositions[level], 0, 0}))
+          return Outcome::OutOfMemory;
+        loopPositions[level] = sp;
+        pc = pc - operand + 1;
+        break;
+      }
+      case RegexOp::ChoiceStart:
+        if (!push({Entry::Resume, pc + operand, sp, 0, empties}))
+          return Outcome::OutOfMemory;
+        ++pc;
+        break;
+      case RegexOp::Or2:
+        // Reached only when resuming: the next branch, with the one after it
+        // as the new alternative.
+        if (g.op(pc + operand) == RegexOp::Or2 &&
+            !push({Entry::Resume, pc + operand, sp, 0, empties}))
+          return Outcome::OutOfMemory;
+        ++pc;
+        break;
+      case RegexOp::Or1: {
+        // A branch succeeded: continue after the whole alternation.
+        size_t look = pc + 1;
+        while (g.op(look) != RegexOp::ChoiceEnd)
+          look += g.operand(look);
+        pc = look + 1;
+        break;
+      }
+      case RegexOp::LParen:
+        if (!push({Entry::GroupStart, operand, nullptr, groups[operand].start, 0}))
+          return Outcome::OutOfMemory;
+        groups[operand].start = sp - base;
+        ++pc;
+        break;
+      case RegexOp::RParen:
+        if (!push({Entry::GroupEnd, operand, nullptr, groups[operand].end, 0}))
+          return Outcome::OutOfMemory;
+        groups[operand].end = sp - base;
+        ++pc;
+        break;
+      case RegexOp::QuestEnd:
+      case RegexOp::ChoiceEnd:
+      case RegexOp::BackrefEnd:
+        ++pc;
+        break;
+      case RegexOp::End:
+        ok = false;
+        break;
+      }
+    }
+    if (ok)
+      continue;
+    for (;;) {
+      if (trail.empty())
+        return Outcome::Failed;
+      Entry entry = trail.back();
+      trail.pop_back();
+      if (entry.kind == Entry::Resume) {
+        pc = entry.index;
+        sp = entry.sp;
+        empties = entry.empties;
+        break;
+      }
+      if (entry.kind == Entry::GroupStart)
+        groups[entry.index].start = entry.old;
+      else if (entry.kind == Entry::GroupEnd)
+        groups[entry.index].end = entry.old;
+      else
+        loopPositions[entry.index] = entry.sp;
+    }
+  }
+}
+
+template <class Form> int Machine<Form>::run(size_t slotCount, RegexMatchSlot *slots) {
+  const char *start = begin;
+  const char *matchStart = nullptr;
+  const char *matchEnd = nullptr;
+  groups.assign(g.subExpressionCount + 1, RegexMatchSlot{});
+  if (g.hasBackrefs)
+    prepareBackrefs();
+  for (;;) {
+    if (!fast(start, end))
+      return regexNoMatch;
+    if (slotCount == 0 && !g.hasBackrefs)
+      return regexOk;
+    // The leftmost start, and the longest end for it.
+    for (;;) {
+      matchEnd = slow(coldp, end, startState, stopState);
+      if (matchEnd)
+        break;
+      if (coldp == end)
+        return regexNoMatch;
+      ++coldp;
+    }
+    matchStart = coldp;
+    if (slotCount == 1 && !g.hasBackrefs)
+      break;
+    for (RegexMatchSlot &group : groups)
+      group = RegexMatchSlot{};
+    if (!g.hasBackrefs) {
+      dissect(matchStart, matchEnd, startState, stopState);
+      break;
+    }
+    Outcome outcome = backref(matchStart, matchEnd, startState, stopState);
+    while (outcome == Outcome::Failed && matchEnd > matchStart) {
+      matchEnd = slow(matchStart, matchEnd - 1, startState, stopState);
+      if (!matchEnd)
+        break;
+      outcome = backref(matchStart, matchEnd, startState, stopState);
+    }
+    if (outcome == Outcome::OutOfMemory)
+      return regexOutOfMemory;
+    if (outcome == Outcome::Matched)
+      break;
+    // A false alarm: the copies of group bodies matched, the references not.
+    if (matchStart == end)
+      return regexNoMatch;
+    start = matchStart + 1;
+  }
+  if (slotCount == 0)
+    return regexOk;
+  slots[0].start = matchStart - base;
+  slots[0].end = matchEnd - base;
+  for (size_t i = 1; i < slotCount; ++i)
+    slots[i] = i < groups.size() ? groups[i] : RegexMatchSlot{};
+  return regexOk;
+}
+
+} // namespace
+
+int matchRegex(const RegexProgram *program, const char *base, size_t startOffset,
+               size_t endOffset, size_t slotCount, RegexMatchSlot *slots, RegexStateForm form) {
+  if (!program || program->instructions.size() < 2 || (program->internalFlags & regexBroken))
+    return regexBadPattern;
+  if (endOffset < startOffset)
+    return regexBadArgument;
+  const char *begin = base + startOffset;
+  const char *end = base + endOffset;
+  const std::string &literal = program->requiredLiteral;
+  if (!literal.empty() &&
+      std::string_view(begin, size_t(end - begin)).find(literal) == std::string_view::npos)
+    return regexNoMatch;
+  try {
+    if (form == RegexStateForm::Automatic && program->instructions.size() <= 64)
+      return Machine<WordForm>(*program, base, begin, end).run(slotCount, slots);
+    return Machine<ByteForm>(*program, base, begin, end).run(slotCount, slots);
+  } catch (const std::bad_alloc &) {
+    return regexOutOfMemory;
+  }
+}
