@@ -1,0 +1,133 @@
+// Compares the engine with the C library's POSIX regcomp/regexec on many
+// small generated expressions: whether they match, and the extent of the
+// whole match. Group extents are not compared; the two legitimately differ
+// in how sub-matches are split.
+//
+// Two constructs are kept out because the C library (glibc) answers them
+// differently from POSIX, and from us:
+// - an anchor inside a repeated group: glibc checks it on the first
+//   iteration only, so '(^a){2}' matches "aaaa" there;
+// - an anchor next to a line feed that the pattern consumes without
+//   REG_NEWLINE: glibc lets '.^' and '$.' match across "\n" although only
+//   the subject's ends are line ends then. Without newline sensitivity,
+//   patterns with anchors therefore get subjects without line feeds.
+
+#include "support/regex/CompiledRegex.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <regex.h>
+#include <string>
+
+namespace {
+
+class ExpressionGenerator {
+public:
+  explicit ExpressionGenerator(uint32_t seed) : random(seed) {}
+
+  int anchors = 0; // how many anchors were generated so far
+
+  std::string expression(int depth) {
+    std::string out = branch(depth);
+    while (chance(6))
+      out += "|" + branch(depth);
+    return out;
+  }
+
+  std::string subject(bool lineFeeds) {
+    static const char alphabet[] = "abAc\n";
+    std::string out;
+    for (int n = pick(8); n > 0; --n)
+      out += alphabet[pick(lineFeeds ? 5 : 4)];
+    return out;
+  }
+
+private:
+  std::mt19937 random;
+  int pick(int n) { return int(random() % unsigned(n)); }
+  bool chance(int oneIn) { return pick(oneIn) == 0; }
+
+  std::string branch(int depth) {
+    std::string out;
+    for (int n = 1 + pick(3); n > 0; --n)
+      out += piece(depth);
+    return out;
+  }
+
+  std::string piece(int depth) {
+    static const char *const atoms[] = {"a", "b", "c", ".", "[ab]", "[^a]", "[a-b]",
+                                        "[[:alpha:]]", "[^[:space:]]", "\\.", "A", "[^[:lower:]]"};
+    if (chance(12)) {
+      ++anchors;
+      return chance(2) ? "^" : "$"; // an anchor takes no operator
+    }
+    int anchorsBefore = anchors;
+    std::string atom = depth < 3 && chance(4) ? "(" + expression(depth + 1) + ")"
+                                              : atoms[pick(sizeof atoms / sizeof *atoms)];
+    static const char *const operators[] = {"*", "+", "?", "{2}", "{1,2}", "{0,2}", "{2,}", "{0,1}"};
+    if (anchors == anchorsBefore && chance(3))
+      atom += operators[pick(sizeof operators / sizeof *operators)];
+    return atom;
+  }
+};
+
+// The C library's answer as "start-end", "none" or "invalid".
+std::string libcMatch(const std::string &pattern, unsigned flags, const std::string &subject) {
+  regex_t compiled;
+  int libcFlags = REG_EXTENDED;
+  if (flags & CompiledRegex::newlineSensitive)
+    libcFlags |= REG_NEWLINE;
+  if (flags & CompiledRegex::ignoreCase)
+    libcFlags |= REG_ICASE;
+  if (regcomp(&compiled, pattern.c_str(), libcFlags) != 0)
+    return "invalid";
+  regmatch_t slot[1];
+  int status = regexec(&compiled, subject.c_str(), 1, slot, 0);
+  regfree(&compiled);
+  if (status != 0)
+    return "none";
+  return std::to_string(slot[0].rm_so) + "-" + std::to_string(slot[0].rm_eo);
+}
+
+std::string visible(const std::string &text) {
+  std::string out;
+  for (char c : text)
+    out += c == '\n' ? std::string("\\n") : std::string(1, c);
+  return out;
+}
+
+std::string ownMatch(const CompiledRegex &regex, const std::string &subject) {
+  std::string error;
+  if (!regex.checkValid(error))
+    return "invalid";
+  std::vector<TextRef> groups;
+  if (!regex.search(subject, &groups))
+    return "none";
+  return std::to_string(groups[0].data() - subject.data()) + "-" +
+         std::to_string(groups[0].data() - subject.data() + groups[0].size());
+}
+
+TEST(RegexDifferentialTest, WholeMatchAgreesWithLibc) {
+  ExpressionGenerator generator(20261210);
+  int compared = 0;
+  for (int round = 0; round < 12000; ++round) {
+    generator.anchors = 0;
+    std::string pattern = generator.expression(0);
+    unsigned flags = unsigned(round % 4); // every combination of the two flags
+    bool newlineSensitive = flags & CompiledRegex::newlineSensitive;
+    bool lineFeeds = newlineSensitive || generator.anchors == 0;
+    CompiledRegex regex(pattern, flags);
+    for (int n = 0; n < 6; ++n) {
+      std::string subject = generator.subject(lineFeeds);
+      std::string expected = libcMatch(pattern, flags, subject);
+      EXPECT_EQ(ownMatch(regex, subject), expected)
+          << "pattern '" << pattern << "' on '" << visible(subject) << "'"
+          << " with flags " << flags;
+      ++compared;
+    }
+  }
+  EXPECT_EQ(compared, 72000);
+}
+
+} // namespace
