@@ -1,0 +1,181 @@
+#include "engine/MatchDiagnostics.h"
+
+#include "engine/CheckRunTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+TEST(EscapeForDisplayTest, EscapesLikeCStrings) {
+  struct Case {
+    TextRef text, shown;
+  } cases[] = {
+      {"plain text", "plain text"},
+      {"a\\.b", "a\\\\.b"},
+      {"\t\n\"", "\\t\\n\\\""},
+      {std::string_view("\0\r\x7f\xff", 4), "\\000\\015\\177\\377"},
+      {"~ ", "~ "},
+  };
+  for (const Case &c : cases)
+    EXPECT_EQ(escapeForDisplay(c.text), c.shown);
+}
+
+TEST(MatchDiagnosticsTest, QuietRunPrintsNothing) {
+  CheckRun run;
+  EXPECT_TRUE(run.run("CHECK: a\nCHECK-NOT: x\nCHECK: [[V:b]]\n", "a b\n").passed);
+  EXPECT_EQ(run.errors, "");
+}
+
+TEST(MatchDiagnosticsTest, VerboseReportsMatchesAndCapturesInInputOrder) {
+  CheckRun run;
+  run.options.verbose = true;
+  EXPECT_TRUE(run.run("CHECK: [[B:b]] [[A:a]]\n", "b a\n").passed);
+  EXPECT_EQ(run.errors,
+            "check.txt:1:8: remark: CHECK: expected string found in input\n"
+            "CHECK: [[B:b]] [[A:a]]\n"
+            "       ^\n"
+            "input.txt:1:1: note: found here\n"
+            "b a\n"
+            "^~~\n"
+            "input.txt:1:1: note: captured var \"B\"\n"
+            "b a\n"
+            "^\n"
+            "input.txt:1:3: note: captured var \"A\"\n"
+            "b a\n"
+            "  ^\n");
+}
+
+TEST(MatchDiagnosticsTest, VeryVerboseReportsAbsentNotPatternsAndTheEnd) {
+  CheckRun run;
+  run.options.verbose = run.options.veryVerbose = true;
+  EXPECT_TRUE(run.run("CHECK: a\nCHECK-NOT: x\n", "a\n").passed);
+  EXPECT_EQ(run.errors,
+            "check.txt:1:8: remark: CHECK: expected string found in input\n"
+            "CHECK: a\n"
+            "       ^\n"
+            "input.txt:1:1: note: found here\n"
+            "a\n"
+            "^\n"
+            "check.txt:2:13: remark: implicit EOF: expected string found in input\n"
+            "CHECK-NOT: x\n"
+            "            ^\n"
+            "input.txt:2:1: note: found here\n"
+            "\n"
+            "^\n"
+            "check.txt:2:12: remark: CHECK-NOT: excluded string not found in input\n"
+            "CHECK-NOT: x\n"
+            "           ^\n"
+            "input.txt:1:2: note: scanning from here\n"
+            "a\n"
+            " ^\n");
+}
+
+TEST(MatchDiagnosticsTest, NotFoundNamesTheDirectiveAndTheCount) {
+  CheckRun count;
+  EXPECT_FALSE(count.run("CHECK-COUNT-4: x\n", "x\nx\ny\n").passed);
+  EXPECT_EQ(count.errors,
+            "check.txt:1:16: error: CHECK-COUNT: expected string not found in input (3 out of 4)\n"
+            "CHECK-COUNT-4: x\n"
+            "               ^\n"
+            "input.txt:2:2: note: scanning from here\n"
+            "x\n"
+            " ^\n");
+
+  CheckRun single;
+  EXPECT_FALSE(single.run("CHECK-COUNT-1: x\n", "y\n").passed);
+  EXPECT_EQ(single.errors.substr(0, single.errors.find('\n')),
+            "check.txt:1:16: error: CHECK: expected string not found in input");
+
+  CheckRun literal;
+  EXPECT_FALSE(literal.run("CHECK: a\nCHECK-NEXT{LITERAL}: [[b]]\n", "a\n[[c]]\n").passed);
+  EXPECT_EQ(literal.errors,
+            "check.txt:2:22: error: CHECK-NEXT{LITERAL}: expected string not found in input\n"
+            "CHECK-NEXT{LITERAL}: [[b]]\n"
+            "                     ^\n"
+            "input.txt:1:2: note: scanning from here\n"
+            "a\n"
+            " ^\n"
+            "input.txt:2:1: note: possible intended match here\n"
+            "[[c]]\n"
+            "^\n");
+}
+
+TEST(MatchDiagnosticsTest, SubstitutionNotesShowTheEscapedValue) {
+  CheckRun run;
+  EXPECT_FALSE(run.run("CHECK: [[X:a.b]]\nCHECK: [[X]]!\n", "a.b\nzzz\n").passed);
+  EXPECT_EQ(run.errors,
+            "check.txt:2:8: error: CHECK: expected string not found in input\n"
+            "CHECK: [[X]]!\n"
+            "       ^\n"
+            "input.txt:1:4: note: scanning from here\n"
+            "a.b\n"
+            "   ^\n"
+            "input.txt:1:4: note: with \"X\" equal to \"a\\\\.b\"\n"
+            "a.b\n"
+            "   ^\n");
+}
+
+TEST(MatchDiagnosticsTest, UndefinedVariableIsTheOnlyError) {
+  CheckRun run;
+  EXPECT_FALSE(run.run("CHECK: a[[X]]\n", "x\nab\n").passed);
+  EXPECT_EQ(run.errors,
+            "check.txt:1:11: error: undefined variable: X\n"
+            "CHECK: a[[X]]\n"
+            "          ^\n"
+            "input.txt:2:1: note: possible intended match here\n"
+            "ab\n"
+            "^\n");
+
+  CheckRun recorded;
+  EXPECT_FALSE(recorded.run("CHECK-NOT: [[Y]]\nCHECK: a\n", "a\n", true).passed);
+  ASSERT_EQ(recorded.records.size(), 2u);
+  EXPECT_EQ(recorded.records[0].outcome, MatchOutcome::InvalidPattern);
+  EXPECT_EQ(recorded.records[1].outcome, MatchOutcome::InvalidPattern);
+  EXPECT_EQ(recorded.records[1].note, "undefined variable: Y");
+  EXPECT_EQ(recorded.records[1].inputStartColumn, recorded.records[1].inputEndColumn);
+  // No fuzzy note for a NOT pattern.
+  EXPECT_EQ(recorded.errors.find("possible intended"), std::string::npos);
+}
+
+TEST(MatchDiagnosticsTest, UnreadableCaptureReportsTheMatchThenTheError) {
+  CheckRun run;
+  EXPECT_FALSE(run.run("CHECK: n=[[#%X,N:]]\n", "n=11111111111111111\n", true).passed);
+  EXPECT_EQ(run.errors,
+            "check.txt:1:8: remark: CHECK: expected string found in input\n"
+            "CHECK: n=[[#%X,N:]]\n"
+            "       ^\n"
+            "input.txt:1:1: note: found here\n"
+            "n=11111111111111111\n"
+            "^~~~~~~~~~~~~~~~~~~\n"
+            "input.txt:1:3: error: unable to represent numeric value\n"
+            "n=11111111111111111\n"
+            "  ^\n");
+  ASSERT_EQ(run.records.size(), 2u);
+  EXPECT_EQ(run.records[0].outcome, MatchOutcome::ExpectedFound);
+  EXPECT_EQ(run.records[1].outcome, MatchOutcome::ErrorAfterMatch);
+  EXPECT_EQ(run.records[1].note, "unable to represent numeric value");
+  EXPECT_EQ(run.records[1].inputStartColumn, 3u);
+  EXPECT_EQ(run.records[1].inputEndColumn, 20u);
+}
+
+TEST(MatchDiagnosticsTest, RecordsReplaceVerboseOutput) {
+  CheckRun run;
+  run.options.verbose = true;
+  EXPECT_TRUE(run.run("CHECK: x [[V:y]] [[#N:]]\nCHECK: [[V]]\n", "x y 5 y\n", true).passed);
+  EXPECT_EQ(run.errors, "");
+  ASSERT_EQ(run.records.size(), 5u);
+  std::vector<std::string> notes;
+  for (const MatchDiag &record : run.records) {
+    EXPECT_EQ(record.outcome, MatchOutcome::ExpectedFound);
+    notes.push_back(record.note);
+  }
+  EXPECT_EQ(notes, (std::vector<std::string>{"", "captured var \"V\"", "captured var \"N\"", "",
+                                             "with \"V\" equal to \"y\""}));
+  EXPECT_EQ(run.records[0].checkLocation, run.records[2].checkLocation);
+  EXPECT_EQ(run.records[2].inputStartColumn, 5u);
+  EXPECT_EQ(run.records[2].inputEndColumn, 6u);
+  // A note about a value has an empty range at the start of the match.
+  EXPECT_EQ(run.records[4].inputStartColumn, 7u);
+  EXPECT_EQ(run.records[4].inputEndColumn, 7u);
+}

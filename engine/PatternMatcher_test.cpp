@@ -1,0 +1,224 @@
+#include "engine/PatternMatcher.h"
+
+#include "engine/CheckPattern.h"
+#include "engine/MatchDiag.h"
+#include "engine/numeric/EngineErrors.h"
+#include "engine/numeric/VariableContext.h"
+#include "support/fs/FileBuffer.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <string>
+#include <vector>
+
+namespace {
+
+/// Patterns parsed from texts registered as "check.txt", searched in texts
+/// registered as "input.txt".
+struct MatcherFixture : testing::Test {
+  CheckOptions options;
+  SourceRegistry registry;
+  VariableContext context;
+  std::deque<std::string> texts; // never moves what it holds
+
+  MatcherFixture() { context.createLineNumberVariable(); }
+
+  TextRef add(TextRef text, TextRef name) {
+    texts.emplace_back(text);
+    TextRef stored = texts.back();
+    registry.addBuffer(viewText(stored, name));
+    return stored;
+  }
+  CheckPattern parse(TextRef text, DirectiveType type = DirectiveType::Plain,
+                     unsigned line = 1) {
+    CheckPattern pattern(CheckKind(type), context, line);
+    EXPECT_FALSE(pattern.parse(add(text, "check.txt"), "CHECK", registry, options));
+    return pattern;
+  }
+  TextRef input(TextRef text) { return add(text, "input.txt"); }
+};
+
+std::string messages(ErrorValue error) { return errorMessage(std::move(error)); }
+
+/// Whether the search found something; drops the result's error.
+bool found(SearchResult result) {
+  dropError(std::move(result.error));
+  return result.found;
+}
+
+} // namespace
+
+TEST(FindFixedTextTest, FoldsOnlyAsciiLetters) {
+  struct Case {
+    TextRef haystack, needle;
+    bool ignoreCase;
+    size_t expected;
+  } cases[] = {
+      {"a Foo", "foo", false, TextRef::npos},
+      {"a Foo", "foo", true, 2},
+      {"a fOO", "FoO", true, 2},
+      {"[x]", "[X]", true, 0},
+      {"\xc4\x80", "\xe4\x80", true, TextRef::npos}, // bytes >= 128 never fold
+      {"@", "`", true, TextRef::npos},               // neighbours of the letters
+      {"fo", "foo", true, TextRef::npos},
+      {"ffoo", "foo", false, 1},
+      {std::string_view("a\0b", 3), std::string_view("\0b", 2), false, 1},
+      {"xyz", "", false, 0},
+  };
+  for (const Case &c : cases)
+    EXPECT_EQ(findFixedText(c.haystack, c.needle, c.ignoreCase), c.expected)
+        << c.haystack << " / " << c.needle;
+}
+
+TEST(EditDistanceTest, LevenshteinWithEarlyCutOff) {
+  struct Case {
+    TextRef a, b;
+    unsigned expected;
+  } cases[] = {
+      {"", "", 0}, {"abc", "", 3}, {"", "abc", 3}, {"kitten", "sitting", 3},
+      {"abcd", "abce", 1}, {"abcd", "bcd", 1}, {"flaw", "lawn", 2},
+  };
+  for (const Case &c : cases)
+    EXPECT_EQ(editDistance(c.a, c.b), c.expected) << c.a << " / " << c.b;
+  // Beyond the limit the answer is limit + 1; within it, exact.
+  EXPECT_EQ(editDistance("kitten", "sitting", 1), 2u);
+  EXPECT_EQ(editDistance("kitten", "sitting", 3), 3u);
+  EXPECT_EQ(editDistance("aaaaaaaaaa", "b", 4), 5u);
+}
+
+TEST_F(MatcherFixture, ResemblanceComparesTheStartOfTheFirstLine) {
+  CheckPattern fixed = parse("abcd");
+  EXPECT_EQ(fixed.resemblanceDistance("abcdXYZ"), 0u);
+  EXPECT_EQ(fixed.resemblanceDistance("ab\ncd"), 2u);
+  EXPECT_EQ(fixed.resemblanceDistance(""), 4u);
+  // A regular expression is compared as the text the parser assembled.
+  CheckPattern regex = parse("a{{b}}");
+  EXPECT_EQ(regex.regexText, "a(b)");
+  EXPECT_EQ(regex.resemblanceDistance("a(b)"), 0u);
+}
+
+TEST_F(MatcherFixture, FuzzyMatchRules) {
+  CheckPattern pattern = parse("abcd");
+  // The column of the proposed place, or 0 when nothing was proposed.
+  auto proposed = [&](TextRef text) -> unsigned {
+    std::vector<MatchDiag> records;
+    testing::internal::CaptureStderr();
+    pattern.reportFuzzyMatch(registry, input(text), &records);
+    std::string printed = testing::internal::GetCapturedStderr();
+    if (records.empty()) {
+      EXPECT_EQ(printed, "");
+      return 0;
+    }
+    EXPECT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].outcome, MatchOutcome::FuzzyMatch);
+    EXPECT_EQ(records[0].inputStartColumn, records[0].inputEndColumn);
+    EXPECT_NE(printed.find("note: possible intended match here\n"), std::string::npos);
+    return records[0].inputStartColumn;
+  };
+  EXPECT_EQ(proposed("xxxx abce"), 6u);
+  // Ties keep the earlier place; position 0 is never proposed.
+  EXPECT_EQ(proposed("zz abce abce"), 4u);
+  EXPECT_EQ(proposed("abce abce"), 0u);
+  // Each line feed passed adds 0.01: after 100 lines a distance of 0 only
+  // ties with a distance of 1 on the first line.
+  EXPECT_EQ(proposed("z abce" + std::string(100, '\n') + "abcd"), 3u);
+  EXPECT_EQ(proposed("z abce" + std::string(99, '\n') + "abcd"), 1u);
+  // Only the first 4096 characters are considered.
+  EXPECT_EQ(proposed(" " + std::string(5000, 'z') + "abcd"), 2u);
+
+  // A quality of 50 or more is not good enough.
+  CheckPattern longPattern = parse(std::string(50, 'a'));
+  auto proposedLong = [&](TextRef text) {
+    std::vector<MatchDiag> records;
+    testing::internal::CaptureStderr();
+    longPattern.reportFuzzyMatch(registry, input(text), &records);
+    testing::internal::GetCapturedStderr();
+    return records.size();
+  };
+  EXPECT_EQ(proposedLong(" " + std::string(50, 'b')), 0u);
+  EXPECT_EQ(proposedLong(" " + std::string(49, 'b') + "a"), 1u);
+}
+
+TEST_F(MatcherFixture, FixedTextAndSpecialKinds) {
+  options.ignoreCase = true;
+  CheckPattern fixed = parse("foo");
+  SearchResult found = fixed.match(input("a Foo"), registry);
+  EXPECT_TRUE(found.found);
+  EXPECT_EQ(found.pos, 2u);
+  EXPECT_EQ(found.len, 3u);
+
+  SearchResult missing = fixed.match(input("fo"), registry);
+  EXPECT_FALSE(missing.found);
+  EXPECT_TRUE(missing.error.isA<PatternNotFoundError>());
+  dropError(std::move(missing.error));
+
+  CheckPattern eof(CheckKind(DirectiveType::ImplicitEof), context);
+  SearchResult atEnd = eof.match(input("abc"), registry);
+  EXPECT_TRUE(atEnd.found);
+  EXPECT_EQ(atEnd.pos, 3u);
+  EXPECT_EQ(atEnd.len, 0u);
+
+  // The match of an empty line starts on that line and has no length.
+  CheckPattern empty = parse("", DirectiveType::Empty);
+  SearchResult emptyLine = empty.match(input("\nx\n\ny"), registry);
+  EXPECT_TRUE(emptyLine.found);
+  EXPECT_EQ(emptyLine.pos, 3u);
+  EXPECT_EQ(emptyLine.len, 0u);
+}
+
+TEST_F(MatcherFixture, RangeStartIsALineStart) {
+  CheckPattern pattern = parse("{{^}}x", DirectiveType::Next);
+  TextRef line = input("ax\nx");
+  SearchResult result = pattern.match(line.substr(1), registry);
+  EXPECT_TRUE(result.found);
+  EXPECT_EQ(result.pos, 0u);
+}
+
+TEST_F(MatcherFixture, CapturedValuesAreInsertedLiterally) {
+  CheckPattern define = parse("[[X:[a-z.]+]]");
+  CheckPattern use = parse("<[[X]]>");
+  SearchResult defined = define.match(input("42 a.b 7"), registry);
+  ASSERT_TRUE(defined.found);
+  EXPECT_EQ(context.stringValue("X"), "a.b");
+  EXPECT_FALSE(found(use.match(input("<axb>"), registry)));
+  SearchResult literal = use.match(input("<axb> <a.b>"), registry);
+  EXPECT_TRUE(literal.found);
+  EXPECT_EQ(literal.pos, 6u);
+}
+
+TEST_F(MatcherFixture, NumericCaptureReadBack) {
+  CheckPattern pattern = parse("[[S:x]] [[#%X,N:]]");
+  SearchResult ok = pattern.match(input("x 1F"), registry);
+  EXPECT_TRUE(ok.found);
+  NumericVariable *n = context.lookupNumeric("N");
+  ASSERT_NE(n, nullptr);
+  ASSERT_TRUE(n->value);
+  EXPECT_EQ(n->value->word(), 31u);
+  EXPECT_EQ(n->capturedText, "1F");
+
+  // Seventeen hex digits do not fit: found, with the error; the string
+  // capture has been stored all the same.
+  SearchResult tooBig = pattern.match(input("x 11111111111111111"), registry);
+  EXPECT_TRUE(tooBig.found);
+  EXPECT_TRUE(tooBig.error.isA<DiagnosticError>());
+  EXPECT_NE(messages(std::move(tooBig.error)).find("unable to represent numeric value"),
+            std::string::npos);
+  EXPECT_EQ(context.stringValue("S"), "x");
+}
+
+TEST_F(MatcherFixture, SubstitutionFailuresAreJoinedInOrder) {
+  CheckPattern pattern = parse("[[A]] [[B]]");
+  SearchResult result = pattern.match(input("a b"), registry);
+  EXPECT_FALSE(result.found);
+  std::string text = messages(std::move(result.error));
+  size_t first = text.find("undefined variable: A");
+  size_t second = text.find("undefined variable: B");
+  EXPECT_NE(first, std::string::npos);
+  EXPECT_NE(second, std::string::npos);
+  EXPECT_LT(first, second);
+
+  CheckPattern line = parse("x[[@LINE+1]]", DirectiveType::Plain, 7);
+  EXPECT_TRUE(found(line.match(input("x8"), registry)));
+  EXPECT_FALSE(found(line.match(input("x7"), registry)));
+}
