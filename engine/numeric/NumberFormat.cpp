@@ -120,6 +120,11 @@ ValueOrError<std::string> formatValue(const NumberFormat &format, const NumericV
     break;
   }
 
+  // A precision can ask for billions of zeros; past a sane width the text is
+  // treated like any other value that cannot be written.
+  if (format.precision > maxFormattedDigits)
+    return makeValueOverflowError();
+
   char digits[64];
   size_t count = 0;
   uint64_t magnitude = value.magnitude();

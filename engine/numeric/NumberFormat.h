@@ -51,8 +51,13 @@ struct NumberFormat {
 /// fails with "trying to match value with invalid format" (EINVAL).
 ValueOrError<std::string> numberWildcard(const NumberFormat &format);
 
-/// `value` written in `format`. A value the kind cannot express gives a
-/// ValueOverflowError; kind None fails as numberWildcard does.
+/// The largest precision formatValue writes out; beyond it the value counts
+/// as too large to write.
+constexpr uint32_t maxFormattedDigits = 1u << 20;
+
+/// `value` written in `format`. A value the kind cannot express (or a
+/// precision above maxFormattedDigits) gives a ValueOverflowError; kind None
+/// fails as numberWildcard does.
 ValueOrError<std::string> formatValue(const NumberFormat &format, const NumericValue &value);
 
 /// Reads back `text`, which lies in a buffer of `registry` (it is the text a

@@ -88,6 +88,7 @@ TEST(NumberFormatTest, FormatValue) {
       {{Unsigned}, NumericValue::fromSigned(-1), nullptr},
       {{LowerHex}, NumericValue::fromSigned(-1), nullptr},
       {{UpperHex}, minSigned, nullptr},
+      {{Unsigned, 4294967295u}, NumericValue(), nullptr}, // no 4 GB of zeros
   };
   for (const Case &c : cases) {
     ValueOrError<std::string> text = formatValue(c.format, c.value);
@@ -101,6 +102,11 @@ TEST(NumberFormatTest, FormatValue) {
     ASSERT_TRUE(text) << c.expected;
     EXPECT_EQ(*text, c.expected);
   }
+  ValueOrError<std::string> wide =
+      formatValue(NumberFormat(Unsigned, maxFormattedDigits), NumericValue::fromUnsigned(7));
+  ASSERT_TRUE(wide);
+  EXPECT_EQ(wide->size(), maxFormattedDigits);
+  EXPECT_EQ(wide->back(), '7');
 }
 
 TEST(NumberFormatTest, ParseValue) {
