@@ -194,6 +194,15 @@ void createBuiltinOptions() {
   OptScope all{allScopes()};
   OptCategory category{generic};
 
+  Flag *help = new Flag(
+      OptName{"help"},
+      OptHelp{"Display available options (--help-hidden for more)"},
+      ValueDisallowed, category, all, OptCallback<bool>{[](const bool &on) {
+        if (on)
+          dispatchHelp(false);
+      }});
+  new AliasOption(OptName{"h"}, OptHelp{"Alias for --help"}, OptAliasOf{*help},
+                  OverridableDefault);
   helpListOption = new Flag(
       OptName{"help-list"},
       OptHelp{"Display list of available options (--help-list-hidden for more)"},
@@ -208,15 +217,6 @@ void createBuiltinOptions() {
              if (on)
                printAndExit(HelpPrinter{false, true});
            }});
-  Flag *help = new Flag(
-      OptName{"help"},
-      OptHelp{"Display available options (--help-hidden for more)"},
-      ValueDisallowed, category, all, OptCallback<bool>{[](const bool &on) {
-        if (on)
-          dispatchHelp(false);
-      }});
-  new AliasOption(OptName{"h"}, OptHelp{"Alias for --help"}, OptAliasOf{*help},
-                  OverridableDefault);
   new Flag(OptName{"help-hidden"}, OptHelp{"Display all available options"},
            ValueDisallowed, HiddenInHelp, category, all,
            OptCallback<bool>{[](const bool &on) {
