@@ -11,6 +11,7 @@
 #include "support/diag/ErrorValue.h"
 #include "support/fs/TextRef.h"
 
+#include <cassert>
 #include <memory>
 
 struct NumericVariable;
@@ -103,7 +104,10 @@ public:
   NumberFormat format() const { return resultFormat; }
 
   /// Evaluates the root; must not be called without one.
-  ValueOrError<NumericValue> evaluate() const { return rootNode->evaluate(); }
+  ValueOrError<NumericValue> evaluate() const {
+    assert(rootNode && "evaluating an empty numeric expression");
+    return rootNode->evaluate();
+  }
 
 private:
   std::unique_ptr<ExpressionNode> rootNode;

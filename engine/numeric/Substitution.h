@@ -10,6 +10,7 @@
 #include "support/diag/ErrorValue.h"
 #include "support/fs/TextRef.h"
 
+#include <cassert>
 #include <cstddef>
 #include <string>
 
@@ -52,7 +53,9 @@ class NumericSubstitution : public Substitution {
 public:
   NumericSubstitution(VariableContext &context, TextRef text, NumericExpression expression,
                       size_t insertAt)
-      : Substitution(context, text, insertAt), expr(std::move(expression)) {}
+      : Substitution(context, text, insertAt), expr(std::move(expression)) {
+    assert(expr.hasRoot() && "a numeric substitution needs an expression");
+  }
   ValueOrError<std::string> result() const override;
   const NumericExpression &expression() const { return expr; }
 
