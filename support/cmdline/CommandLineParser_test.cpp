@@ -265,6 +265,39 @@ TEST(ParseCommandLineDeathTest, EveryProblemIsReportedBeforeExit) {
                      "boolean argument! Try 0 or 1\n");
 }
 
+void parseWithRequiredOptions() {
+  ListOption<std::string> needed(OptHelp{"<needed>"}, PositionalForm,
+                                 OccurRequired);
+  SingleValueOption<bool> needMe(OptName{"need-me"}, OptHelp{"n"},
+                                 OccurRequired);
+  SingleValueOption<bool> needMeToo(OptName{"need-me-too"}, OptHelp{"n"},
+                                    OccurAtLeastOnce);
+  parseArgs({"prog", "-need-me"});
+}
+
+void parseWithUnreachablePositional() {
+  SingleValueOption<std::string> late(OptHelp{"<late>"}, PositionalForm);
+  parseArgs({"prog"});
+}
+
+TEST(ParseCommandLineDeathTest, ChecksAfterTheScan) {
+  testing::FLAGS_gtest_death_test_style = "threadsafe";
+  EXPECT_EXIT(parseWithRequiredOptions(), testing::ExitedWithCode(1),
+              "^" + literal("prog: Not enough positional command line "
+                            "arguments specified!\nMust specify at least 1 "
+                            "positional argument: See: prog --help\n"
+                            "prog: for the --need-me-too option: must be "
+                            "specified at least once!\n") +
+                  "$");
+  EXPECT_EXIT(parseWithUnreachablePositional(), testing::ExitedWithCode(1),
+              "^" + literal("<late> option: error - option can never match, "
+                            "because another positional argument will match "
+                            "an unbounded number of values, and this option "
+                            "does not require a value!\nprog: CommandLine "
+                            "Error: Option '' is all messed up!\n2") +
+                  "$");
+}
+
 TEST(NearestOptionName, UsesLeftPartOnlyWhenAValueIsPermitted) {
   EXPECT_EQ(nearestOptionName(topLevelScope(), "pfz=V"), "pfx=V");
   EXPECT_EQ(nearestOptionName(topLevelScope(), "quiet-mde"), "quiet-mode");
