@@ -110,8 +110,7 @@ OptionRegistry::effectiveScopes(const CommandOption &option) const {
   for (CommandScope *scope : option.scopes) {
     if (scope == &allScopes()) {
       for (CommandScope *s : scopes)
-        if (s != &allScopes() &&
-            std::find(result.begin(), result.end(), s) == result.end())
+        if (std::find(result.begin(), result.end(), s) == result.end())
           result.push_back(s);
     } else if (std::find(result.begin(), result.end(), scope) == result.end()) {
       result.push_back(scope);

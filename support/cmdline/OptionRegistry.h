@@ -70,7 +70,8 @@ public:
   void registerScope(CommandScope &scope);
 
   /// The scopes an option belongs to: topLevelScope when it names none,
-  /// every registered scope (allScopes excluded) when it names allScopes.
+  /// every registered scope (allScopes itself included) when it names
+  /// allScopes.
   std::vector<CommandScope *> effectiveScopes(const CommandOption &option) const;
 
 private:

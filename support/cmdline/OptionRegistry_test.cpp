@@ -40,6 +40,14 @@ TEST(OptionRegistry, RenamingFreesTheOldName) {
   EXPECT_EQ(topLevelScope().options.find("reg-old"), nullptr);
   static Flag second(OptName{"reg-old"}, OptHelp{"2"});
   EXPECT_EQ(topLevelScope().options.find("reg-old"), &second);
+
+  static Flag wide(OptName{"reg-wide-old"}, OptHelp{"w"},
+                   OptScope{allScopes()});
+  wide.setName("reg-wide-new");
+  for (CommandScope *scope : {&topLevelScope(), &allScopes()}) {
+    EXPECT_EQ(scope->options.find("reg-wide-new"), &wide);
+    EXPECT_EQ(scope->options.find("reg-wide-old"), nullptr);
+  }
 }
 
 TEST(OptionRegistry, NamedCategoryReplacesTheDefault) {
