@@ -65,7 +65,7 @@ size_t findFixedText(TextRef haystack, TextRef needle, bool ignoreCase) {
   return hit ? static_cast<const char *>(hit) - haystack.data() : TextRef::npos;
 }
 
-unsigned editDistance(TextRef a, TextRef b, unsigned limit) {
+unsigned resemblanceEditDistance(TextRef a, TextRef b, unsigned limit) {
   if (a.size() < b.size())
     std::swap(a, b);
   // The length difference alone is a lower bound.
@@ -195,7 +195,7 @@ SearchResult CheckPattern::match(TextRef range, SourceRegistry &registry) const 
 
 unsigned CheckPattern::resemblanceDistance(TextRef text) const {
   TextRef example = resemblanceExample(*this);
-  return editDistance(resemblancePiece(example, text), example);
+  return resemblanceEditDistance(resemblancePiece(example, text), example);
 }
 
 void CheckPattern::reportFuzzyMatch(SourceRegistry &registry, TextRef range,
@@ -214,10 +214,11 @@ void CheckPattern::reportFuzzyMatch(SourceRegistry &registry, TextRef range,
     if (c == ' ' || c == '\t')
       continue;
     // Distances that cannot beat the best so far, nor be good enough, need
-    // not be computed exactly; see editDistance.
+    // not be computed exactly; see resemblanceEditDistance.
     double bound = bestPos ? std::min(bestQuality, goodEnough) : goodEnough;
     unsigned limit = static_cast<unsigned>(std::ceil(bound));
-    unsigned distance = editDistance(resemblancePiece(example, range.substr(i)), example, limit);
+    unsigned distance =
+        resemblanceEditDistance(resemblancePiece(example, range.substr(i)), example, limit);
     double quality = distance + lineCount / 100.0;
     if (!bestPos || quality < bestQuality) {
       bestPos = i;

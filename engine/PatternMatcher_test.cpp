@@ -71,7 +71,7 @@ TEST(FindFixedTextTest, FoldsOnlyAsciiLetters) {
         << c.haystack << " / " << c.needle;
 }
 
-TEST(EditDistanceTest, LevenshteinWithEarlyCutOff) {
+TEST(ResemblanceEditDistanceTest, LevenshteinWithEarlyCutOff) {
   struct Case {
     TextRef a, b;
     unsigned expected;
@@ -80,11 +80,11 @@ TEST(EditDistanceTest, LevenshteinWithEarlyCutOff) {
       {"abcd", "abce", 1}, {"abcd", "bcd", 1}, {"flaw", "lawn", 2},
   };
   for (const Case &c : cases)
-    EXPECT_EQ(editDistance(c.a, c.b), c.expected) << c.a << " / " << c.b;
+    EXPECT_EQ(resemblanceEditDistance(c.a, c.b), c.expected) << c.a << " / " << c.b;
   // Beyond the limit the answer is limit + 1; within it, exact.
-  EXPECT_EQ(editDistance("kitten", "sitting", 1), 2u);
-  EXPECT_EQ(editDistance("kitten", "sitting", 3), 3u);
-  EXPECT_EQ(editDistance("aaaaaaaaaa", "b", 4), 5u);
+  EXPECT_EQ(resemblanceEditDistance("kitten", "sitting", 1), 2u);
+  EXPECT_EQ(resemblanceEditDistance("kitten", "sitting", 3), 3u);
+  EXPECT_EQ(resemblanceEditDistance("aaaaaaaaaa", "b", 4), 5u);
 }
 
 TEST_F(MatcherFixture, ResemblanceComparesTheStartOfTheFirstLine) {
