@@ -119,7 +119,7 @@ bool CheckPattern::parse(TextRef text, TextRef prefix, SourceRegistry &registry,
   }
 
   if (fullLine) {
-    regexText = "^";
+    regexText += '^';
     if (!options.strictWhitespace)
       regexText += " *";
   }
