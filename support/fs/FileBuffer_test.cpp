@@ -1,0 +1,213 @@
+#include "support/fs/FileBuffer.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <fcntl.h>
+#include <string>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+// A scratch directory removed with everything in it at the end of a test.
+class ScratchDir {
+public:
+  ScratchDir() {
+    char pattern[] = "/tmp/filebuffer-test-XXXXXX";
+    path_ = ::mkdtemp(pattern);
+  }
+  ~ScratchDir() {
+    std::string command = "rm -rf '" + path_ + "'";
+    int ignored = std::system(command.c_str());
+    (void)ignored;
+  }
+  std::string file(const std::string &name, const std::string &contents) const {
+    std::string full = path_ + "/" + name;
+    int fd = ::open(full.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    EXPECT_GE(fd, 0);
+    EXPECT_EQ(::write(fd, contents.data(), contents.size()),
+              static_cast<ssize_t>(contents.size()));
+    ::close(fd);
+    return full;
+  }
+  const std::string &path() const { return path_; }
+
+private:
+  std::string path_;
+};
+
+// Deterministic, NUL-free contents of a given size.
+std::string contentsOfSize(size_t size) {
+  std::string s(size, 'x');
+  for (size_t i = 0; i < size; ++i)
+    s[i] = static_cast<char>('a' + (i * 7 + i / 13) % 26);
+  if (size > 0)
+    s[size - 1] = '\n';
+  return s;
+}
+
+void expectNulTerminated(const FileBuffer &buffer) {
+  EXPECT_EQ(*buffer.bufferEnd(), '\0');
+}
+
+TEST(FileBufferTest, MappingFollowsSizeThresholdsAndNulRule) {
+  ASSERT_EQ(systemPageSize(), 4096u) << "thresholds below assume 4096-byte pages";
+  struct Case {
+    size_t size;
+    bool requiresNul;
+    bool mayChange;
+    BufferKind expected;
+  };
+  const Case cases[] = {
+      {0, true, false, BufferKind::Memory},
+      {4097, false, false, BufferKind::Memory},  // below 16384
+      {16383, false, false, BufferKind::Memory},
+      {16384, true, false, BufferKind::Memory},  // page multiple: no room for the NUL
+      {16384, false, false, BufferKind::Mapped}, // no NUL needed
+      {16385, true, false, BufferKind::Mapped},
+      {20480, true, false, BufferKind::Memory},
+      {20481, true, false, BufferKind::Mapped},
+      {16385, true, true, BufferKind::Memory},   // may change while read
+      {16385, false, true, BufferKind::Mapped},
+  };
+  ScratchDir dir;
+  for (const Case &c : cases) {
+    SCOPED_TRACE(testing::Message() << "size " << c.size << " nul " << c.requiresNul
+                                    << " mayChange " << c.mayChange);
+    std::string contents = contentsOfSize(c.size);
+    std::string path = dir.file("f" + std::to_string(c.size), contents);
+    FileBufferOrError result = loadFileOrInput(path, true, c.requiresNul, c.mayChange);
+    ASSERT_TRUE(result) << result.error.message();
+    EXPECT_EQ(result.buffer->bufferKind(), c.expected);
+    EXPECT_EQ(result.buffer->text(), contents);
+    EXPECT_EQ(result.buffer->bufferName(), path);
+    if (c.requiresNul)
+      expectNulTerminated(*result.buffer);
+    result.buffer->releasePages();
+    EXPECT_EQ(result.buffer->text(), contents);
+  }
+}
+
+TEST(FileBufferTest, FailuresComeBackAsSystemCodes) {
+  ScratchDir dir;
+  FileBufferOrError missing = loadFileOrInput(dir.path() + "/no-such-file");
+  EXPECT_FALSE(missing);
+  EXPECT_EQ(missing.error, std::errc::no_such_file_or_directory);
+  EXPECT_EQ(missing.error.message(), "No such file or directory");
+
+  // A directory opens, is not a regular file, and fails when read as a stream.
+  FileBufferOrError directory = loadFileOrInput(dir.path());
+  EXPECT_FALSE(directory);
+  EXPECT_EQ(directory.error, std::errc::is_a_directory);
+}
+
+TEST(FileBufferTest, UnreadableFileReportsPermissionDenied) {
+  if (::geteuid() == 0)
+    GTEST_SKIP() << "running as root: permission checks do not apply";
+  ScratchDir dir;
+  std::string path = dir.file("secret", "hidden\n");
+  ASSERT_EQ(::chmod(path.c_str(), 0), 0);
+  FileBufferOrError result = loadFileOrInput(path);
+  EXPECT_FALSE(result);
+  EXPECT_EQ(result.error, std::errc::permission_denied);
+}
+
+TEST(FileBufferTest, StandardInputPipeIsReadAsStreamNamedStdin) {
+  // More than several read steps, so the growable store is exercised.
+  std::string contents = contentsOfSize(100000);
+  int fds[2];
+  ASSERT_EQ(::pipe(fds), 0);
+  int savedStdin = ::dup(0);
+  ASSERT_EQ(::dup2(fds[0], 0), 0);
+  ::close(fds[0]);
+  std::thread writer([&] {
+    size_t done = 0;
+    while (done < contents.size()) {
+      ssize_t n = ::write(fds[1], contents.data() + done, contents.size() - done);
+      if (n <= 0)
+        break;
+      done += static_cast<size_t>(n);
+    }
+    ::close(fds[1]);
+  });
+  FileBufferOrError result = loadFileOrInput("-");
+  writer.join();
+  ::dup2(savedStdin, 0);
+  ::close(savedStdin);
+
+  ASSERT_TRUE(result) << result.error.message();
+  EXPECT_EQ(result.buffer->bufferName(), "<stdin>");
+  EXPECT_EQ(result.buffer->bufferKind(), BufferKind::Memory);
+  EXPECT_EQ(result.buffer->text(), contents);
+  expectNulTerminated(*result.buffer);
+}
+
+TEST(FileBufferTest, NamedPipeAndCharacterDeviceAreReadAsStreams) {
+  ScratchDir dir;
+  std::string fifo = dir.path() + "/fifo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  std::string contents = contentsOfSize(40000);
+  std::thread writer([&] {
+    int fd = ::open(fifo.c_str(), O_WRONLY);
+    size_t done = 0;
+    while (fd >= 0 && done < contents.size()) {
+      ssize_t n = ::write(fd, contents.data() + done, contents.size() - done);
+      if (n <= 0)
+        break;
+      done += static_cast<size_t>(n);
+    }
+    ::close(fd);
+  });
+  FileBufferOrError fromFifo = loadFileOrInput(fifo);
+  writer.join();
+  ASSERT_TRUE(fromFifo) << fromFifo.error.message();
+  EXPECT_EQ(fromFifo.buffer->bufferName(), fifo);
+  EXPECT_EQ(fromFifo.buffer->bufferKind(), BufferKind::Memory);
+  EXPECT_EQ(fromFifo.buffer->text(), contents);
+
+  FileBufferOrError devNull = loadFileOrInput("/dev/null");
+  ASSERT_TRUE(devNull);
+  EXPECT_EQ(devNull.buffer->bufferSize(), 0u);
+  expectNulTerminated(*devNull.buffer);
+}
+
+TEST(FileBufferTest, TextBuffersKeepNameBytesAndNul) {
+  std::string source = "line one\nline two";
+  FileBufferPtr copy = copyText(source, "command line");
+  ASSERT_TRUE(copy);
+  EXPECT_EQ(copy->bufferName(), "command line");
+  EXPECT_EQ(copy->text(), source);
+  EXPECT_NE(copy->bufferStart(), source.data());
+  EXPECT_EQ(reinterpret_cast<uintptr_t>(copy->bufferStart()) % 16, 0u);
+  expectNulTerminated(*copy);
+  source[0] = 'X'; // the copy does not follow its source
+  EXPECT_EQ(copy->text()[0], 'l');
+
+  FileBufferPtr view = viewText(source, "Global defines");
+  ASSERT_TRUE(view);
+  EXPECT_EQ(view->bufferName(), "Global defines");
+  EXPECT_EQ(view->bufferStart(), source.data());
+  EXPECT_EQ(view->bufferSize(), source.size());
+  EXPECT_EQ(view->bufferKind(), BufferKind::Memory);
+
+  FileBufferPtr empty = copyText(TextRef(), "");
+  ASSERT_TRUE(empty);
+  EXPECT_EQ(empty->bufferSize(), 0u);
+  EXPECT_EQ(empty->bufferName(), "");
+  expectNulTerminated(*empty);
+}
+
+TEST(FileBufferTest, AllocateBufferRejectsOverflowingSizes) {
+  EXPECT_EQ(allocateBuffer(SIZE_MAX, "x"), nullptr);
+  EXPECT_EQ(allocateBuffer(SIZE_MAX - 8, "a longer name"), nullptr);
+  std::unique_ptr<OwnedFileBuffer> fresh = allocateBuffer(5, "fresh");
+  ASSERT_TRUE(fresh);
+  EXPECT_EQ(fresh->bufferSize(), 5u);
+  expectNulTerminated(*fresh);
+}
+
+} // namespace
