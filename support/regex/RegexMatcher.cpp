@@ -4,7 +4,9 @@
 
 #include <cstring>
 #include <new>
+#include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace {
@@ -32,6 +34,11 @@ constexpr size_t maxBacktrackEntries = size_t(1) << 24;
 // Empty back-reference matches allowed along one path of the walk.
 constexpr unsigned maxEmptyBackrefs = 100;
 
+// The scan for the first match end caches state sets and their transitions
+// (a lazily built deterministic automaton). The cache is bounded: when full
+// it starts afresh, so memory does not depend on the subject.
+constexpr size_t maxCachedStates = 512;
+
 /// One machine word per state set: bit k is state k.
 struct WordForm {
   using Set = uint64_t;
@@ -42,6 +49,10 @@ struct WordForm {
   static void assign(Set &to, const Set &from) { to = from; }
   static bool equal(const Set &a, const Set &b) { return a == b; }
   static void clear(Set &s) { s = 0; }
+  void toKey(const Set &s, std::string &key) const {
+    key.assign(reinterpret_cast<const char *>(&s), sizeof s);
+  }
+  void fromKey(const std::string &key, Set &s) const { std::memcpy(&s, key.data(), sizeof s); }
 };
 
 /// One byte per state; serves programs of any size.
@@ -62,6 +73,10 @@ struct ByteForm {
   void assign(Set &to, const Set &from) const { std::memcpy(to, from, states); }
   bool equal(const Set &a, const Set &b) const { return std::memcmp(a, b, states) == 0; }
   void clear(Set &s) const { std::memset(s, 0, states); }
+  void toKey(const Set &s, std::string &key) const {
+    key.assign(reinterpret_cast<const char *>(s), states);
+  }
+  void fromKey(const std::string &key, Set &s) const { std::memcpy(s, key.data(), states); }
 };
 
 enum class Outcome { Matched, Failed, OutOfMemory };
@@ -93,9 +108,11 @@ public:
     form.add(fresh, startState);
     step(startState, stopState, fresh, symNothing, fresh);
     prepareSkipping();
+    classesMatter = hasWordBoundaries || g.startAnchors != 0 || g.endAnchors != 0;
   }
 
-  int run(size_t slotCount, RegexMatchSlot *slots);
+  /// Searches; no match can start before `firstStart`.
+  int run(size_t slotCount, RegexMatchSlot *slots, const char *firstStart);
 
 private:
   const RegexProgram &g;
@@ -127,6 +144,44 @@ private:
   };
   std::vector<Entry> trail;
   std::vector<const char *> loopPositions;
+
+  // The cached automaton. A cached state is a state set before the anchor
+  // steps at some position, together with the class of the byte before that
+  // position (which is all the anchor and word-boundary steps look at).
+  static constexpr int32_t unknownTarget = -1;
+  static constexpr int32_t matchTarget = -2;
+  struct CachedState {
+    std::string key;
+    int byteClass;
+    bool isFresh;
+    int32_t next[256];
+  };
+  std::vector<CachedState> cache;
+  std::unordered_map<std::string, int32_t> cacheIndex;
+  std::string keyBuffer;
+  bool classesMatter = false;
+  int classOf(int symbol) const {
+    if (!classesMatter)
+      return 0;
+    if (symbol == symOut)
+      return 0;
+    if (newlineSensitive && symbol == '\n')
+      return 1;
+    return isWordSymbol(symbol) ? 2 : 3;
+  }
+  static int representative(int byteClass) {
+    static const int symbols[] = {symOut, '\n', 'a', ' '};
+    return symbols[byteClass];
+  }
+  int32_t cachedState(const Set &set, int byteClass);
+  int32_t freshStates[4] = {-1, -1, -1, -1};
+  int32_t freshState(int byteClass) {
+    if (freshStates[byteClass] < 0)
+      freshStates[byteClass] = cachedState(fresh, byteClass);
+    return freshStates[byteClass];
+  }
+  const char *skipToFirstByte(const char *p, const char *stop) const;
+  int32_t transition(int32_t state, unsigned char c);
   std::vector<unsigned> loopLevel;
   std::vector<size_t> backrefEnd;
 
@@ -305,39 +360,107 @@ template <class Form> void Machine<Form>::prepareSkipping() {
   canSkip = count < 256;
 }
 
+template <class Form> int32_t Machine<Form>::cachedState(const Set &set, int byteClass) {
+  form.toKey(set, keyBuffer);
+  keyBuffer += char(byteClass);
+  auto found = cacheIndex.find(keyBuffer);
+  if (found != cacheIndex.end())
+    return found->second;
+  int32_t index = int32_t(cache.size());
+  cache.emplace_back();
+  CachedState &state = cache.back();
+  state.key = keyBuffer;
+  state.byteClass = byteClass;
+  state.isFresh = form.equal(set, fresh);
+  std::fill(std::begin(state.next), std::end(state.next), unknownTarget);
+  cacheIndex.emplace(keyBuffer, index);
+  return index;
+}
+
+// Where cached state `state` goes on byte `c`: matchTarget when a match ends
+// before the byte, else the cached state after it (every position may also
+// start a new match, hence the fresh states).
+template <class Form> int32_t Machine<Form>::transition(int32_t state, unsigned char c) {
+  if (cache.size() >= maxCachedStates) {
+    std::string key = cache[size_t(state)].key;
+    int byteClass = cache[size_t(state)].byteClass;
+    cache.clear();
+    cacheIndex.clear();
+    std::fill(std::begin(freshStates), std::end(freshStates), -1);
+    form.fromKey(key, tmp);
+    state = cachedState(tmp, byteClass);
+  }
+  int symbol = int((signed char)c);
+  form.fromKey(cache[size_t(state)].key, tmp);
+  pseudoSteps(startState, stopState, tmp, representative(cache[size_t(state)].byteClass), symbol);
+  int32_t target;
+  if (Form::has(tmp, stopState)) {
+    target = matchTarget;
+  } else {
+    form.assign(st, fresh);
+    step(startState, stopState, tmp, symbol, st);
+    target = cachedState(st, classOf(symbol));
+  }
+  cache[size_t(state)].next[c] = target;
+  return target;
+}
+
+template <class Form>
+const char *Machine<Form>::skipToFirstByte(const char *p, const char *stop) const {
+  if (onlyFirstByte >= 0) {
+    const void *q = std::memchr(p, onlyFirstByte, size_t(stop - p));
+    return q ? static_cast<const char *>(q) : stop;
+  }
+  while (stop - p >= 4) {
+    if (firstBytes[(unsigned char)p[0]])
+      return p;
+    if (firstBytes[(unsigned char)p[1]])
+      return p + 1;
+    if (firstBytes[(unsigned char)p[2]])
+      return p + 2;
+    if (firstBytes[(unsigned char)p[3]])
+      return p + 3;
+    p += 4;
+  }
+  while (p != stop && !firstBytes[(unsigned char)*p])
+    ++p;
+  return p;
+}
+
 template <class Form> const char *Machine<Form>::fast(const char *start, const char *stop) {
-  form.assign(st, fresh);
   coldp = nullptr;
   const char *p = start;
   int lastc = p == begin ? symOut : int((signed char)p[-1]);
-  for (;;) {
-    if (canSkip && p != stop && form.equal(st, fresh)) {
-      const char *q = p;
-      if (onlyFirstByte >= 0) {
-        q = static_cast<const char *>(std::memchr(p, onlyFirstByte, size_t(stop - p)));
-        if (!q)
-          q = stop;
-      } else {
-        while (q != stop && !firstBytes[(unsigned char)*q])
-          ++q;
+  int32_t state = freshState(classOf(lastc));
+  while (p != stop) {
+    if (cache[size_t(state)].isFresh) {
+      if (canSkip) {
+        const char *q = skipToFirstByte(p, stop);
+        if (q != p) {
+          p = q;
+          state = freshState(classOf(int((signed char)p[-1])));
+          if (p == stop)
+            break;
+        }
       }
-      if (q != p) {
-        p = q;
-        lastc = int((signed char)p[-1]);
-      }
-    }
-    int c = symbolAt(p);
-    if (form.equal(st, fresh))
       coldp = p;
-    pseudoSteps(startState, stopState, st, lastc, c);
-    if (Form::has(st, stopState) || p == stop)
-      break;
-    form.assign(tmp, st);
-    form.assign(st, fresh);
-    step(startState, stopState, tmp, c, st);
+    }
+    unsigned char c = (unsigned char)*p;
+    int32_t next = cache[size_t(state)].next[c];
+    if (next == unknownTarget) {
+      next = transition(state, c);
+    }
+    if (next == matchTarget)
+      return p;
+    state = next;
     ++p;
-    lastc = c;
   }
+  // The last position: the end of the range, with the real following symbol.
+  form.fromKey(cache[size_t(state)].key, st);
+  if (form.equal(st, fresh))
+    coldp = p;
+  lastc = p == begin ? symOut : int((signed char)p[-1]);
+  pseudoSteps(startState, stopState, st, lastc, symbolAt(p));
   return Form::has(st, stopState) ? p : nullptr;
 }
 
@@ -673,8 +796,9 @@ Outcome Machine<Form>::backref(const char *sp, const char *stop, size_t ss, size
   }
 }
 
-template <class Form> int Machine<Form>::run(size_t slotCount, RegexMatchSlot *slots) {
-  const char *start = begin;
+template <class Form>
+int Machine<Form>::run(size_t slotCount, RegexMatchSlot *slots, const char *firstStart) {
+  const char *start = firstStart;
   const char *matchStart = nullptr;
   const char *matchEnd = nullptr;
   groups.assign(g.subExpressionCount + 1, RegexMatchSlot{});
@@ -728,6 +852,23 @@ template <class Form> int Machine<Form>::run(size_t slotCount, RegexMatchSlot *s
   return regexOk;
 }
 
+// True when every match begins with the required literal: the program opens
+// with the literal's bytes, with nothing but group openings and closings
+// among them.
+bool literalStartsEveryMatch(const RegexProgram &g) {
+  const std::string &literal = g.requiredLiteral;
+  size_t matched = 0;
+  for (size_t k = g.firstState + 1; k < g.lastState && matched < literal.size(); ++k) {
+    RegexOp op = g.op(k);
+    if (op == RegexOp::LParen || op == RegexOp::RParen)
+      continue;
+    if (op != RegexOp::Char || char(g.operand(k)) != literal[matched])
+      return false;
+    ++matched;
+  }
+  return !literal.empty() && matched == literal.size();
+}
+
 } // namespace
 
 int matchRegex(const RegexProgram *program, const char *base, size_t startOffset,
@@ -739,13 +880,18 @@ int matchRegex(const RegexProgram *program, const char *base, size_t startOffset
   const char *begin = base + startOffset;
   const char *end = base + endOffset;
   const std::string &literal = program->requiredLiteral;
-  if (!literal.empty() &&
-      std::string_view(begin, size_t(end - begin)).find(literal) == std::string_view::npos)
-    return regexNoMatch;
+  const char *firstStart = begin;
+  if (!literal.empty()) {
+    const void *found = memmem(begin, size_t(end - begin), literal.data(), literal.size());
+    if (!found)
+      return regexNoMatch;
+    if (literalStartsEveryMatch(*program))
+      firstStart = static_cast<const char *>(found);
+  }
   try {
     if (form == RegexStateForm::Automatic && program->instructions.size() <= 64)
-      return Machine<WordForm>(*program, base, begin, end).run(slotCount, slots);
-    return Machine<ByteForm>(*program, base, begin, end).run(slotCount, slots);
+      return Machine<WordForm>(*program, base, begin, end).run(slotCount, slots, firstStart);
+    return Machine<ByteForm>(*program, base, begin, end).run(slotCount, slots, firstStart);
   } catch (const std::bad_alloc &) {
     return regexOutOfMemory;
   }

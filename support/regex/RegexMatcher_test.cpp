@@ -94,7 +94,6 @@ const MatchCase matchCases[] = {
     // Bytes above 0x7f and NUL are ordinary.
     {"\xe9+", 0, "a\xe9\xe9", "1-3"},
     {"[\x80-\xff]", 0, "a\xc3", "1-2"},
-    {std::string("a\0b", 3).c_str(), 0, "ab", "none"},
     // Back-references: exact bytes, also under case folding.
     {"(a)\\1", 0, "aa", "0-2 0-1"},
     {"(a)\\1", IC, "aA", "none"},
