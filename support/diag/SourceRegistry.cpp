@@ -106,9 +106,18 @@ void SourceDiagnostic::print(OutputStream &os, bool showColours) const {
   SourceRegistry::printDiagnostic(os, *this, showColours);
 }
 
-void SourceRegistry::printDiagnostic(OutputStream &os, const SourceDiagnostic &diag,
+void SourceRegistry::printDiagnostic(OutputStream &target, const SourceDiagnostic &diag,
                                      bool showColours) {
-  ColourPolicy policy = showColours ? ColourPolicy::Auto : ColourPolicy::Disable;
+  // The diagnostic is assembled in memory and handed over in one write: the
+  // standard error stream is unbuffered, and a long quoted line would
+  // otherwise cost one system call per byte. The colour decision is the
+  // target's, taken once.
+  std::string text;
+  StringOutputStream os(text);
+  os.allowColours(target.coloursAllowed());
+  ColourPolicy policy =
+      showColours && coloursWanted(target, ColourPolicy::Auto) ? ColourPolicy::Enable
+                                                              : ColourPolicy::Disable;
   {
     ColourScope bold(os, TextColour::KeepColour, true, false, policy);
     if (!diag.fileName.empty()) {
@@ -125,73 +134,74 @@ void SourceRegistry::printDiagnostic(OutputStream &os, const SourceDiagnostic &d
     }
   }
 
-  switch (diag.severity) {
-  case DiagSeverity::Error:
-    errorLabel(os, {}, !showColours);
-    break;
-  case DiagSeverity::Warning:
-    warningLabel(os, {}, !showColours);
-    break;
-  case DiagSeverity::Remark:
-    remarkLabel(os, {}, !showColours);
-    break;
-  case DiagSeverity::Note:
-    noteLabel(os, {}, !showColours);
-    break;
+  // The severity labels' colours; written here rather than through
+  // errorLabel() and friends because those would ask the in-memory stream,
+  // not the target, whether colours are wanted.
+  struct Label {
+    TextColour colour;
+    const char *text;
+  };
+  static const Label labels[] = {
+      {TextColour::Red, "error: "},
+      {TextColour::Magenta, "warning: "},
+      {TextColour::Blue, "remark: "},
+      {TextColour::Black, "note: "},
+  };
+  const Label &label = labels[static_cast<unsigned>(diag.severity) & 3];
+  {
+    ColourScope scope(os, label.colour, true, false, policy);
+    os << label.text;
   }
-
   {
     ColourScope bold(os, TextColour::KeepColour, true, false, policy);
     os << diag.message << '\n';
   }
 
-  if (diag.lineNumber == -1 || diag.column == -1)
-    return;
+  if (diag.lineNumber != -1 && diag.column != -1) {
+    const std::string &line = diag.lineText;
+    bool highBytes = std::any_of(line.begin(), line.end(),
+                                 [](char c) { return static_cast<unsigned char>(c) >= 128; });
 
-  const std::string &line = diag.lineText;
-  bool highBytes = std::any_of(line.begin(), line.end(),
-                               [](char c) { return static_cast<unsigned char>(c) >= 128; });
-
-  // The source line, tabs expanded to the next multiple of 8.
-  size_t outColumn = 0;
-  for (char c : line) {
-    if (c == '\t') {
-      do {
-        os.put(' ');
+    // The source line, tabs expanded to the next multiple of 8.
+    size_t outColumn = 0;
+    for (char c : line) {
+      if (c == '\t') {
+        size_t stop = (outColumn / 8 + 1) * 8;
+        text.append(stop - outColumn, ' ');
+        outColumn = stop;
+      } else {
+        text += c;
         ++outColumn;
-      } while (outColumn % 8 != 0);
-    } else {
-      os.put(c);
-      ++outColumn;
+      }
+    }
+    text += '\n';
+
+    if (!highBytes) {
+      std::string caret(line.size() + 1, ' ');
+      for (const ColumnRange &range : diag.columnRanges) {
+        size_t end = std::min<size_t>(range.end, caret.size());
+        for (size_t i = range.start; i < end; ++i)
+          caret[i] = '~';
+      }
+      caret[std::min<size_t>(static_cast<size_t>(diag.column), line.size())] = '^';
+      caret.erase(caret.find_last_not_of(' ') + 1);
+
+      ColourScope green(os, TextColour::Green, true, false, policy);
+      outColumn = 0;
+      for (size_t i = 0; i < caret.size(); ++i) {
+        if (i < line.size() && line[i] == '\t') {
+          size_t stop = (outColumn / 8 + 1) * 8;
+          text.append(stop - outColumn, caret[i]);
+          outColumn = stop;
+        } else {
+          text += caret[i];
+          ++outColumn;
+        }
+      }
+      text += '\n';
     }
   }
-  os.put('\n');
-  if (highBytes)
-    return;
-
-  std::string caret(line.size() + 1, ' ');
-  for (const ColumnRange &range : diag.columnRanges) {
-    size_t end = std::min<size_t>(range.end, caret.size());
-    for (size_t i = range.start; i < end; ++i)
-      caret[i] = '~';
-  }
-  caret[std::min<size_t>(static_cast<size_t>(diag.column), line.size())] = '^';
-  caret.erase(caret.find_last_not_of(' ') + 1);
-
-  ColourScope green(os, TextColour::Green, true, false, policy);
-  outColumn = 0;
-  for (size_t i = 0; i < caret.size(); ++i) {
-    if (i < line.size() && line[i] == '\t') {
-      do {
-        os.put(caret[i]);
-        ++outColumn;
-      } while (outColumn % 8 != 0);
-    } else {
-      os.put(caret[i]);
-      ++outColumn;
-    }
-  }
-  os.put('\n');
+  target.write(text);
 }
 
 void SourceRegistry::report(SourceLocation location, DiagSeverity severity, TextRef message,

@@ -156,6 +156,36 @@ TEST_F(RegistryFixture, ColouredLayout) {
   colourPreference = saved;
 }
 
+// An unbuffered stream that counts how often it reaches its destination.
+class CountingStream : public OutputStream {
+public:
+  CountingStream() : OutputStream(true) {}
+  std::string text;
+  int sinkCalls = 0;
+
+protected:
+  void writeToSink(const char *data, size_t size) override {
+    ++sinkCalls;
+    text.append(data, size);
+  }
+  uint64_t currentPosition() const override { return text.size(); }
+};
+
+TEST_F(RegistryFixture, LongLineGoesOutInOneWrite) {
+  std::string line(1 << 20, 'w');
+  line[1000] = '\t';
+  const char *base = add(line + "\n", "big");
+  CountingStream os;
+  registry_.printDiagnostic(os, registry_.makeDiagnostic(base + 500000, DiagSeverity::Error,
+                                                          "m", SourceRange(base, base + 10)));
+  EXPECT_EQ(os.sinkCalls, 1);
+  std::string header = "big:1:500001: error: m\n";
+  // Both the quoted line and the caret line widen by 7 at the tab.
+  EXPECT_EQ(os.text.size(), header.size() + (line.size() + 7 + 1) + (500001 + 7 + 1));
+  EXPECT_EQ(os.text.substr(0, header.size()), header);
+  EXPECT_EQ(os.text.substr(os.text.size() - 3), " ^\n") << "no trailing reset without colours";
+}
+
 TEST(NewlineIndexTest, WidthsSwitchAtSizeBoundariesWithSameLineNumbers) {
   struct Case {
     size_t size;
