@@ -22,8 +22,9 @@ TEST(ValueParser, BooleanWords) {
   for (const Case &c : cases) {
     bool value = !c.value;
     EXPECT_EQ(readBooleanText(c.text, value), c.valid) << c.text;
-    if (c.valid)
+    if (c.valid) {
       EXPECT_EQ(value, c.value) << c.text;
+    }
   }
 }
 
@@ -58,8 +59,9 @@ TEST(ValueParser, UnsignedTexts) {
   for (const Case &c : cases) {
     uint64_t value = 12345;
     EXPECT_EQ(readUnsignedText(c.text, value), c.valid) << c.text;
-    if (c.valid)
+    if (c.valid) {
       EXPECT_EQ(value, c.value) << c.text;
+    }
   }
 }
 
