@@ -38,6 +38,7 @@ constexpr unsigned maxEmptyBackrefs = 100;
 // (a lazily built deterministic automaton). The cache is bounded: when full
 // it starts afresh, so memory does not depend on the subject.
 constexpr size_t maxCachedStates = 512;
+constexpr ptrdiff_t minCachedScan = 256;
 
 /// One machine word per state set: bit k is state k.
 struct WordForm {
@@ -49,6 +50,8 @@ struct WordForm {
   static void assign(Set &to, const Set &from) { to = from; }
   static bool equal(const Set &a, const Set &b) { return a == b; }
   static void clear(Set &s) { s = 0; }
+  static void unite(Set &to, const Set &from) { to |= from; }
+  static bool isEmpty(const Set &s) { return s == 0; }
   void toKey(const Set &s, std::string &key) const {
     key.assign(reinterpret_cast<const char *>(&s), sizeof s);
   }
@@ -73,6 +76,16 @@ struct ByteForm {
   void assign(Set &to, const Set &from) const { std::memcpy(to, from, states); }
   bool equal(const Set &a, const Set &b) const { return std::memcmp(a, b, states) == 0; }
   void clear(Set &s) const { std::memset(s, 0, states); }
+  void unite(Set &to, const Set &from) const {
+    for (size_t k = 0; k < states; ++k)
+      to[k] |= from[k];
+  }
+  bool isEmpty(const Set &s) const {
+    for (size_t k = 0; k < states; ++k)
+      if (s[k])
+        return false;
+    return true;
+  }
   void toKey(const Set &s, std::string &key) const {
     key.assign(reinterpret_cast<const char *>(s), states);
   }
@@ -93,6 +106,8 @@ public:
     tmp = form.make();
     empty = form.make();
     scratch = form.make();
+    alive = form.make();
+    form.clear(alive);
     form.clear(st);
     form.clear(fresh);
     form.clear(tmp);
@@ -125,6 +140,12 @@ private:
   bool hasWordBoundaries = false;
   size_t startState = 0, stopState = 0;
   Set st{}, fresh{}, tmp{}, empty{}, scratch{};
+  // The scan for the first match end keeps apart the states of matches that
+  // began before the current position: where there are none, the position
+  // is cold, and the leftmost match cannot begin earlier. (The whole set
+  // being equal to the fresh states is not enough: an earlier match may sit
+  // in states that the fresh set happens to hold too.)
+  Set alive{};
   const char *coldp = nullptr;
   std::vector<RegexMatchSlot> groups;
 
@@ -132,7 +153,7 @@ private:
   // byte: positions holding none of them cannot start a match and are skipped.
   bool canSkip = false;
   int onlyFirstByte = -1;
-  bool firstBytes[256] = {};
+  uint8_t firstBytes[256] = {};
 
   // The backtracking walk's choice points and undo records.
   struct Entry {
@@ -145,15 +166,16 @@ private:
   std::vector<Entry> trail;
   std::vector<const char *> loopPositions;
 
-  // The cached automaton. A cached state is a state set before the anchor
-  // steps at some position, together with the class of the byte before that
-  // position (which is all the anchor and word-boundary steps look at).
+  // The cached automaton. A cached state is the set of states alive from
+  // matches begun before some position, together with the class of the
+  // byte before that position (which is all the anchor and word-boundary
+  // steps look at).
   static constexpr int32_t unknownTarget = -1;
   static constexpr int32_t matchTarget = -2;
   struct CachedState {
     std::string key;
     int byteClass;
-    bool isFresh;
+    bool isCold;
     int32_t next[256];
   };
   std::vector<CachedState> cache;
@@ -174,11 +196,11 @@ private:
     return symbols[byteClass];
   }
   int32_t cachedState(const Set &set, int byteClass);
-  int32_t freshStates[4] = {-1, -1, -1, -1};
-  int32_t freshState(int byteClass) {
-    if (freshStates[byteClass] < 0)
-      freshStates[byteClass] = cachedState(fresh, byteClass);
-    return freshStates[byteClass];
+  int32_t coldStates[4] = {-1, -1, -1, -1};
+  int32_t coldState(int byteClass) {
+    if (coldStates[byteClass] < 0)
+      coldStates[byteClass] = cachedState(empty, byteClass);
+    return coldStates[byteClass];
   }
   const char *skipToFirstByte(const char *p, const char *stop) const;
   int32_t transition(int32_t state, unsigned char c);
@@ -191,6 +213,8 @@ private:
   void pseudoSteps(size_t start, size_t stop, Set &set, int lastc, int c);
   void prepareSkipping();
   const char *fast(const char *start, const char *stop);
+  const char *fastStepping(const char *start, const char *stop);
+  const char *fastCached(const char *start, const char *stop);
   const char *slow(const char *start, const char *stop, size_t startst, size_t stopst);
   void dissect(const char *sp, const char *stop, size_t startst, size_t stopst);
   const char *constructExtent(const char *sp, const char *stop, size_t ss, size_t es,
@@ -371,33 +395,34 @@ template <class Form> int32_t Machine<Form>::cachedState(const Set &set, int byt
   CachedState &state = cache.back();
   state.key = keyBuffer;
   state.byteClass = byteClass;
-  state.isFresh = form.equal(set, fresh);
+  state.isCold = form.isEmpty(set);
   std::fill(std::begin(state.next), std::end(state.next), unknownTarget);
   cacheIndex.emplace(keyBuffer, index);
   return index;
 }
 
 // Where cached state `state` goes on byte `c`: matchTarget when a match ends
-// before the byte, else the cached state after it (every position may also
-// start a new match, hence the fresh states).
+// before the byte, else the cached state after it. Every position may also
+// start a new match, hence the fresh states joined in before the byte.
 template <class Form> int32_t Machine<Form>::transition(int32_t state, unsigned char c) {
   if (cache.size() >= maxCachedStates) {
     std::string key = cache[size_t(state)].key;
     int byteClass = cache[size_t(state)].byteClass;
     cache.clear();
     cacheIndex.clear();
-    std::fill(std::begin(freshStates), std::end(freshStates), -1);
+    std::fill(std::begin(coldStates), std::end(coldStates), -1);
     form.fromKey(key, tmp);
     state = cachedState(tmp, byteClass);
   }
   int symbol = int((signed char)c);
   form.fromKey(cache[size_t(state)].key, tmp);
+  form.unite(tmp, fresh);
   pseudoSteps(startState, stopState, tmp, representative(cache[size_t(state)].byteClass), symbol);
   int32_t target;
   if (Form::has(tmp, stopState)) {
     target = matchTarget;
   } else {
-    form.assign(st, fresh);
+    form.clear(st);
     step(startState, stopState, tmp, symbol, st);
     target = cachedState(st, classOf(symbol));
   }
@@ -411,34 +436,70 @@ const char *Machine<Form>::skipToFirstByte(const char *p, const char *stop) cons
     const void *q = std::memchr(p, onlyFirstByte, size_t(stop - p));
     return q ? static_cast<const char *>(q) : stop;
   }
-  while (stop - p >= 4) {
-    if (firstBytes[(unsigned char)p[0]])
-      return p;
-    if (firstBytes[(unsigned char)p[1]])
-      return p + 1;
-    if (firstBytes[(unsigned char)p[2]])
-      return p + 2;
-    if (firstBytes[(unsigned char)p[3]])
-      return p + 3;
-    p += 4;
+  // Eight lookups per branch: most bytes of a long subject start nothing.
+  while (stop - p >= 8) {
+    const unsigned char *u = reinterpret_cast<const unsigned char *>(p);
+    if (firstBytes[u[0]] | firstBytes[u[1]] | firstBytes[u[2]] | firstBytes[u[3]] |
+        firstBytes[u[4]] | firstBytes[u[5]] | firstBytes[u[6]] | firstBytes[u[7]])
+      break;
+    p += 8;
   }
   while (p != stop && !firstBytes[(unsigned char)*p])
     ++p;
   return p;
 }
 
+// Short ranges are stepped directly; building cached states would cost more
+// than it saves there.
 template <class Form> const char *Machine<Form>::fast(const char *start, const char *stop) {
+  if (stop - start < minCachedScan)
+    return fastStepping(start, stop);
+  return fastCached(start, stop);
+}
+
+template <class Form>
+const char *Machine<Form>::fastStepping(const char *start, const char *stop) {
+  form.clear(alive);
   coldp = nullptr;
   const char *p = start;
   int lastc = p == begin ? symOut : int((signed char)p[-1]);
-  int32_t state = freshState(classOf(lastc));
+  for (;;) {
+    if (canSkip && p != stop && form.isEmpty(alive)) {
+      const char *q = skipToFirstByte(p, stop);
+      if (q != p) {
+        p = q;
+        lastc = int((signed char)p[-1]);
+      }
+    }
+    int c = symbolAt(p);
+    if (form.isEmpty(alive))
+      coldp = p;
+    form.assign(st, alive);
+    form.unite(st, fresh);
+    pseudoSteps(startState, stopState, st, lastc, c);
+    if (Form::has(st, stopState) || p == stop)
+      break;
+    form.clear(alive);
+    step(startState, stopState, st, c, alive);
+    ++p;
+    lastc = c;
+  }
+  return Form::has(st, stopState) ? p : nullptr;
+}
+
+template <class Form>
+const char *Machine<Form>::fastCached(const char *start, const char *stop) {
+  coldp = nullptr;
+  const char *p = start;
+  int lastc = p == begin ? symOut : int((signed char)p[-1]);
+  int32_t state = coldState(classOf(lastc));
   while (p != stop) {
-    if (cache[size_t(state)].isFresh) {
+    if (cache[size_t(state)].isCold) {
       if (canSkip) {
         const char *q = skipToFirstByte(p, stop);
         if (q != p) {
           p = q;
-          state = freshState(classOf(int((signed char)p[-1])));
+          state = coldState(classOf(int((signed char)p[-1])));
           if (p == stop)
             break;
         }
@@ -457,8 +518,9 @@ template <class Form> const char *Machine<Form>::fast(const char *start, const c
   }
   // The last position: the end of the range, with the real following symbol.
   form.fromKey(cache[size_t(state)].key, st);
-  if (form.equal(st, fresh))
+  if (form.isEmpty(st))
     coldp = p;
+  form.unite(st, fresh);
   lastc = p == begin ? symOut : int((signed char)p[-1]);
   pseudoSteps(startState, stopState, st, lastc, symbolAt(p));
   return Form::has(st, stopState) ? p : nullptr;

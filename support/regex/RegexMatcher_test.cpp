@@ -46,6 +46,10 @@ const MatchCase matchCases[] = {
     // Leftmost, then longest; alternation is not ordered.
     {"a|ab", 0, "abc", "0-2"},
     {"b|ab", 0, "xabc", "1-3"},
+    // A match in progress whose states all lie in the fresh set is still a
+    // match in progress: the leftmost start is 0.
+    {"(c?|A)b", 0, "Ab", "0-2 0-1"},
+    {"(c?|[[:alpha:]])?[ab]", 0, "cAabA", "1-3 1-2"},
     {"(a|ab)(c|bcd)", 0, "abcd", "0-4 0-1 1-4"},
     {"x*", 0, "", "0-0"},
     {"x*", 0, "ab", "0-0"},
