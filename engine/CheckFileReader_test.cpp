@@ -144,6 +144,14 @@ TEST_F(CheckFileReaderTest, ClassifiesDirectives) {
   }
 }
 
+TEST_F(CheckFileReaderTest, StrictFullLinesKeepBlanksAfterTheColon) {
+  options.strictWhitespace = true;
+  options.matchFullLines = true;
+  EXPECT_EQ(summary(readOk("CHECK:  foo \t\nCHECK-NOT: \tx ")), "Plain:^  foo \t$ [Not: \tx ;]ImplicitEof:");
+  options.strictWhitespace = false;
+  EXPECT_EQ(summary(readOk("CHECK:  foo \t\nCHECK-NOT: \tx ")), "Plain:^ *foo *$ [Not:x;]ImplicitEof:");
+}
+
 TEST_F(CheckFileReaderTest, LongestPrefixWins) {
   options.checkPrefixes = {"A", "A-B"};
   options.allowUnusedPrefixes = true;
