@@ -23,9 +23,10 @@ TEST(CountLineBreaksTest, PairsOfDifferentBreaksCountOnce) {
   for (const Case &c : cases) {
     LineBreakCount counted = countLineBreaks(c.text, c.limit);
     EXPECT_EQ(counted.count, c.count) << testing::PrintToString(std::string(c.text));
-    if (c.count > 0)
+    if (c.count > 0) {
       EXPECT_EQ(counted.firstLineStart, c.firstLineStart)
           << testing::PrintToString(std::string(c.text));
+    }
   }
 }
 
