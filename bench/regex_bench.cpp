@@ -28,7 +28,7 @@ const std::string &subject() {
       }
       out += "value = " + std::to_string(state % 100000) + " ok\n";
     }
-    out += "final: result 4242 QXZW917 panic begin of the end finish\n";
+    out += "final: result 4242 QXZW917 panic begin of the end finish and some more words\n";
     return out;
   }();
   return text;
@@ -46,6 +46,9 @@ const Expression expressions[] = {
     {"WordAlternation", "panic|abort|fatal|crash", true},
     {"AbsentRequiredLiteral", "value = [0-9]+ is never present", false},
     {"DotStarBetweenLiterals", "begin.*finish", true},
+    // A whole check line: more than 64 instructions.
+    {"LongLine", "[a-z]+: result [0-9]+ QXZW917 panic begin of the end finish and some more words",
+     true},
 };
 
 void ownEngine(benchmark::State &state, const Expression &expression) {

@@ -164,3 +164,22 @@ TEST(RegexMatcherTest, EmptyBackrefLoopTerminates) {
 }
 
 } // namespace
+
+namespace {
+
+// The deepest nesting the compiler accepts, split into groups, stays within
+// the stack.
+TEST(RegexMatcherTest, DeepNesting) {
+  std::string pattern;
+  for (int i = 0; i < 1000; ++i)
+    pattern += '(';
+  pattern += 'a';
+  for (int i = 0; i < 1000; ++i)
+    pattern += ")*";
+  std::string result = matchText(pattern, 0, "baab");
+  EXPECT_EQ(result.substr(0, 12), "0-0 0-0 0-0 ");
+  result = matchText("x" + pattern, 0, "xaa");
+  EXPECT_EQ(result.substr(0, 12), "0-3 3-3 3-3 "); // the last, empty iteration
+}
+
+} // namespace
