@@ -222,3 +222,24 @@ TEST_F(MatcherFixture, SubstitutionFailuresAreJoinedInOrder) {
   EXPECT_TRUE(found(line.match(input("x8"), registry)));
   EXPECT_FALSE(found(line.match(input("x7"), registry)));
 }
+
+TEST_F(MatcherFixture, CompiledFormFollowsTheValues) {
+  // The regex of a pattern is kept between searches; a new value of a
+  // variable must still be searched for.
+  CheckPattern define = parse("[[X:[a-z]+]]=");
+  CheckPattern use = parse("<[[X]]>");
+  ASSERT_TRUE(found(define.match(input("ab="), registry)));
+  EXPECT_TRUE(found(use.match(input("<ab>"), registry)));
+  ASSERT_TRUE(found(define.match(input("cd="), registry)));
+  EXPECT_FALSE(found(use.match(input("<ab>"), registry)));
+  EXPECT_TRUE(found(use.match(input("<ab> <cd>"), registry)));
+
+  // Fixed text never goes through the regex engine.
+  CheckPattern fixed = parse("plain");
+  EXPECT_TRUE(found(fixed.match(input("a plain text"), registry)));
+  EXPECT_EQ(fixed.regexCache, nullptr);
+
+  options.ignoreCase = true;
+  CheckPattern folded = parse("{{F}}oo");
+  EXPECT_TRUE(found(folded.match(input("xfOo"), registry)));
+}
