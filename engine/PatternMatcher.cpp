@@ -12,6 +12,10 @@
 #include <cstring>
 #include <optional>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 inline char foldCase(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
@@ -23,32 +27,51 @@ bool equalFolded(const char *a, const char *b, size_t size) {
   return true;
 }
 
-/// Case-folding search: candidates are found with memchr on both spellings
-/// of the first byte, so long stretches without it are skipped quickly.
-size_t findFolded(TextRef haystack, TextRef needle) {
-  if (needle.size() > haystack.size())
-    return TextRef::npos;
+inline bool isAsciiLetter(char c) { return foldCase(c) >= 'a' && foldCase(c) <= 'z'; }
+
+bool equalAt(const char *text, TextRef needle, bool ignoreCase) {
+  return ignoreCase ? equalFolded(text, needle.data(), needle.size())
+                    : std::memcmp(text, needle.data(), needle.size()) == 0;
+}
+
+/// Candidates are the places where both the first and the last byte of the
+/// needle fit, tested sixteen places at a time; each is then compared in
+/// full. Folding sets bit 0x20 of the bytes compared with a letter, which
+/// only admits extra candidates, never loses one.
+size_t findCandidates(TextRef haystack, TextRef needle, bool ignoreCase) {
   const char *base = haystack.data();
-  const size_t lastStart = haystack.size() - needle.size();
-  const char lower = foldCase(needle[0]);
-  const char upper = (lower >= 'a' && lower <= 'z') ? static_cast<char>(lower - 32) : lower;
-  auto next = [&](char c, size_t from) -> size_t {
-    if (from > lastStart)
-      return TextRef::npos;
-    const void *hit = std::memchr(base + from, c, lastStart + 1 - from);
-    return hit ? static_cast<const char *>(hit) - base : TextRef::npos;
-  };
-  size_t nextLower = next(lower, 0);
-  size_t nextUpper = lower == upper ? TextRef::npos : next(upper, 0);
-  while (nextLower != TextRef::npos || nextUpper != TextRef::npos) {
-    size_t candidate = std::min(nextLower, nextUpper);
-    if (equalFolded(base + candidate + 1, needle.data() + 1, needle.size() - 1))
-      return candidate;
-    if (candidate == nextLower)
-      nextLower = next(lower, candidate + 1);
-    else
-      nextUpper = next(upper, candidate + 1);
+  const size_t n = haystack.size();
+  const size_t k = needle.size();
+  if (k > n)
+    return TextRef::npos;
+  size_t i = 0;
+#ifdef __SSE2__
+  char first = needle.front();
+  char last = needle.back();
+  bool foldFirst = ignoreCase && isAsciiLetter(first);
+  bool foldLast = ignoreCase && isAsciiLetter(last);
+  const __m128i firstByte = _mm_set1_epi8(foldFirst ? foldCase(first) : first);
+  const __m128i lastByte = _mm_set1_epi8(foldLast ? foldCase(last) : last);
+  const __m128i firstFold = _mm_set1_epi8(foldFirst ? 0x20 : 0);
+  const __m128i lastFold = _mm_set1_epi8(foldLast ? 0x20 : 0);
+  for (; i + k - 1 + 16 <= n; i += 16) {
+    __m128i atFirst =
+        _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i *>(base + i)), firstFold);
+    __m128i atLast = _mm_or_si128(
+        _mm_loadu_si128(reinterpret_cast<const __m128i *>(base + i + k - 1)), lastFold);
+    unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(
+        _mm_and_si128(_mm_cmpeq_epi8(atFirst, firstByte), _mm_cmpeq_epi8(atLast, lastByte))));
+    while (mask) {
+      unsigned bit = static_cast<unsigned>(__builtin_ctz(mask));
+      if (equalAt(base + i + bit, needle, ignoreCase))
+        return i + bit;
+      mask &= mask - 1;
+    }
   }
+#endif
+  for (; i + k <= n; ++i)
+    if (equalAt(base + i, needle, ignoreCase))
+      return i;
   return TextRef::npos;
 }
 
@@ -57,12 +80,7 @@ size_t findFolded(TextRef haystack, TextRef needle) {
 size_t findFixedText(TextRef haystack, TextRef needle, bool ignoreCase) {
   if (needle.empty())
     return 0;
-  if (ignoreCase)
-    return findFolded(haystack, needle);
-  if (needle.size() > haystack.size())
-    return TextRef::npos;
-  const void *hit = memmem(haystack.data(), haystack.size(), needle.data(), needle.size());
-  return hit ? static_cast<const char *>(hit) - haystack.data() : TextRef::npos;
+  return findCandidates(haystack, needle, ignoreCase);
 }
 
 unsigned resemblanceEditDistance(TextRef a, TextRef b, unsigned limit) {

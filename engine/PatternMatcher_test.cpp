@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -69,6 +70,38 @@ TEST(FindFixedTextTest, FoldsOnlyAsciiLetters) {
   for (const Case &c : cases)
     EXPECT_EQ(findFixedText(c.haystack, c.needle, c.ignoreCase), c.expected)
         << c.haystack << " / " << c.needle;
+}
+
+TEST(FindFixedTextTest, AgreesWithAPlainSearchOnRandomTexts) {
+  // Small alphabets with letters of both cases and bytes next to them, and
+  // texts long enough to take the sixteen-at-a-time path and its tail.
+  const std::string alphabet("aAbB@`\0\xe1", 8);
+  std::mt19937 random(7);
+  auto pick = [&](size_t length) {
+    std::string text;
+    for (size_t i = 0; i < length; ++i)
+      text += alphabet[random() % alphabet.size()];
+    return text;
+  };
+  auto reference = [](TextRef haystack, TextRef needle, bool ignoreCase) -> size_t {
+    auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    for (size_t i = 0; i + needle.size() <= haystack.size(); ++i) {
+      size_t j = 0;
+      while (j < needle.size() && (ignoreCase ? fold(haystack[i + j]) == fold(needle[j])
+                                              : haystack[i + j] == needle[j]))
+        ++j;
+      if (j == needle.size())
+        return i;
+    }
+    return TextRef::npos;
+  };
+  for (int round = 0; round < 20000; ++round) {
+    std::string haystack = pick(random() % 70);
+    std::string needle = pick(1 + random() % 4);
+    bool ignoreCase = round % 2 == 1;
+    ASSERT_EQ(findFixedText(haystack, needle, ignoreCase), reference(haystack, needle, ignoreCase))
+        << testing::PrintToString(haystack) << " / " << testing::PrintToString(needle);
+  }
 }
 
 TEST(ResemblanceEditDistanceTest, LevenshteinWithEarlyCutOff) {
