@@ -116,6 +116,14 @@ TEST(MatchDiagnosticsTest, SubstitutionNotesShowTheEscapedValue) {
             "   ^\n");
 }
 
+TEST(MatchDiagnosticsTest, NumericSubstitutionNotesShowTheComputedValue) {
+  CheckRun run;
+  EXPECT_FALSE(run.run("CHECK: n=[[#N:]]\nCHECK: line [[#@LINE+N]]\n", "n=3\nline 4\n").passed);
+  EXPECT_NE(run.errors.find("input.txt:1:4: note: with \"@LINE+N\" equal to \"5\"\n"),
+            std::string::npos)
+      << run.errors;
+}
+
 TEST(MatchDiagnosticsTest, UndefinedVariableIsTheOnlyError) {
   CheckRun run;
   EXPECT_FALSE(run.run("CHECK: a[[X]]\n", "x\nab\n").passed);
