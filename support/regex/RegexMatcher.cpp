@@ -166,20 +166,28 @@ private:
   std::vector<Entry> trail;
   std::vector<const char *> loopPositions;
 
-  // The cached automaton. A cached state is the set of states alive from
-  // matches begun before some position, together with the class of the
-  // byte before that position (which is all the anchor and word-boundary
-  // steps look at).
+  // Cached automata. A cached state is a state set at some position before
+  // the anchor steps, together with the class of the byte before that
+  // position (which is all the anchor and word-boundary steps look at).
+  // Its transition on a byte is (next state << 1) | (a match ends before
+  // the byte). The scan for the first match end caches the states alive
+  // from matches begun earlier, joining in the fresh states at every byte;
+  // the search for the longest match caches plain sets.
   static constexpr int32_t unknownTarget = -1;
-  static constexpr int32_t matchTarget = -2;
   struct CachedState {
     std::string key;
     int byteClass;
-    bool isCold;
+    bool isEmpty;
     int32_t next[256];
   };
-  std::vector<CachedState> cache;
-  std::unordered_map<std::string, int32_t> cacheIndex;
+  struct Automaton {
+    bool joinFresh;
+    std::vector<CachedState> states;
+    std::unordered_map<std::string, int32_t> index;
+    int32_t emptyStates[4] = {-1, -1, -1, -1};
+  };
+  Automaton scanCache{true, {}, {}};
+  Automaton extentCache{false, {}, {}};
   std::string keyBuffer;
   bool classesMatter = false;
   int classOf(int symbol) const {
@@ -195,15 +203,15 @@ private:
     static const int symbols[] = {symOut, '\n', 'a', ' '};
     return symbols[byteClass];
   }
-  int32_t cachedState(const Set &set, int byteClass);
-  int32_t coldStates[4] = {-1, -1, -1, -1};
+  int32_t cachedState(Automaton &automaton, const Set &set, int byteClass);
   int32_t coldState(int byteClass) {
-    if (coldStates[byteClass] < 0)
-      coldStates[byteClass] = cachedState(empty, byteClass);
-    return coldStates[byteClass];
+    if (scanCache.emptyStates[byteClass] < 0)
+      scanCache.emptyStates[byteClass] = cachedState(scanCache, empty, byteClass);
+    return scanCache.emptyStates[byteClass];
   }
   const char *skipToFirstByte(const char *p, const char *stop) const;
-  int32_t transition(int32_t state, unsigned char c);
+  int32_t transition(Automaton &automaton, int32_t state, unsigned char c);
+  const char *slowCached(const char *start, const char *stop);
   std::vector<unsigned> loopLevel;
   std::vector<size_t> backrefEnd;
 
@@ -384,49 +392,46 @@ template <class Form> void Machine<Form>::prepareSkipping() {
   canSkip = count < 256;
 }
 
-template <class Form> int32_t Machine<Form>::cachedState(const Set &set, int byteClass) {
+template <class Form>
+int32_t Machine<Form>::cachedState(Automaton &automaton, const Set &set, int byteClass) {
   form.toKey(set, keyBuffer);
   keyBuffer += char(byteClass);
-  auto found = cacheIndex.find(keyBuffer);
-  if (found != cacheIndex.end())
+  auto found = automaton.index.find(keyBuffer);
+  if (found != automaton.index.end())
     return found->second;
-  int32_t index = int32_t(cache.size());
-  cache.emplace_back();
-  CachedState &state = cache.back();
+  int32_t index = int32_t(automaton.states.size());
+  automaton.states.emplace_back();
+  CachedState &state = automaton.states.back();
   state.key = keyBuffer;
   state.byteClass = byteClass;
-  state.isCold = form.isEmpty(set);
+  state.isEmpty = form.isEmpty(set);
   std::fill(std::begin(state.next), std::end(state.next), unknownTarget);
-  cacheIndex.emplace(keyBuffer, index);
+  automaton.index.emplace(keyBuffer, index);
   return index;
 }
 
-// Where cached state `state` goes on byte `c`: matchTarget when a match ends
-// before the byte, else the cached state after it. Every position may also
-// start a new match, hence the fresh states joined in before the byte.
-template <class Form> int32_t Machine<Form>::transition(int32_t state, unsigned char c) {
-  if (cache.size() >= maxCachedStates) {
-    std::string key = cache[size_t(state)].key;
-    int byteClass = cache[size_t(state)].byteClass;
-    cache.clear();
-    cacheIndex.clear();
-    std::fill(std::begin(coldStates), std::end(coldStates), -1);
+template <class Form>
+int32_t Machine<Form>::transition(Automaton &automaton, int32_t state, unsigned char c) {
+  if (automaton.states.size() >= maxCachedStates) {
+    std::string key = automaton.states[size_t(state)].key;
+    int byteClass = automaton.states[size_t(state)].byteClass;
+    automaton.states.clear();
+    automaton.index.clear();
+    std::fill(std::begin(automaton.emptyStates), std::end(automaton.emptyStates), -1);
     form.fromKey(key, tmp);
-    state = cachedState(tmp, byteClass);
+    state = cachedState(automaton, tmp, byteClass);
   }
+  CachedState &from = automaton.states[size_t(state)];
   int symbol = int((signed char)c);
-  form.fromKey(cache[size_t(state)].key, tmp);
-  form.unite(tmp, fresh);
-  pseudoSteps(startState, stopState, tmp, representative(cache[size_t(state)].byteClass), symbol);
-  int32_t target;
-  if (Form::has(tmp, stopState)) {
-    target = matchTarget;
-  } else {
-    form.clear(st);
-    step(startState, stopState, tmp, symbol, st);
-    target = cachedState(st, classOf(symbol));
-  }
-  cache[size_t(state)].next[c] = target;
+  form.fromKey(from.key, tmp);
+  if (automaton.joinFresh)
+    form.unite(tmp, fresh);
+  pseudoSteps(startState, stopState, tmp, representative(from.byteClass), symbol);
+  int32_t endsHere = Form::has(tmp, stopState) ? 1 : 0;
+  form.clear(st);
+  step(startState, stopState, tmp, symbol, st);
+  int32_t target = cachedState(automaton, st, classOf(symbol)) << 1 | endsHere;
+  automaton.states[size_t(state)].next[c] = target;
   return target;
 }
 
@@ -494,7 +499,7 @@ const char *Machine<Form>::fastCached(const char *start, const char *stop) {
   int lastc = p == begin ? symOut : int((signed char)p[-1]);
   int32_t state = coldState(classOf(lastc));
   while (p != stop) {
-    if (cache[size_t(state)].isCold) {
+    if (scanCache.states[size_t(state)].isEmpty) {
       if (canSkip) {
         const char *q = skipToFirstByte(p, stop);
         if (q != p) {
@@ -507,17 +512,16 @@ const char *Machine<Form>::fastCached(const char *start, const char *stop) {
       coldp = p;
     }
     unsigned char c = (unsigned char)*p;
-    int32_t next = cache[size_t(state)].next[c];
-    if (next == unknownTarget) {
-      next = transition(state, c);
-    }
-    if (next == matchTarget)
+    int32_t next = scanCache.states[size_t(state)].next[c];
+    if (next == unknownTarget)
+      next = transition(scanCache, state, c);
+    if (next & 1)
       return p;
-    state = next;
+    state = next >> 1;
     ++p;
   }
   // The last position: the end of the range, with the real following symbol.
-  form.fromKey(cache[size_t(state)].key, st);
+  form.fromKey(scanCache.states[size_t(state)].key, st);
   if (form.isEmpty(st))
     coldp = p;
   form.unite(st, fresh);
@@ -549,6 +553,38 @@ const char *Machine<Form>::slow(const char *start, const char *stop, size_t star
     ++p;
     lastc = c;
   }
+  return matchp;
+}
+
+// As slow over the whole program, with cached transitions: the search for
+// the leftmost start runs it from many positions over the same text.
+template <class Form>
+const char *Machine<Form>::slowCached(const char *start, const char *stop) {
+  if (stop - start < minCachedScan)
+    return slow(start, stop, startState, stopState);
+  const char *p = start;
+  form.clear(st);
+  Form::add(st, startState);
+  form.assign(scratch, st);
+  step(startState, stopState, scratch, symNothing, st);
+  int32_t state = cachedState(extentCache, st, classOf(p == begin ? symOut : int((signed char)p[-1])));
+  const char *matchp = nullptr;
+  for (; p != stop; ++p) {
+    if (extentCache.states[size_t(state)].isEmpty)
+      return matchp;
+    unsigned char c = (unsigned char)*p;
+    int32_t next = extentCache.states[size_t(state)].next[c];
+    if (next == unknownTarget)
+      next = transition(extentCache, state, c);
+    if (next & 1)
+      matchp = p;
+    state = next >> 1;
+  }
+  form.fromKey(extentCache.states[size_t(state)].key, st);
+  pseudoSteps(startState, stopState, st, p == begin ? symOut : int((signed char)p[-1]),
+              symbolAt(p));
+  if (Form::has(st, stopState))
+    matchp = p;
   return matchp;
 }
 
@@ -873,7 +909,7 @@ int Machine<Form>::run(size_t slotCount, RegexMatchSlot *slots, const char *firs
       return regexOk;
     // The leftmost start, and the longest end for it.
     for (;;) {
-      matchEnd = slow(coldp, end, startState, stopState);
+      matchEnd = slowCached(coldp, end);
       if (matchEnd)
         break;
       if (coldp == end)
@@ -891,7 +927,7 @@ int Machine<Form>::run(size_t slotCount, RegexMatchSlot *slots, const char *firs
     }
     Outcome outcome = backref(matchStart, matchEnd, startState, stopState);
     while (outcome == Outcome::Failed && matchEnd > matchStart) {
-      matchEnd = slow(matchStart, matchEnd - 1, startState, stopState);
+      matchEnd = slowCached(matchStart, matchEnd - 1);
       if (!matchEnd)
         break;
       outcome = backref(matchStart, matchEnd, startState, stopState);
