@@ -4,8 +4,8 @@
 
 #include <cstring>
 #include <new>
+#include <algorithm>
 #include <string>
-#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -34,9 +34,10 @@ constexpr size_t maxBacktrackEntries = size_t(1) << 24;
 // Empty back-reference matches allowed along one path of the walk.
 constexpr unsigned maxEmptyBackrefs = 100;
 
-// The scan for the first match end caches state sets and their transitions
-// (a lazily built deterministic automaton). The cache is bounded: when full
-// it starts afresh, so memory does not depend on the subject.
+// Scans over long ranges cache state sets and their transitions (a lazily
+// built deterministic automaton). A cache is bounded: when full it starts
+// afresh, so memory does not depend on the subject. Short ranges are
+// stepped directly, where building the cache would cost more than it saves.
 constexpr size_t maxCachedStates = 512;
 constexpr ptrdiff_t minCachedScan = 256;
 
@@ -454,8 +455,6 @@ const char *Machine<Form>::skipToFirstByte(const char *p, const char *stop) cons
   return p;
 }
 
-// Short ranges are stepped directly; building cached states would cost more
-// than it saves there.
 template <class Form> const char *Machine<Form>::fast(const char *start, const char *stop) {
   if (stop - start < minCachedScan)
     return fastStepping(start, stop);
