@@ -29,7 +29,7 @@ bool isWordSymbol(int c) {
 
 // The backtracking walk keeps its choice points on the heap; past this many
 // entries it gives up with "out of memory" rather than grow without bound.
-constexpr size_t maxBacktrackEntries = size_t(1) << 24;
+constexpr size_t maxBacktrackEntries = size_t(1) << 22;
 
 // Empty back-reference matches allowed along one path of the walk.
 constexpr unsigned maxEmptyBackrefs = 100;
