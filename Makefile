@@ -50,7 +50,7 @@ fuzz-regex:
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DOSTREL_FUZZ=ON -DOSTREL_TESTS=OFF
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target regex_fuzz
 	mkdir -p $(FUZZ_BUILD)/corpus-regex
-	$(FUZZ_BUILD)/support/regex/regex_fuzz $(FUZZ_BUILD)/corpus-regex -max_total_time=$${FUZZ_SECONDS:-600}
+	$(FUZZ_BUILD)/support/regex/regex_fuzz -artifact_prefix=$(FUZZ_BUILD)/ $(FUZZ_BUILD)/corpus-regex -max_total_time=$${FUZZ_SECONDS:-600}
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD)
