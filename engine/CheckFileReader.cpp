@@ -9,8 +9,12 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <set>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -173,33 +177,74 @@ bool findPrefix(const CompiledRegex &matcher, TextRef text, size_t longestPrefix
 
 } // namespace
 
+namespace {
+
+/// The first place at or after `p` that preparation changes: a carriage
+/// return, or (unless whitespace is strict) a tab or a blank followed by a
+/// blank or tab. Sixteen bytes at a time where SSE2 is available.
+const char *findPreparationPoint(const char *p, const char *end, bool strict) {
+  auto special = [&](const char *q) {
+    char c = *q;
+    if (c == '\r')
+      return true;
+    if (strict)
+      return false;
+    return c == '\t' || (c == ' ' && q + 1 < end && (q[1] == ' ' || q[1] == '\t'));
+  };
+#ifdef __SSE2__
+  const __m128i cr = _mm_set1_epi8('\r');
+  const __m128i tab = _mm_set1_epi8('\t');
+  const __m128i blank = _mm_set1_epi8(' ');
+  while (end - p >= 17) {
+    __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
+    unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, cr)));
+    if (!strict) {
+      __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 1));
+      __m128i isTab = _mm_cmpeq_epi8(bytes, tab);
+      __m128i blankThenWhite =
+          _mm_and_si128(_mm_cmpeq_epi8(bytes, blank),
+                        _mm_or_si128(_mm_cmpeq_epi8(next, blank), _mm_cmpeq_epi8(next, tab)));
+      mask |= static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(isTab, blankThenWhite)));
+    }
+    if (mask)
+      return p + __builtin_ctz(mask);
+    p += 16;
+  }
+#endif
+  while (p < end && !special(p))
+    ++p;
+  return p;
+}
+
+} // namespace
+
 TextRef CheckEngine::prepareText(TextRef source, std::string &buffer) const {
-  buffer.clear();
-  buffer.reserve(source.size() + 1);
+  buffer.resize(source.size() + 1);
+  char *out = buffer.data();
   const char *p = source.data();
   const char *end = p + source.size();
   while (p < end) {
+    const char *stop = findPreparationPoint(p, end, opts.strictWhitespace);
+    std::memcpy(out, p, stop - p);
+    out += stop - p;
+    p = stop;
+    if (p == end)
+      break;
     char c = *p;
-    if (c == '\r' && p + 1 < end && p[1] == '\n') {
+    if (c == '\r') {
+      if (!(p + 1 < end && p[1] == '\n'))
+        *out++ = c;
       ++p;
       continue;
     }
-    if (opts.strictWhitespace || (c != ' ' && c != '\t')) {
-      // Copy the run of ordinary characters at once.
-      const char *runEnd = p + 1;
-      while (runEnd < end && *runEnd != '\r' &&
-             (opts.strictWhitespace || (*runEnd != ' ' && *runEnd != '\t')))
-        ++runEnd;
-      buffer.append(p, runEnd);
-      p = runEnd;
-      continue;
-    }
-    buffer.push_back(' ');
+    *out++ = ' ';
     while (p < end && (*p == ' ' || *p == '\t'))
       ++p;
   }
-  buffer.push_back('\0');
-  return TextRef(buffer.data(), buffer.size() - 1);
+  *out = '\0';
+  size_t length = static_cast<size_t>(out - buffer.data());
+  buffer.resize(length + 1);
+  return TextRef(buffer.data(), length);
 }
 
 bool CheckEngine::parseCheckText(SourceRegistry &registry, TextRef checkText,
