@@ -3,6 +3,7 @@
 #include "support/regex/RegexCompiler.h"
 
 #include <cstring>
+#include <memory>
 #include <new>
 #include <algorithm>
 #include <string>
@@ -40,6 +41,7 @@ constexpr unsigned maxEmptyBackrefs = 100;
 // stepped directly, where building the cache would cost more than it saves.
 constexpr size_t maxCachedStates = 512;
 constexpr ptrdiff_t minCachedScan = 256;
+constexpr size_t maxExtentCaches = 16;
 
 /// One machine word per state set: bit k is state k.
 struct WordForm {
@@ -124,6 +126,9 @@ public:
     form.add(fresh, startState);
     step(startState, stopState, fresh, symNothing, fresh);
     prepareSkipping();
+    scanCache.joinFresh = true;
+    scanCache.first = startState;
+    scanCache.last = stopState;
     classesMatter = hasWordBoundaries || g.startAnchors != 0 || g.endAnchors != 0;
   }
 
@@ -183,12 +188,17 @@ private:
   };
   struct Automaton {
     bool joinFresh;
+    size_t first, last; // the sub-program [first, last) it runs
     std::vector<CachedState> states;
     std::unordered_map<std::string, int32_t> index;
     int32_t emptyStates[4] = {-1, -1, -1, -1};
   };
-  Automaton scanCache{true, {}, {}};
-  Automaton extentCache{false, {}, {}};
+  Automaton scanCache;
+  // Longest-match searches, one automaton per sub-program asked for (the
+  // search for the leftmost start, and the splitting into groups, which
+  // asks about the same constructs from many positions).
+  std::vector<std::unique_ptr<Automaton>> extentCaches;
+  Automaton &extentCache(size_t first, size_t last);
   std::string keyBuffer;
   bool classesMatter = false;
   int classOf(int symbol) const {
@@ -212,7 +222,8 @@ private:
   }
   const char *skipToFirstByte(const char *p, const char *stop) const;
   int32_t transition(Automaton &automaton, int32_t state, unsigned char c);
-  const char *slowCached(const char *start, const char *stop);
+  const char *slowCached(const char *start, const char *stop, size_t startst, size_t stopst);
+  const char *slowStepping(const char *start, const char *stop, size_t startst, size_t stopst);
   std::vector<unsigned> loopLevel;
   std::vector<size_t> backrefEnd;
 
@@ -427,10 +438,10 @@ int32_t Machine<Form>::transition(Automaton &automaton, int32_t state, unsigned 
   form.fromKey(from.key, tmp);
   if (automaton.joinFresh)
     form.unite(tmp, fresh);
-  pseudoSteps(startState, stopState, tmp, representative(from.byteClass), symbol);
-  int32_t endsHere = Form::has(tmp, stopState) ? 1 : 0;
+  pseudoSteps(automaton.first, automaton.last, tmp, representative(from.byteClass), symbol);
+  int32_t endsHere = Form::has(tmp, automaton.last) ? 1 : 0;
   form.clear(st);
-  step(startState, stopState, tmp, symbol, st);
+  step(automaton.first, automaton.last, tmp, symbol, st);
   int32_t target = cachedState(automaton, st, classOf(symbol)) << 1 | endsHere;
   automaton.states[size_t(state)].next[c] = target;
   return target;
@@ -532,6 +543,14 @@ const char *Machine<Form>::fastCached(const char *start, const char *stop) {
 template <class Form>
 const char *Machine<Form>::slow(const char *start, const char *stop, size_t startst,
                                 size_t stopst) {
+  if (stop - start >= minCachedScan)
+    return slowCached(start, stop, startst, stopst);
+  return slowStepping(start, stop, startst, stopst);
+}
+
+template <class Form>
+const char *Machine<Form>::slowStepping(const char *start, const char *stop, size_t startst,
+                                        size_t stopst) {
   const char *p = start;
   int lastc = p == begin ? symOut : int((signed char)p[-1]);
   form.clear(st);
@@ -555,34 +574,48 @@ const char *Machine<Form>::slow(const char *start, const char *stop, size_t star
   return matchp;
 }
 
-// As slow over the whole program, with cached transitions: the search for
-// the leftmost start runs it from many positions over the same text.
 template <class Form>
-const char *Machine<Form>::slowCached(const char *start, const char *stop) {
-  if (stop - start < minCachedScan)
-    return slow(start, stop, startState, stopState);
+typename Machine<Form>::Automaton &Machine<Form>::extentCache(size_t first, size_t last) {
+  for (auto &automaton : extentCaches)
+    if (automaton->first == first && automaton->last == last)
+      return *automaton;
+  if (extentCaches.size() >= maxExtentCaches)
+    extentCaches.clear();
+  extentCaches.push_back(std::make_unique<Automaton>());
+  Automaton &automaton = *extentCaches.back();
+  automaton.joinFresh = false;
+  automaton.first = first;
+  automaton.last = last;
+  return automaton;
+}
+
+// As slowStepping, with cached transitions: the leftmost start and the
+// splitting into groups run it over the same text from many positions.
+template <class Form>
+const char *Machine<Form>::slowCached(const char *start, const char *stop, size_t startst,
+                                      size_t stopst) {
+  Automaton &automaton = extentCache(startst, stopst);
   const char *p = start;
   form.clear(st);
-  Form::add(st, startState);
+  Form::add(st, startst);
   form.assign(scratch, st);
-  step(startState, stopState, scratch, symNothing, st);
-  int32_t state = cachedState(extentCache, st, classOf(p == begin ? symOut : int((signed char)p[-1])));
+  step(startst, stopst, scratch, symNothing, st);
+  int32_t state = cachedState(automaton, st, classOf(p == begin ? symOut : int((signed char)p[-1])));
   const char *matchp = nullptr;
   for (; p != stop; ++p) {
-    if (extentCache.states[size_t(state)].isEmpty)
+    if (automaton.states[size_t(state)].isEmpty)
       return matchp;
     unsigned char c = (unsigned char)*p;
-    int32_t next = extentCache.states[size_t(state)].next[c];
+    int32_t next = automaton.states[size_t(state)].next[c];
     if (next == unknownTarget)
-      next = transition(extentCache, state, c);
+      next = transition(automaton, state, c);
     if (next & 1)
       matchp = p;
     state = next >> 1;
   }
-  form.fromKey(extentCache.states[size_t(state)].key, st);
-  pseudoSteps(startState, stopState, st, p == begin ? symOut : int((signed char)p[-1]),
-              symbolAt(p));
-  if (Form::has(st, stopState))
+  form.fromKey(automaton.states[size_t(state)].key, st);
+  pseudoSteps(startst, stopst, st, p == begin ? symOut : int((signed char)p[-1]), symbolAt(p));
+  if (Form::has(st, stopst))
     matchp = p;
   return matchp;
 }
@@ -908,7 +941,7 @@ int Machine<Form>::run(size_t slotCount, RegexMatchSlot *slots, const char *firs
       return regexOk;
     // The leftmost start, and the longest end for it.
     for (;;) {
-      matchEnd = slowCached(coldp, end);
+      matchEnd = slow(coldp, end, startState, stopState);
       if (matchEnd)
         break;
       if (coldp == end)
@@ -926,7 +959,7 @@ int Machine<Form>::run(size_t slotCount, RegexMatchSlot *slots, const char *firs
     }
     Outcome outcome = backref(matchStart, matchEnd, startState, stopState);
     while (outcome == Outcome::Failed && matchEnd > matchStart) {
-      matchEnd = slowCached(matchStart, matchEnd - 1);
+      matchEnd = slow(matchStart, matchEnd - 1, startState, stopState);
       if (!matchEnd)
         break;
       outcome = backref(matchStart, matchEnd, startState, stopState);
