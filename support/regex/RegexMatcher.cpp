@@ -335,34 +335,41 @@ void Machine<Form>::step(size_t start, size_t stop, const Set &before, int ch, S
   }
 }
 
-// The anchors and word boundaries between the symbols `lastc` and `c`.
+// The anchors and word boundaries between the symbols `lastc` and `c`. They
+// are applied until nothing changes, so that several of them in a row pass
+// whatever their order ("^^", "[[:>:]]$" at the end of a word and of the
+// text).
 template <class Form>
 void Machine<Form>::pseudoSteps(size_t start, size_t stop, Set &set, int lastc, int c) {
-  int flag = 0;
-  unsigned count = 0;
+  int lineFlag = 0;
+  bool anchors = false;
   if (lastc == symOut || (newlineSensitive && lastc == '\n')) {
-    flag = symBol;
-    count = g.startAnchors;
+    lineFlag = symBol;
+    anchors = g.startAnchors != 0;
   }
   if (c == symOut || (newlineSensitive && c == '\n')) {
-    flag = flag == symBol ? symBolEol : symEol;
-    count += g.endAnchors;
+    lineFlag = lineFlag == symBol ? symBolEol : symEol;
+    anchors = anchors || g.endAnchors != 0;
   }
-  for (; count > 0; --count) {
-    form.assign(scratch, set);
-    step(start, stop, scratch, flag, set);
+  int wordFlag = 0;
+  if (hasWordBoundaries) {
+    if ((lineFlag == symBol || (lastc != symOut && !isWordSymbol(lastc))) &&
+        (c != symOut && isWordSymbol(c)))
+      wordFlag = symBow;
+    else if ((lastc != symOut && isWordSymbol(lastc)) &&
+             (lineFlag == symEol || (c != symOut && !isWordSymbol(c))))
+      wordFlag = symEow;
   }
-  if (!hasWordBoundaries)
+  if (!anchors && !wordFlag)
     return;
-  if ((flag == symBol || (lastc != symOut && !isWordSymbol(lastc))) &&
-      (c != symOut && isWordSymbol(c)))
-    flag = symBow;
-  if ((lastc != symOut && isWordSymbol(lastc)) &&
-      (flag == symEol || (c != symOut && !isWordSymbol(c))))
-    flag = symEow;
-  if (flag == symBow || flag == symEow) {
+  for (;;) {
     form.assign(scratch, set);
-    step(start, stop, scratch, flag, set);
+    if (anchors)
+      step(start, stop, scratch, lineFlag, set);
+    if (wordFlag)
+      step(start, stop, scratch, wordFlag, set);
+    if (form.equal(scratch, set))
+      return;
   }
 }
 

@@ -91,6 +91,11 @@ const MatchCase matchCases[] = {
     {"[[:<:]]foo", 0, "afoo", "none"},
     {"foo[[:>:]]", 0, "foox foo", "5-8"},
     {"[[:<:]]a[[:>:]]", 0, "a", "0-1"},
+    // Anchors and word boundaries at one position pass in any order.
+    {"[[:>:]]$", 0, "ab", "2-2"},
+    {"b[[:>:]]$[[:>:]]", 0, "ab", "1-2"},
+    {"[[:<:]][[:<:]]a", 0, "a", "0-1"},
+    {"^[[:<:]]^a", NL, "x\na", "2-3"},
     // Case folding.
     {"a", IC, "xA", "1-2"},
     {"[^a]", IC, "Aab", "2-3"},
