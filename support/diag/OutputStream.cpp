@@ -506,22 +506,30 @@ OutputStream &remarkLabel(OutputStream &os, TextRef prefix, bool disableColours)
 
 namespace {
 
-// Reads an unsigned number in automatic base ("0x" hex, "0b" binary, a
-// leading "0" octal, else decimal) from the front of `text`.
-bool consumeUnsigned(TextRef &text, uint64_t &value) {
-  unsigned base = 10;
+// Reads an unsigned number from the front of `text`, in the base its prefix
+// selects ("0x"/"0X" hex, "0b"/"0B" binary, "0o" octal, "0" and a digit
+// octal, else decimal), or in `base` when that is not 0. At least one digit
+// valid in the base is needed, and the value must fit in 64 bits.
+bool consumeUnsigned(TextRef &text, uint64_t &value, unsigned base = 0) {
   TextRef rest = text;
-  if (rest.size() > 2 && rest[0] == '0' && (rest[1] == 'x' || rest[1] == 'X') &&
-      std::isxdigit(static_cast<unsigned char>(rest[2]))) {
-    base = 16;
-    rest.remove_prefix(2);
-  } else if (rest.size() > 2 && rest[0] == '0' && (rest[1] == 'b' || rest[1] == 'B') &&
-             (rest[2] == '0' || rest[2] == '1')) {
-    base = 2;
-    rest.remove_prefix(2);
-  } else if (rest.size() > 1 && rest[0] == '0' && rest[1] >= '0' && rest[1] <= '7') {
-    base = 8;
-    rest.remove_prefix(1);
+  if (base == 0) {
+    base = 10;
+    if (rest.size() >= 2 && rest[0] == '0') {
+      char marker = rest[1];
+      if (marker == 'x' || marker == 'X') {
+        base = 16;
+        rest.remove_prefix(2);
+      } else if (marker == 'b' || marker == 'B') {
+        base = 2;
+        rest.remove_prefix(2);
+      } else if (marker == 'o') {
+        base = 8;
+        rest.remove_prefix(2);
+      } else if (std::isdigit(static_cast<unsigned char>(marker))) {
+        base = 8;
+        rest.remove_prefix(1);
+      }
+    }
   }
   size_t used = 0;
   uint64_t result = 0;
@@ -709,8 +717,7 @@ OutputStream &formatPlaceholders(OutputStream &os, TextRef pattern,
       }
       spec = trimLeft(spec, " \t");
       uint64_t w = 0;
-      if (!spec.empty() && std::isdigit(static_cast<unsigned char>(spec[0])) &&
-          consumeUnsigned(spec, w))
+      if (consumeUnsigned(spec, w, 10))
         width = static_cast<size_t>(std::min<uint64_t>(w, 1u << 20));
       spec = trimLeft(spec, " \t");
     }

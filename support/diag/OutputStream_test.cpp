@@ -200,6 +200,9 @@ TEST(OutputStreamTest, Placeholders) {
       {"[{0", "[{0"},
       {"[{0{1}]", "[{042]"},
       {"{0x1}", "42"},
+      // Indexes read in the base their prefix selects; widths are decimal.
+      {"{0o1}|{0b11}|{010}|{0x}", "42|-3|010|"},
+      {"[{1,010}]", "[        42]"},
   };
   for (const Case &c : cases) {
     std::string out;
