@@ -135,7 +135,7 @@ bool CheckPattern::parse(TextRef text, TextRef prefix, SourceRegistry &registry,
       }
       regexText += '(';
       ++curGroup;
-      if (appendRegex(inner.substr(0, end), registry))
+      if (appendRegex(inner.substr(0, end), inner.data(), registry))
         return true;
       regexText += ')';
       rest = inner.substr(end + 2);
@@ -157,11 +157,12 @@ bool CheckPattern::parse(TextRef text, TextRef prefix, SourceRegistry &registry,
   return false;
 }
 
-bool CheckPattern::appendRegex(TextRef expression, SourceRegistry &registry) {
+bool CheckPattern::appendRegex(TextRef expression, SourceLocation errorAt,
+                               SourceRegistry &registry) {
   CompiledRegex regex(expression);
   std::string errorText;
   if (!regex.checkValid(errorText)) {
-    reportError(registry, expression.data(), "invalid regex: " + errorText);
+    reportError(registry, errorAt, "invalid regex: " + errorText);
     return true;
   }
 
@@ -306,10 +307,13 @@ bool CheckPattern::parseSubstitutionBlock(TextRef &rest, SourceRegistry &registr
   }
 
   if (!captureText.empty()) {
-    if (appendRegex(captureText, registry))
+    if (appendRegex(captureText, captureText.data(), registry))
       return true;
   } else if (!captureExpression.empty()) {
-    if (appendRegex(captureExpression, registry))
+    // The number expression is made here, not written in the check file: a
+    // precision beyond what a counted repetition allows is reported at the
+    // block's format.
+    if (appendRegex(captureExpression, block.data(), registry))
       return true;
   }
 

@@ -82,8 +82,9 @@ public:
 private:
   /// Parses the "[[...]]" block at the start of `rest` and moves `rest` past it.
   bool parseSubstitutionBlock(TextRef &rest, SourceRegistry &registry);
-  /// Checks `expression` and appends it with its back-references renumbered.
-  bool appendRegex(TextRef expression, SourceRegistry &registry);
+  /// Checks `expression` and appends it with its back-references renumbered;
+  /// an invalid one is reported at `errorAt`.
+  bool appendRegex(TextRef expression, SourceLocation errorAt, SourceRegistry &registry);
 
   /// Number of the next capture group of regexText.
   unsigned curGroup = 1;

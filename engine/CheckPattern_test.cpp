@@ -180,6 +180,8 @@ TEST_F(CheckPatternTest, ReportsEachErrorAtItsPlace) {
       {"[[]]", "check.txt:1:3: error: empty variable name"},
       {"[[#N+]]", "check.txt:1:6: error: missing operand in expression"},
       {"[[@FOO]]", "check.txt:1:3: error: invalid pseudo numeric variable '@FOO'"},
+      // The number expression of a definition has no place in the check text.
+      {"[[#%.256u,P:]]", "check.txt:1:4: error: invalid regex: invalid repetition count(s)"},
       {"{{a}}{{b}}{{c}}{{d}}{{e}}{{f}}{{g}}{{h}}{{i}}[[X:y]] [[X]]",
        "check.txt:1:56: error: Can't back-reference more than 9 variables"},
   };
