@@ -40,7 +40,11 @@ constexpr unsigned maxEmptyBackrefs = 100;
 // afresh, so memory does not depend on the subject. Short ranges are
 // stepped directly, where building the cache would cost more than it saves.
 constexpr size_t maxCachedStates = 512;
+constexpr size_t maxCachedBytes = size_t(1) << 20; // per automaton
 constexpr ptrdiff_t minCachedScan = 256;
+// Programs beyond this many instructions are always stepped: their state
+// sets are too large to cache usefully.
+constexpr size_t maxCachedProgram = 4096;
 constexpr size_t maxExtentCaches = 16;
 
 /// One machine word per state set: bit k is state k.
@@ -126,6 +130,10 @@ public:
     form.add(fresh, startState);
     step(startState, stopState, fresh, symNothing, fresh);
     prepareSkipping();
+    size_t count = g.instructions.size();
+    if (count <= maxCachedProgram)
+      cacheCapacity = std::min(maxCachedStates,
+                               maxCachedBytes / (sizeof(CachedState) + count + 64));
     scanCache.joinFresh = true;
     scanCache.first = startState;
     scanCache.last = stopState;
@@ -200,6 +208,7 @@ private:
   std::vector<std::unique_ptr<Automaton>> extentCaches;
   Automaton &extentCache(size_t first, size_t last);
   std::string keyBuffer;
+  size_t cacheCapacity = 0; // cached states per automaton; 0: no caching
   bool classesMatter = false;
   int classOf(int symbol) const {
     if (!classesMatter)
@@ -431,7 +440,7 @@ int32_t Machine<Form>::cachedState(Automaton &automaton, const Set &set, int byt
 
 template <class Form>
 int32_t Machine<Form>::transition(Automaton &automaton, int32_t state, unsigned char c) {
-  if (automaton.states.size() >= maxCachedStates) {
+  if (automaton.states.size() >= cacheCapacity) {
     std::string key = automaton.states[size_t(state)].key;
     int byteClass = automaton.states[size_t(state)].byteClass;
     automaton.states.clear();
@@ -474,7 +483,7 @@ const char *Machine<Form>::skipToFirstByte(const char *p, const char *stop) cons
 }
 
 template <class Form> const char *Machine<Form>::fast(const char *start, const char *stop) {
-  if (stop - start < minCachedScan)
+  if (stop - start < minCachedScan || !cacheCapacity)
     return fastStepping(start, stop);
   return fastCached(start, stop);
 }
@@ -550,7 +559,7 @@ const char *Machine<Form>::fastCached(const char *start, const char *stop) {
 template <class Form>
 const char *Machine<Form>::slow(const char *start, const char *stop, size_t startst,
                                 size_t stopst) {
-  if (stop - start >= minCachedScan)
+  if (stop - start >= minCachedScan && cacheCapacity)
     return slowCached(start, stop, startst, stopst);
   return slowStepping(start, stop, startst, stopst);
 }
