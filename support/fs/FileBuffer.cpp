@@ -1,14 +1,40 @@
 #include "support/fs/FileBuffer.h"
 
 #include <cerrno>
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <new>
-#include <vector>
 
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+// The single block of an owned buffer: the header, the name with its NUL,
+// padding to the next multiple of 16, the bytes, one NUL.
+struct OwnedBufferLayout {
+  /// Bytes before the data; 0 when the size computation overflows.
+  static size_t headerSize(TextRef name) {
+    size_t raw = sizeof(OwnedFileBuffer) + name.size() + 1;
+    size_t rounded = (raw + 15) & ~static_cast<size_t>(15);
+    return raw < name.size() || rounded < raw ? 0 : rounded;
+  }
+  /// Builds the buffer in `mem` (a malloc block of at least header + size + 1
+  /// bytes whose data bytes are set or left to the caller).
+  static std::unique_ptr<OwnedFileBuffer> place(void *mem, size_t header, size_t size,
+                                                TextRef name) {
+    char *base = static_cast<char *>(mem);
+    char *nameCopy = base + sizeof(OwnedFileBuffer);
+    if (!name.empty())
+      std::memcpy(nameCopy, name.data(), name.size());
+    nameCopy[name.size()] = '\0';
+    char *data = base + header;
+    data[size] = '\0';
+    return std::unique_ptr<OwnedFileBuffer>(
+        new (mem) OwnedFileBuffer(TextRef(nameCopy, name.size()), data, size));
+  }
+};
 
 namespace {
 
@@ -17,15 +43,13 @@ constexpr size_t MapThreshold = 16384;
 
 std::error_code systemError(int number) { return std::error_code(number, std::generic_category()); }
 
-size_t roundUp16(size_t n) { return (n + 15) & ~static_cast<size_t>(15); }
-
 // Allocates `bytes` for a buffer header and copies `name` with its NUL right
 // after the header of type T. Returns the raw block and the copied name.
 template <class T> void *allocateHeader(TextRef name, size_t extra, char *&nameCopy) {
   size_t total = sizeof(T) + name.size() + 1;
   if (total < name.size() || total + extra < total)
     return nullptr;
-  void *mem = ::operator new(total + extra, std::nothrow);
+  void *mem = std::malloc(total + extra);
   if (!mem)
     return nullptr;
   nameCopy = static_cast<char *>(mem) + sizeof(T);
@@ -156,24 +180,14 @@ size_t systemPageSize() {
 }
 
 std::unique_ptr<OwnedFileBuffer> allocateBuffer(size_t size, TextRef name) {
-  size_t header = roundUp16(sizeof(OwnedFileBuffer) + name.size() + 1);
-  if (header < name.size())
-    return nullptr;
+  size_t header = OwnedBufferLayout::headerSize(name);
   size_t total = header + size + 1;
-  if (total < size)
+  if (header == 0 || total < size)
     return nullptr;
-  void *mem = ::operator new(total, std::nothrow);
+  void *mem = std::malloc(total);
   if (!mem)
     return nullptr;
-  char *base = static_cast<char *>(mem);
-  char *nameCopy = base + sizeof(OwnedFileBuffer);
-  if (!name.empty())
-    std::memcpy(nameCopy, name.data(), name.size());
-  nameCopy[name.size()] = '\0';
-  char *data = base + header;
-  data[size] = '\0';
-  return std::unique_ptr<OwnedFileBuffer>(
-      new (mem) OwnedFileBuffer(TextRef(nameCopy, name.size()), data, size));
+  return OwnedBufferLayout::place(mem, header, size, name);
 }
 
 FileBufferPtr copyText(TextRef text, TextRef name) {
@@ -194,11 +208,30 @@ FileBufferPtr viewText(TextRef text, TextRef name) {
 }
 
 FileBufferOrError loadStream(int fd, TextRef name) {
-  std::vector<char> store;
+  // The bytes are read straight into the place they take in the finished
+  // buffer; realloc grows the block (moving pages rather than copying them
+  // for large blocks), so a large input is neither zero-filled nor copied.
+  size_t header = OwnedBufferLayout::headerSize(name);
+  if (header == 0)
+    return outOfMemory();
+  struct Block {
+    char *mem = nullptr;
+    ~Block() { std::free(mem); }
+  } block;
+  size_t capacity = 0;
   size_t used = 0;
   for (;;) {
-    store.resize(used + StreamChunk);
-    ssize_t got = ::read(fd, store.data() + used, StreamChunk);
+    if (capacity - used < StreamChunk) {
+      size_t grown = std::max(capacity * 2, used + StreamChunk);
+      if (grown < capacity || header + grown + 1 < grown)
+        return outOfMemory();
+      char *mem = static_cast<char *>(std::realloc(block.mem, header + grown + 1));
+      if (!mem)
+        return outOfMemory();
+      block.mem = mem;
+      capacity = grown;
+    }
+    ssize_t got = ::read(fd, block.mem + header + used, StreamChunk);
     if (got < 0) {
       if (errno == EINTR)
         continue;
@@ -208,12 +241,12 @@ FileBufferOrError loadStream(int fd, TextRef name) {
       break;
     used += static_cast<size_t>(got);
   }
-  std::unique_ptr<OwnedFileBuffer> buffer = allocateBuffer(used, name);
-  if (!buffer)
-    return outOfMemory();
-  if (used)
-    std::memcpy(buffer->mutableStart(), store.data(), used);
-  return {std::move(buffer), {}};
+  // Give back the unused room; keeping the larger block is harmless.
+  if (char *fitted = static_cast<char *>(std::realloc(block.mem, header + used + 1)))
+    block.mem = fitted;
+  void *mem = block.mem;
+  block.mem = nullptr;
+  return {OwnedBufferLayout::place(mem, header, used, name), {}};
 }
 
 FileBufferOrError loadFileOrInput(TextRef name, bool /*textMode*/, bool requiresNul,

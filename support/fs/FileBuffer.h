@@ -12,6 +12,7 @@
 #include "support/fs/TextRef.h"
 
 #include <cstddef>
+#include <cstdlib>
 #include <memory>
 #include <system_error>
 
@@ -35,9 +36,10 @@ public:
   virtual void releasePages() {}
   virtual BufferKind bufferKind() const = 0;
 
-  // Buffers live in raw allocations sized for their header, name and bytes,
-  // so deletion must not assume the static type's size.
-  static void operator delete(void *p) { ::operator delete(p); }
+  // Buffers live in raw malloc blocks sized for their header, name and bytes
+  // (a stream's block grows with realloc while it is read), so deletion must
+  // neither assume the static type's size nor use the global delete.
+  static void operator delete(void *p) { std::free(p); }
 
 protected:
   FileBuffer() = default;
@@ -62,7 +64,7 @@ public:
   char *mutableStart() { return const_cast<char *>(bufferStart()); }
 
 private:
-  friend std::unique_ptr<OwnedFileBuffer> allocateBuffer(size_t, TextRef);
+  friend struct OwnedBufferLayout;
   OwnedFileBuffer(TextRef name, char *start, size_t size) : name_(name) {
     setRange(start, start + size);
   }
