@@ -557,7 +557,11 @@ bool consumeUnsigned(TextRef &text, uint64_t &value, unsigned base = 0) {
   return true;
 }
 
-// Reads an optional decimal count; `fallback` when none is there.
+// Padding asked for by a template is bounded, so that a mistyped width cannot
+// make a message run away.
+constexpr size_t MaxPadding = size_t(1) << 20;
+
+// Reads an optional decimal count (saturating); `fallback` when none is there.
 size_t decimalOr(TextRef text, size_t fallback) {
   TextRef t = trim(text, " \t");
   if (t.empty() || !std::isdigit(static_cast<unsigned char>(t[0])))
@@ -566,9 +570,8 @@ size_t decimalOr(TextRef text, size_t fallback) {
   for (char c : t) {
     if (!std::isdigit(static_cast<unsigned char>(c)))
       break;
-    value = value * 10 + static_cast<size_t>(c - '0');
-    if (value > 1u << 20)
-      return 1u << 20;
+    size_t digit = static_cast<size_t>(c - '0');
+    value = value > (SIZE_MAX - digit) / 10 ? SIZE_MAX : value * 10 + digit;
   }
   return value;
 }
@@ -617,7 +620,7 @@ void FormatArgument::format(OutputStream &os, TextRef style) const {
       continue;
     TextRef rest = style.substr(hex.option.size());
     bool prefixed = hex.layout == HexLayout::PrefixedLower || hex.layout == HexLayout::PrefixedUpper;
-    size_t digits = decimalOr(rest, 0);
+    size_t digits = std::min(decimalOr(rest, 0), MaxPadding);
     std::optional<size_t> width;
     if (digits)
       width = digits + (prefixed ? 2 : 0);
@@ -631,7 +634,7 @@ void FormatArgument::format(OutputStream &os, TextRef style) const {
   } else if (!style.empty() && (style[0] == 'D' || style[0] == 'd')) {
     style.remove_prefix(1);
   }
-  size_t minDigits = decimalOr(style, 0);
+  size_t minDigits = std::min(decimalOr(style, 0), MaxPadding);
   if (negative)
     os.put('-');
   if (grouped) {
@@ -718,7 +721,7 @@ OutputStream &formatPlaceholders(OutputStream &os, TextRef pattern,
       spec = trimLeft(spec, " \t");
       uint64_t w = 0;
       if (consumeUnsigned(spec, w, 10))
-        width = static_cast<size_t>(std::min<uint64_t>(w, 1u << 20));
+        width = static_cast<size_t>(std::min<uint64_t>(w, MaxPadding));
       spec = trimLeft(spec, " \t");
     }
     TextRef style;

@@ -212,6 +212,14 @@ TEST(OutputStreamTest, Placeholders) {
   }
 }
 
+TEST(OutputStreamTest, PlaceholderTextLimitIsNotCappedByPaddingBounds) {
+  std::string text(3 << 20, 'q');
+  std::string out;
+  StringOutputStream os(out);
+  formatPlaceholders(os, "{0:4000000}|{0:99999999999999999999999}", {text});
+  EXPECT_EQ(out, text + "|" + text);
+}
+
 TEST(OutputStreamTest, BufferedFileStreamKeepsOrderAcrossSizes) {
   int fds[2];
   ASSERT_EQ(::pipe(fds), 0);
