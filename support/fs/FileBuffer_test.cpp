@@ -181,6 +181,39 @@ TEST(FileBufferTest, NamedPipeAndCharacterDeviceAreReadAsStreams) {
   expectNulTerminated(*devNull.buffer);
 }
 
+TEST(FileBufferTest, FileShorterThanItsReportedSizeKeepsPlannedSizeWithZeroTail) {
+  // Kernel attribute files report a whole page as their size but yield only a
+  // few bytes: the same as a file that shrank after its size was taken.
+  const char *candidates[] = {"/sys/kernel/profiling", "/sys/power/state",
+                              "/sys/kernel/mm/transparent_hugepage/enabled"};
+  for (const char *path : candidates) {
+    struct stat status;
+    if (::stat(path, &status) != 0 || !S_ISREG(status.st_mode) || status.st_size == 0)
+      continue;
+    std::string actual;
+    int fd = ::open(path, O_RDONLY);
+    if (fd < 0)
+      continue;
+    char chunk[256];
+    ssize_t n;
+    while ((n = ::read(fd, chunk, sizeof chunk)) > 0)
+      actual.append(chunk, static_cast<size_t>(n));
+    ::close(fd);
+    if (actual.size() >= static_cast<size_t>(status.st_size))
+      continue;
+
+    FileBufferOrError result = loadFileOrInput(path);
+    ASSERT_TRUE(result) << result.error.message();
+    ASSERT_EQ(result.buffer->bufferSize(), static_cast<size_t>(status.st_size));
+    TextRef text = result.buffer->text();
+    EXPECT_EQ(text.substr(0, actual.size()), actual);
+    EXPECT_EQ(text.find_first_not_of('\0', actual.size()), TextRef::npos);
+    expectNulTerminated(*result.buffer);
+    return;
+  }
+  GTEST_SKIP() << "no file here reports more bytes than it yields";
+}
+
 TEST(FileBufferTest, TextBuffersKeepNameBytesAndNul) {
   std::string source = "line one\nline two";
   FileBufferPtr copy = copyText(source, "command line");
