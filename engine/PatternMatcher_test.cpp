@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <deque>
 #include <random>
 #include <string>
@@ -118,6 +119,33 @@ TEST(ResemblanceEditDistanceTest, LevenshteinWithEarlyCutOff) {
   EXPECT_EQ(resemblanceEditDistance("kitten", "sitting", 1), 2u);
   EXPECT_EQ(resemblanceEditDistance("kitten", "sitting", 3), 3u);
   EXPECT_EQ(resemblanceEditDistance("aaaaaaaaaa", "b", 4), 5u);
+}
+
+TEST(ResemblanceEditDistanceTest, CutOffAgreesWithTheFullTable) {
+  auto full = [](const std::string &a, const std::string &b) {
+    std::vector<std::vector<unsigned>> d(a.size() + 1, std::vector<unsigned>(b.size() + 1));
+    for (size_t i = 0; i <= a.size(); ++i)
+      for (size_t j = 0; j <= b.size(); ++j)
+        d[i][j] = i == 0 || j == 0 ? static_cast<unsigned>(i + j)
+                                   : std::min({d[i - 1][j] + 1, d[i][j - 1] + 1,
+                                               d[i - 1][j - 1] + (a[i - 1] != b[j - 1])});
+    return d[a.size()][b.size()];
+  };
+  std::mt19937 random(11);
+  auto pick = [&](size_t length) {
+    std::string text;
+    for (size_t i = 0; i < length; ++i)
+      text += "abc"[random() % 3];
+    return text;
+  };
+  for (int round = 0; round < 3000; ++round) {
+    std::string a = pick(random() % 40), b = pick(random() % 40);
+    unsigned distance = full(a, b);
+    unsigned limit = random() % 30;
+    ASSERT_EQ(resemblanceEditDistance(a, b, limit), std::min(distance, limit + 1))
+        << a << " / " << b << " limit " << limit;
+    ASSERT_EQ(resemblanceEditDistance(a, b), distance) << a << " / " << b;
+  }
 }
 
 TEST_F(MatcherFixture, ResemblanceComparesTheStartOfTheFirstLine) {
