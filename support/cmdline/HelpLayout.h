@@ -8,6 +8,8 @@
 #include <string>
 
 #include "support/cmdline/CommandOption.h"
+#include "support/cmdline/OptionOutput.h"
+#include "support/cmdline/ValueParser.h"
 #include "support/fs/TextRef.h"
 
 /// "  -n" or "  --name".
@@ -30,5 +32,32 @@ void appendWordOption(std::string &out, const CommandOption &option,
 size_t flagOptionWidth(const CommandOption &option);
 void appendFlagOption(std::string &out, const CommandOption &option,
                       size_t globalWidth);
+
+/// Help width of an option whose values parser reads, by the parser's style.
+template <typename Parser>
+size_t valueOptionWidth(const CommandOption &option, const Parser &parser) {
+  if constexpr (Parser::style == HelpStyle::Word)
+    return wordOptionWidth(option, parser.valueWord());
+  else if constexpr (Parser::style == HelpStyle::Enumeration)
+    return parser.helpWidth(option);
+  else
+    return flagOptionWidth(option);
+}
+
+/// Writes the help block of an option whose values parser reads.
+template <typename Parser>
+void printValueOption(const CommandOption &option, const Parser &parser,
+                      size_t globalWidth) {
+  if constexpr (Parser::style == HelpStyle::Enumeration) {
+    parser.printHelp(option, globalWidth);
+  } else {
+    std::string out;
+    if constexpr (Parser::style == HelpStyle::Word)
+      appendWordOption(out, option, parser.valueWord(), globalWidth);
+    else
+      appendFlagOption(out, option, globalWidth);
+    writeOptionOutput(out);
+  }
+}
 
 #endif

@@ -47,32 +47,17 @@ public:
     return parser.defaultValueExpectation(*this);
   }
   size_t helpWidth() const override {
-    if (compactHelp)
-      return name.size() + 6;
-    if constexpr (Parser::style == HelpStyle::Word)
-      return wordOptionWidth(*this, parser.valueWord());
-    else if constexpr (Parser::style == HelpStyle::Enumeration)
-      return parser.helpWidth(*this);
-    else
-      return flagOptionWidth(*this);
+    return compactHelp ? name.size() + 6 : valueOptionWidth(*this, parser);
   }
   void printHelpLine(size_t globalWidth) const override {
-    std::string out;
-    if (compactHelp) {
-      out.append("  -").append(name);
-      appendHelpLine(out, help, name.size() + 6, globalWidth);
-      writeOptionOutput(out);
+    if (!compactHelp) {
+      printValueOption(*this, parser, globalWidth);
       return;
     }
-    if constexpr (Parser::style == HelpStyle::Enumeration) {
-      parser.printHelp(*this, globalWidth);
-    } else {
-      if constexpr (Parser::style == HelpStyle::Word)
-        appendWordOption(out, *this, parser.valueWord(), globalWidth);
-      else
-        appendFlagOption(out, *this, globalWidth);
-      writeOptionOutput(out);
-    }
+    std::string out("  -");
+    out.append(name);
+    appendHelpLine(out, help, name.size() + 6, globalWidth);
+    writeOptionOutput(out);
   }
   void resetToDefault() override {
     storage().clear();

@@ -9,7 +9,6 @@
 
 #include "support/cmdline/HelpLayout.h"
 #include "support/cmdline/OptionModifiers.h"
-#include "support/cmdline/OptionOutput.h"
 #include "support/cmdline/OptionRegistry.h"
 #include "support/cmdline/ValueParser.h"
 
@@ -50,25 +49,9 @@ public:
   ValueExpectation defaultValueExpectation() const override {
     return parser.defaultValueExpectation(*this);
   }
-  size_t helpWidth() const override {
-    if constexpr (Parser::style == HelpStyle::Word)
-      return wordOptionWidth(*this, parser.valueWord());
-    else if constexpr (Parser::style == HelpStyle::Enumeration)
-      return parser.helpWidth(*this);
-    else
-      return flagOptionWidth(*this);
-  }
+  size_t helpWidth() const override { return valueOptionWidth(*this, parser); }
   void printHelpLine(size_t globalWidth) const override {
-    if constexpr (Parser::style == HelpStyle::Enumeration) {
-      parser.printHelp(*this, globalWidth);
-    } else {
-      std::string out;
-      if constexpr (Parser::style == HelpStyle::Word)
-        appendWordOption(out, *this, parser.valueWord(), globalWidth);
-      else
-        appendFlagOption(out, *this, globalWidth);
-      writeOptionOutput(out);
-    }
+    printValueOption(*this, parser, globalWidth);
   }
   void resetToDefault() override { storage() = initialValid ? initial : T(); }
   void extraNames(std::vector<TextRef> &names) const override {
