@@ -151,7 +151,13 @@ void OptionRegistry::registerScope(CommandScope &scope) {
     if (std::find(seen.begin(), seen.end(), option) == seen.end())
       seen.push_back(option);
   });
-  for (CommandOption *option : allScopes().positionals)
+  // Nameless positional, catch-all and consume-after options have no key.
+  std::vector<CommandOption *> keyless = allScopes().positionals;
+  keyless.insert(keyless.end(), allScopes().catchAll.begin(),
+                 allScopes().catchAll.end());
+  if (allScopes().consumeAfter)
+    keyless.push_back(allScopes().consumeAfter);
+  for (CommandOption *option : keyless)
     if (std::find(seen.begin(), seen.end(), option) == seen.end())
       seen.push_back(option);
   for (CommandOption *option : seen) {

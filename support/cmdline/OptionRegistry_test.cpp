@@ -5,6 +5,7 @@
 #include "support/cmdline/AliasOption.h"
 #include "support/cmdline/CommandLineParser.h"
 #include "support/cmdline/HelpPrinter.h"
+#include "support/cmdline/ListOption.h"
 #include "support/cmdline/SingleValueOption.h"
 
 namespace {
@@ -111,6 +112,25 @@ TEST(OptionRegistryDeathTest, TakenNameEndsTheProgram) {
       },
       ": CommandLine Error: Option 'reg-dup' registered more than once!\n"
       "VARNIX ERROR: inconsistency in registered CommandLine options\n");
+}
+
+void registerScopeAfterKeylessOptions() {
+  static SingleValueOption<std::string> catcher(
+      OptHelp{"catch"}, CatchesUnmatched, OptScope{allScopes()});
+  static ListOption<std::string> after(OptHelp{"after"}, ConsumeAfter,
+                                       OptScope{allScopes()});
+  static CommandScope late;
+  OptionRegistry::get().registerScope(late);
+  bool handedOver =
+      late.catchAll == std::vector<CommandOption *>{&catcher} &&
+      late.consumeAfter == &after;
+  std::exit(handedOver ? 0 : 1);
+}
+
+TEST(OptionRegistryDeathTest, NewScopeReceivesKeylessOptionsOfAllScopes) {
+  testing::FLAGS_gtest_death_test_style = "threadsafe";
+  EXPECT_EXIT(registerScopeAfterKeylessOptions(), testing::ExitedWithCode(0),
+              "");
 }
 
 void parseOwnH() {
