@@ -9,7 +9,7 @@ SourceRegistry::SourceRegistry() = default;
 SourceRegistry::~SourceRegistry() = default;
 
 unsigned SourceRegistry::addBuffer(FileBufferPtr buffer) {
-  entries_.push_back(Entry{std::move(buffer), nullptr});
+  entries_.push_back(Entry{std::move(buffer), nullptr, nullptr});
   return static_cast<unsigned>(entries_.size());
 }
 
@@ -27,37 +27,45 @@ const FileBuffer &SourceRegistry::buffer(unsigned id) const {
   return *entries_[id - 1].buffer;
 }
 
-unsigned SourceRegistry::lineNumber(SourceLocation location, unsigned id) const {
+const SourceRegistry::Entry &SourceRegistry::entryWithNewlines(SourceLocation location,
+                                                                unsigned &id) const {
   if (id == 0)
     id = findBuffer(location);
   assert(id != 0 && "location outside every buffer");
   const Entry &entry = entries_[id - 1];
-  const char *start = entry.buffer->bufferStart();
   if (!entry.newlines)
-    entry.newlines = std::make_unique<NewlineIndex>(start, entry.buffer->bufferEnd());
-  return entry.newlines->lineOf(static_cast<size_t>(location - start));
+    entry.newlines =
+        std::make_unique<NewlineIndex>(entry.buffer->bufferStart(), entry.buffer->bufferEnd());
+  return entry;
 }
 
-namespace {
-
-// The first character of the line holding `location`: just after the last
-// line feed or carriage return before it, or the buffer start.
-const char *lineStartOf(const char *start, const char *location) {
-  const char *p = location;
-  while (p > start && p[-1] != '\n' && p[-1] != '\r')
-    --p;
-  return p;
+unsigned SourceRegistry::lineNumber(SourceLocation location, unsigned id) const {
+  const Entry &entry = entryWithNewlines(location, id);
+  return entry.newlines->lineOf(static_cast<size_t>(location - entry.buffer->bufferStart()));
 }
 
-} // namespace
+const char *SourceRegistry::lineStartOf(SourceLocation location, unsigned id) const {
+  // Both searches are bisections, so a long line costs no more than a short
+  // one however many positions on it are asked about.
+  const Entry &entry = entryWithNewlines(location, id);
+  const char *start = entry.buffer->bufferStart();
+  if (!entry.returns)
+    entry.returns = std::make_unique<NewlineIndex>(start, entry.buffer->bufferEnd(), '\r');
+  size_t offset = static_cast<size_t>(location - start);
+  size_t from = 0;
+  if (std::optional<size_t> lineFeed = entry.newlines->lastBefore(offset))
+    from = *lineFeed + 1;
+  if (std::optional<size_t> carriageReturn = entry.returns->lastBefore(offset))
+    from = std::max(from, *carriageReturn + 1);
+  return start + from;
+}
 
 std::pair<unsigned, unsigned> SourceRegistry::lineColumnOf(SourceLocation location,
                                                            unsigned id) const {
   if (id == 0)
     id = findBuffer(location);
   unsigned line = lineNumber(location, id);
-  const char *start = buffer(id).bufferStart();
-  unsigned column = static_cast<unsigned>(location - lineStartOf(start, location)) + 1;
+  unsigned column = static_cast<unsigned>(location - lineStartOf(location, id)) + 1;
   return {line, column};
 }
 
@@ -80,9 +88,8 @@ SourceDiagnostic SourceRegistry::makeDiagnostic(SourceLocation location, DiagSev
   const FileBuffer &b = buffer(id);
   diag.fileName = std::string(b.bufferName());
 
-  const char *bufStart = b.bufferStart();
   const char *bufEnd = b.bufferEnd();
-  const char *lineStart = lineStartOf(bufStart, location);
+  const char *lineStart = lineStartOf(location, id);
   const char *lineEnd = location;
   while (lineEnd < bufEnd && *lineEnd != '\n' && *lineEnd != '\r')
     ++lineEnd;

@@ -111,7 +111,13 @@ private:
   struct Entry {
     FileBufferPtr buffer;
     mutable std::unique_ptr<NewlineIndex> newlines;
+    /// Carriage returns, built on the first column query.
+    mutable std::unique_ptr<NewlineIndex> returns;
   };
+  const Entry &entryWithNewlines(SourceLocation location, unsigned &id) const;
+  /// The first character of the line holding `location` for quoting and
+  /// columns: just after the last line feed or carriage return before it.
+  const char *lineStartOf(SourceLocation location, unsigned id) const;
   std::vector<Entry> entries_;
 };
 

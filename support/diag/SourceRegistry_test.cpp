@@ -103,6 +103,33 @@ TEST_F(RegistryFixture, LineNumbersCountLineFeedsOnly) {
   EXPECT_EQ(diag.column, 0);
 }
 
+TEST_F(RegistryFixture, LinesAndColumnsAgreeWithAPlainWalkOnMixedLineEnds) {
+  // Line feeds, lone carriage returns and CR LF pairs at irregular places,
+  // in a buffer large enough for two-byte index entries.
+  std::string text(3000, 'x');
+  unsigned seed = 7;
+  for (char &c : text) {
+    seed = seed * 1103515245 + 12345;
+    unsigned pick = (seed >> 16) % 16;
+    c = pick == 0 ? '\n' : pick == 1 ? '\r' : c;
+  }
+  text.replace(100, 2, "\r\n");
+  const char *base = add(text, "f");
+  unsigned line = 1;
+  size_t lineStart = 0;
+  for (size_t offset = 0; offset <= text.size(); ++offset) {
+    ASSERT_EQ(registry_.lineColumnOf(base + offset),
+              std::make_pair(line, static_cast<unsigned>(offset - lineStart + 1)))
+        << "offset " << offset;
+    if (offset < text.size()) {
+      if (text[offset] == '\n')
+        ++line;
+      if (text[offset] == '\n' || text[offset] == '\r')
+        lineStart = offset + 1;
+    }
+  }
+}
+
 TEST_F(RegistryFixture, FileNamesSeveritiesAndMissingLocations) {
   const char *input = add("in\n", "-");
   const char *check = add("ck\n", "check.txt");
