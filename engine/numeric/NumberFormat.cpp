@@ -13,16 +13,6 @@ ErrorValue invalidFormatError() {
   return makeTextError(std::error_code(EINVAL, std::generic_category()), invalidFormatMessage);
 }
 
-unsigned digitValue(char c) {
-  if (c >= '0' && c <= '9')
-    return static_cast<unsigned>(c - '0');
-  if (c >= 'a' && c <= 'z')
-    return static_cast<unsigned>(c - 'a') + 10;
-  if (c >= 'A' && c <= 'Z')
-    return static_cast<unsigned>(c - 'A') + 10;
-  return 36;
-}
-
 // Reads all of `text` as digits of `base`; false when it is empty, holds
 // another character, or exceeds 64 bits.
 bool readWholeNumber(TextRef text, unsigned base, uint64_t &result) {
@@ -30,14 +20,9 @@ bool readWholeNumber(TextRef text, unsigned base, uint64_t &result) {
     return false;
   uint64_t value = 0;
   for (char c : text) {
-    unsigned digit = digitValue(c);
-    if (digit >= base)
+    unsigned digit = digitValue(c, base);
+    if (digit == base || !appendDigit(value, base, digit))
       return false;
-    CheckedResult<uint64_t> scaled = checkedMulUnsigned(value, base);
-    CheckedResult<uint64_t> next = checkedAddUnsigned(scaled.value, digit);
-    if (scaled.overflow || next.overflow)
-      return false;
-    value = next.value;
   }
   result = value;
   return true;
@@ -49,6 +34,26 @@ ErrorValue unrepresentable(SourceRegistry &registry, TextRef from) {
 }
 
 } // namespace
+
+unsigned digitValue(char c, unsigned base) {
+  unsigned digit = base;
+  if (c >= '0' && c <= '9')
+    digit = static_cast<unsigned>(c - '0');
+  else if (c >= 'a' && c <= 'z')
+    digit = static_cast<unsigned>(c - 'a') + 10;
+  else if (c >= 'A' && c <= 'Z')
+    digit = static_cast<unsigned>(c - 'A') + 10;
+  return digit < base ? digit : base;
+}
+
+bool appendDigit(uint64_t &value, unsigned base, unsigned digit) {
+  CheckedResult<uint64_t> scaled = checkedMulUnsigned(value, base);
+  CheckedResult<uint64_t> next = checkedAddUnsigned(scaled.value, digit);
+  if (scaled.overflow || next.overflow)
+    return false;
+  value = next.value;
+  return true;
+}
 
 TextRef numberKindName(NumberKind kind) {
   switch (kind) {

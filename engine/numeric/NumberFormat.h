@@ -47,6 +47,14 @@ struct NumberFormat {
   }
 };
 
+/// The value of `c` as a digit of `base` (up to 36; letters of either case
+/// count from 10 on), or `base` itself when `c` is no digit of that base.
+unsigned digitValue(char c, unsigned base);
+
+/// Appends `digit` to `value` read in `base`; false (and `value` unchanged)
+/// when the result does not fit 64 bits.
+bool appendDigit(uint64_t &value, unsigned base, unsigned digit);
+
 /// The regular expression matching any number written in `format`. Kind None
 /// fails with "trying to match value with invalid format" (EINVAL).
 ValueOrError<std::string> numberWildcard(const NumberFormat &format);

@@ -31,17 +31,6 @@ TextRef span(const char *from, const char *to) {
   return TextRef(from, static_cast<size_t>(to - from));
 }
 
-unsigned digitIn(char c, unsigned base) {
-  unsigned digit = 36;
-  if (isDecimalDigit(c))
-    digit = static_cast<unsigned>(c - '0');
-  else if (c >= 'a' && c <= 'z')
-    digit = static_cast<unsigned>(c - 'a') + 10;
-  else if (c >= 'A' && c <= 'Z')
-    digit = static_cast<unsigned>(c - 'A') + 10;
-  return digit < base ? digit : 36;
-}
-
 // Reads an unsigned number from the front of `text`: in base 10 when
 // `decimalOnly`, else with the base chosen by a prefix ("0x"/"0X", "0b"/"0B",
 // "0o", or "0" before a digit for octal). Digits are taken greedily; at least
@@ -68,14 +57,11 @@ bool readUnsigned(TextRef &text, bool decimalOnly, uint64_t &result) {
   uint64_t value = 0;
   size_t count = 0;
   while (count < rest.size()) {
-    unsigned digit = digitIn(rest[count], base);
-    if (digit == 36)
+    unsigned digit = digitValue(rest[count], base);
+    if (digit == base)
       break;
-    CheckedResult<uint64_t> scaled = checkedMulUnsigned(value, base);
-    CheckedResult<uint64_t> next = checkedAddUnsigned(scaled.value, digit);
-    if (scaled.overflow || next.overflow)
+    if (!appendDigit(value, base, digit))
       return false;
-    value = next.value;
     ++count;
   }
   if (count == 0)
