@@ -102,13 +102,6 @@ void OutputStream::setUpBuffer() {
   cur_ = bufStart_;
 }
 
-void OutputStream::makeUnbuffered() {
-  flush();
-  delete[] bufStart_;
-  bufStart_ = bufEnd_ = cur_ = nullptr;
-  unbuffered_ = true;
-}
-
 void OutputStream::flushBuffer() {
   size_t count = bufferedCount();
   cur_ = bufStart_;

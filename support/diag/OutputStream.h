@@ -108,8 +108,6 @@ protected:
   virtual size_t preferredBufferSize() const { return 1024; }
 
   size_t bufferedCount() const { return static_cast<size_t>(cur_ - bufStart_); }
-  /// Drops the buffer and makes the stream unbuffered (flushes first).
-  void makeUnbuffered();
 
 private:
   void setUpBuffer();
