@@ -1,7 +1,7 @@
 #include "support/fs/FileBuffer.h"
 
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -43,13 +43,13 @@ constexpr size_t MapThreshold = 16384;
 
 std::error_code systemError(int number) { return std::error_code(number, std::generic_category()); }
 
-// Allocates `bytes` for a buffer header and copies `name` with its NUL right
-// after the header of type T. Returns the raw block and the copied name.
-template <class T> void *allocateHeader(TextRef name, size_t extra, char *&nameCopy) {
+// Allocates a block for a buffer header of type T followed by `name` with its
+// NUL, and copies the name in. Returns the raw block and the copied name.
+template <class T> void *allocateHeader(TextRef name, char *&nameCopy) {
   size_t total = sizeof(T) + name.size() + 1;
-  if (total < name.size() || total + extra < total)
+  if (total < name.size())
     return nullptr;
-  void *mem = std::malloc(total + extra);
+  void *mem = std::malloc(total);
   if (!mem)
     return nullptr;
   nameCopy = static_cast<char *>(mem) + sizeof(T);
@@ -156,7 +156,7 @@ FileBufferOrError loadNamedFile(TextRef name, bool requiresNul, bool mayChange) 
     void *mapping = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
     if (mapping != MAP_FAILED) {
       char *nameCopy = nullptr;
-      void *mem = allocateHeader<MappedFileBuffer>(name, 0, nameCopy);
+      void *mem = allocateHeader<MappedFileBuffer>(name, nameCopy);
       if (!mem) {
         ::munmap(mapping, size);
         return outOfMemory();
@@ -201,7 +201,7 @@ FileBufferPtr copyText(TextRef text, TextRef name) {
 
 FileBufferPtr viewText(TextRef text, TextRef name) {
   char *nameCopy = nullptr;
-  void *mem = allocateHeader<ViewFileBuffer>(name, 0, nameCopy);
+  void *mem = allocateHeader<ViewFileBuffer>(name, nameCopy);
   if (!mem)
     return nullptr;
   return FileBufferPtr(new (mem) ViewFileBuffer(text, TextRef(nameCopy, name.size())));
