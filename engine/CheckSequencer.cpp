@@ -153,7 +153,8 @@ std::optional<size_t> Sequencer::run(const CheckStep &step, TextRef region, bool
 
   size_t end = groupStart;
   size_t first = groupStart;
-  for (int repetition = 1; repetition <= pattern.kind.count; ++repetition) {
+  // The count may be the largest int: stop before the counter would pass it.
+  for (int repetition = 1;; ++repetition) {
     TextRef searched = region.substr(end);
     SearchResult result = pattern.match(searched, registry);
     size_t pos = result.pos;
@@ -164,6 +165,8 @@ std::optional<size_t> Sequencer::run(const CheckStep &step, TextRef region, bool
     if (repetition == 1)
       first = end + pos;
     end += pos + len;
+    if (repetition >= pattern.kind.count)
+      break;
   }
   matchLen = end - first;
   if (labelScan)

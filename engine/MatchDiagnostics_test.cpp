@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 TEST(EscapeForDisplayTest, EscapesLikeCStrings) {
@@ -186,4 +187,50 @@ TEST(MatchDiagnosticsTest, RecordsReplaceVerboseOutput) {
   // A note about a value has an empty range at the start of the match.
   EXPECT_EQ(run.records[4].inputStartColumn, 7u);
   EXPECT_EQ(run.records[4].inputEndColumn, 7u);
+}
+
+TEST(MatchDiagnosticsTest, WhatIsRecordedAndPrintedWithAList) {
+  using O = MatchOutcome;
+  struct Case {
+    TextRef check, input;
+    bool verbose, veryVerbose;
+    std::vector<MatchOutcome> outcomes;
+    bool printsNothing;
+  } cases[] = {
+      // Matches and absent NOT patterns are recorded by verbosity, never printed.
+      {"CHECK: a\nCHECK-NOT: x\n", "a\n", false, false, {}, true},
+      {"CHECK: a\nCHECK-NOT: x\n", "a\n", true, false, {O::ExpectedFound}, true},
+      {"CHECK: a\nCHECK-NOT: x\n", "a\n", true, true,
+       {O::ExpectedFound, O::ExpectedFound, O::ExcludedNotFound}, true},
+      // Failures are recorded and printed whatever the verbosity; the NOT
+      // patterns of a step are searched after its positive match.
+      {"CHECK: a\nCHECK-NOT: x\nCHECK: b\n", "a x b\n", false, false, {O::ExcludedFound}, false},
+      {"CHECK: a\nCHECK-NOT: x\nCHECK: b\n", "a x b\n", true, false,
+       {O::ExpectedFound, O::ExpectedFound, O::ExcludedFound}, false},
+      {"CHECK: abcd\n", "x\nabce\n", false, false, {O::ExpectedNotFound, O::FuzzyMatch}, false},
+  };
+  for (const Case &c : cases) {
+    CheckRun run;
+    run.options.verbose = c.verbose;
+    run.options.veryVerbose = c.veryVerbose;
+    run.run(c.check, c.input, /*withRecords=*/true);
+    std::vector<MatchOutcome> outcomes;
+    for (const MatchDiag &record : run.records)
+      outcomes.push_back(record.outcome);
+    EXPECT_EQ(outcomes, c.outcomes) << c.check << " -v " << c.verbose << " -vv " << c.veryVerbose;
+    EXPECT_EQ(run.errors.empty(), c.printsNothing) << c.check << run.errors;
+  }
+
+  // The end-of-input record and the absent NOT pattern's searched range.
+  CheckRun veryVerbose;
+  veryVerbose.options.verbose = veryVerbose.options.veryVerbose = true;
+  veryVerbose.run("CHECK: a\nCHECK-NOT: x\n", "a b\n", true);
+  ASSERT_EQ(veryVerbose.records.size(), 3u);
+  EXPECT_EQ(veryVerbose.records[1].kind.type, DirectiveType::ImplicitEof);
+  EXPECT_EQ(veryVerbose.records[1].inputStartLine, 2u);
+  EXPECT_EQ(veryVerbose.records[1].inputStartColumn, 1u);
+  const MatchDiag &searched = veryVerbose.records[2];
+  EXPECT_EQ(searched.kind.type, DirectiveType::Not);
+  EXPECT_EQ(std::tie(searched.inputStartLine, searched.inputStartColumn), std::make_tuple(1u, 2u));
+  EXPECT_EQ(std::tie(searched.inputEndLine, searched.inputEndColumn), std::make_tuple(2u, 1u));
 }
