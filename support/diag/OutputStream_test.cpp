@@ -43,6 +43,21 @@ private:
   std::optional<std::string> saved_;
 };
 
+// Opens a pipe whose ends lie above the standard descriptors, so that a
+// stream on its write end closes it even when the tests run with standard
+// input or output closed.
+void openPipe(int fds[2]) {
+  ASSERT_EQ(::pipe(fds), 0);
+  for (int i = 0; i < 2; ++i) {
+    if (fds[i] > 2)
+      continue;
+    int moved = ::fcntl(fds[i], F_DUPFD_CLOEXEC, 3);
+    ASSERT_GE(moved, 3);
+    ::close(fds[i]);
+    fds[i] = moved;
+  }
+}
+
 std::string colourText(TextColour colour, bool bold, bool background) {
   std::string out;
   StringOutputStream os(out);
@@ -222,7 +237,7 @@ TEST(OutputStreamTest, PlaceholderTextLimitIsNotCappedByPaddingBounds) {
 
 TEST(OutputStreamTest, BufferedFileStreamKeepsOrderAcrossSizes) {
   int fds[2];
-  ASSERT_EQ(::pipe(fds), 0);
+  ASSERT_NO_FATAL_FAILURE(openPipe(fds));
   std::string got;
   std::thread reader([&] {
     char chunk[4096];
@@ -336,7 +351,7 @@ TEST(OutputStreamTest, BrokenPipeCallsHookThenRecordsError) {
   auto previous = ::signal(SIGPIPE, SIG_IGN);
   for (bool withHook : {false, true}) {
     int fds[2];
-    ASSERT_EQ(::pipe(fds), 0);
+    ASSERT_NO_FATAL_FAILURE(openPipe(fds));
     ::close(fds[0]);
     brokenPipeSeen = false;
     setBrokenPipeHook(withHook ? +[] { brokenPipeSeen = true; } : nullptr);

@@ -50,6 +50,21 @@ std::string contentsOfSize(size_t size) {
   return s;
 }
 
+// Opens a pipe whose ends lie above the standard descriptors, so that a
+// stream on its write end closes it even when the tests run with standard
+// input or output closed.
+void openPipe(int fds[2]) {
+  ASSERT_EQ(::pipe(fds), 0);
+  for (int i = 0; i < 2; ++i) {
+    if (fds[i] > 2)
+      continue;
+    int moved = ::fcntl(fds[i], F_DUPFD_CLOEXEC, 3);
+    ASSERT_GE(moved, 3);
+    ::close(fds[i]);
+    fds[i] = moved;
+  }
+}
+
 void expectNulTerminated(const FileBuffer &buffer) {
   EXPECT_EQ(*buffer.bufferEnd(), '\0');
 }
@@ -126,7 +141,7 @@ TEST(FileBufferTest, StandardInputPipeIsReadAsStreamNamedStdin) {
   // More than several read steps, so the growable store is exercised.
   std::string contents = contentsOfSize(100000);
   int fds[2];
-  ASSERT_EQ(::pipe(fds), 0);
+  ASSERT_NO_FATAL_FAILURE(openPipe(fds));
   int savedStdin = ::dup(0);
   ASSERT_EQ(::dup2(fds[0], 0), 0);
   ::close(fds[0]);
