@@ -28,14 +28,18 @@ class DumpPrinter {
 public:
   DumpPrinter(OutputStream &os, const CheckOptions &options, DumpFilter filter, uint32_t context,
               TextRef input, const std::vector<DumpAnnotation> &annotations, uint32_t labelWidth)
-      : os(os), verbose(options.verbose), filter(filter), context(context), input(input),
-        annotations(annotations), elidedStream(elided) {
+      : target(os), os(stagedStream), verbose(options.verbose), filter(filter),
+        context(context), input(input), annotations(annotations), stagedStream(staged),
+        elidedStream(elided) {
     width = std::max(labelWidth, lineNumberWidth(countLines(input))) + 3;
     {
       // The probe's own escapes (bold, then reset) are part of the output.
-      ColourScope probe(os, TextColour::KeepColour, false, false, ColourPolicy::Auto);
+      ColourScope probe(target, TextColour::KeepColour, false, false, ColourPolicy::Auto);
       colours = probe.showsColours();
     }
+    // Standard error is unbuffered; the dump is collected in pieces so that
+    // a large input does not cost several system calls per line.
+    stagedStream.allowColours(target.coloursAllowed());
     mode = colours ? ColourPolicy::Enable : ColourPolicy::Disable;
     elidedStream.allowColours(colours);
   }
@@ -71,11 +75,14 @@ public:
       uint32_t lineWidth = printInputLine(*out, line, at, end);
       *out << '\n';
       printAnnotations(*out, line, lineWidth);
+      if (staged.size() >= stageLimit)
+        flushStaged();
       if (line == UINT32_MAX)
         break;
     }
     flushElided();
     os << ">>>>>>\n";
+    flushStaged();
   }
 
 private:
@@ -165,6 +172,11 @@ private:
     }
   }
 
+  void flushStaged() {
+    target.write(staged.data(), staged.size());
+    staged.clear();
+  }
+
   /// Moves the collected elided lines to the output, or three dot lines in
   /// their place when that is shorter.
   void flushElided() {
@@ -184,6 +196,9 @@ private:
     elided.clear();
   }
 
+  static constexpr size_t stageLimit = 64 * 1024;
+
+  OutputStream &target;
   OutputStream &os;
   bool verbose;
   DumpFilter filter;
@@ -194,6 +209,8 @@ private:
   uint32_t width = 0;
   bool colours = false;
   ColourPolicy mode = ColourPolicy::Disable;
+  std::string staged;
+  StringOutputStream stagedStream;
   std::string elided;
   StringOutputStream elidedStream;
   std::vector<const DumpAnnotation *> goodMatches;
