@@ -55,8 +55,8 @@ public:
       if (nextSelected == line)
         previousShown = line;
 
-      // The window tests saturate instead of wrapping, so a larger context
-      // never shows fewer lines.
+      // The window sums are taken in 64 bits so that they cannot wrap: a
+      // larger context never shows fewer lines.
       uint64_t wide = line;
       bool beforeWindow = nextSelected == noLine || wide + context < nextSelected;
       bool afterWindow = previousShown == 0 || uint64_t(previousShown) + context < wide;
@@ -198,6 +198,7 @@ private:
 
   static constexpr size_t stageLimit = 64 * 1024;
 
+  /// Where the dump goes, and the staging stream that collects it.
   OutputStream &target;
   OutputStream &os;
   bool verbose;
