@@ -499,57 +499,6 @@ OutputStream &remarkLabel(OutputStream &os, TextRef prefix, bool disableColours)
 
 namespace {
 
-// Reads an unsigned number from the front of `text`, in the base its prefix
-// selects ("0x"/"0X" hex, "0b"/"0B" binary, "0o" octal, "0" and a digit
-// octal, else decimal), or in `base` when that is not 0. At least one digit
-// valid in the base is needed, and the value must fit in 64 bits.
-bool consumeUnsigned(TextRef &text, uint64_t &value, unsigned base = 0) {
-  TextRef rest = text;
-  if (base == 0) {
-    base = 10;
-    if (rest.size() >= 2 && rest[0] == '0') {
-      char marker = rest[1];
-      if (marker == 'x' || marker == 'X') {
-        base = 16;
-        rest.remove_prefix(2);
-      } else if (marker == 'b' || marker == 'B') {
-        base = 2;
-        rest.remove_prefix(2);
-      } else if (marker == 'o') {
-        base = 8;
-        rest.remove_prefix(2);
-      } else if (std::isdigit(static_cast<unsigned char>(marker))) {
-        base = 8;
-        rest.remove_prefix(1);
-      }
-    }
-  }
-  size_t used = 0;
-  uint64_t result = 0;
-  for (; used < rest.size(); ++used) {
-    char c = rest[used];
-    unsigned digit;
-    if (c >= '0' && c <= '9')
-      digit = static_cast<unsigned>(c - '0');
-    else if (c >= 'a' && c <= 'f')
-      digit = static_cast<unsigned>(c - 'a' + 10);
-    else if (c >= 'A' && c <= 'F')
-      digit = static_cast<unsigned>(c - 'A' + 10);
-    else
-      break;
-    if (digit >= base)
-      break;
-    if (result > (UINT64_MAX - digit) / base)
-      return false;
-    result = result * base + digit;
-  }
-  if (used == 0)
-    return false;
-  value = result;
-  text = rest.substr(used);
-  return true;
-}
-
 // Padding asked for by a template is bounded, so that a mistyped width cannot
 // make a message run away.
 constexpr size_t MaxPadding = size_t(1) << 20;

@@ -7,6 +7,7 @@
 /// which is how "took no part" is told apart from "matched the empty text".
 
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 using TextRef = std::string_view;
@@ -38,6 +39,47 @@ inline bool consumeFront(TextRef &text, TextRef prefix) {
   if (!text.starts_with(prefix))
     return false;
   text.remove_prefix(prefix.size());
+  return true;
+}
+
+/// Reads an unsigned number from the front of `text` and advances past it.
+/// With `base` 0 a prefix chooses the base: "0x"/"0X" 16, "0b"/"0B" 2, "0o"
+/// 8, "0" before a digit 8, otherwise 10. Digits valid in the base are taken
+/// greedily; at least one is needed and the value must fit in 64 bits,
+/// otherwise the answer is false and `text` is unchanged.
+inline bool consumeUnsigned(TextRef &text, uint64_t &value, unsigned base = 0) {
+  TextRef rest = text;
+  if (base == 0) {
+    base = 10;
+    if (rest.size() >= 2 && rest[0] == '0') {
+      char marker = rest[1];
+      if (marker == 'x' || marker == 'X' || marker == 'b' || marker == 'B' || marker == 'o') {
+        base = marker == 'o' ? 8 : (marker == 'b' || marker == 'B') ? 2 : 16;
+        rest.remove_prefix(2);
+      } else if (marker >= '0' && marker <= '9') {
+        base = 8;
+        rest.remove_prefix(1);
+      }
+    }
+  }
+  size_t used = 0;
+  uint64_t result = 0;
+  for (; used < rest.size(); ++used) {
+    char c = rest[used];
+    unsigned digit = c >= '0' && c <= '9'   ? static_cast<unsigned>(c - '0')
+                     : c >= 'a' && c <= 'z' ? static_cast<unsigned>(c - 'a' + 10)
+                     : c >= 'A' && c <= 'Z' ? static_cast<unsigned>(c - 'A' + 10)
+                                            : 36u;
+    if (digit >= base)
+      break;
+    if (result > (UINT64_MAX - digit) / base)
+      return false;
+    result = result * base + digit;
+  }
+  if (used == 0)
+    return false;
+  value = result;
+  text = rest.substr(used);
   return true;
 }
 
