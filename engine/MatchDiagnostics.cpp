@@ -159,6 +159,8 @@ ErrorValue reportNotFound(bool expected, SourceRegistry &registry, TextRef prefi
     patternError = true;
     outcome = MatchOutcome::InvalidPattern;
   };
+  // One pass in order, so that the messages come in the order of the
+  // substitutions that failed.
   ErrorValue rest = handleByKind(
       std::move(searchResult.error), [](const PatternNotFoundError &) {},
       [&](const DiagnosticError &error) {
@@ -166,17 +168,17 @@ ErrorValue reportNotFound(bool expected, SourceRegistry &registry, TextRef prefi
         error.diagnostic().print(standardError());
         if (diagList)
           keptMessages.push_back(error.messageText());
+      },
+      [&](const ErrorPayload &other) {
+        // Not a located failure, but the search did not take place all the
+        // same: printed with its own text, like any error.
+        notePatternError();
+        other.print(standardError());
+        standardError() << "\n";
+        if (diagList)
+          keptMessages.push_back(other.message());
       });
-  if (rest) {
-    // Not a located failure, but a failure all the same: the search did not
-    // take place.
-    notePatternError();
-    forEachPayload(rest, [&](const ErrorPayload &payload) {
-      if (diagList)
-        keptMessages.push_back(payload.message());
-    });
-    printUnexpectedErrors(std::move(rest));
-  }
+  dropError(std::move(rest)); // every kind was taken above
 
   bool printWanted = true;
   if (!hasError) {

@@ -145,6 +145,18 @@ TEST(MatchDiagnosticsTest, UndefinedVariableIsTheOnlyError) {
   EXPECT_EQ(recorded.records[1].inputStartColumn, recorded.records[1].inputEndColumn);
   // No fuzzy note for a NOT pattern.
   EXPECT_EQ(recorded.errors.find("possible intended"), std::string::npos);
+
+  // The failures come in the order of the substitutions, whatever their kind
+  // (an expression with two unknown names fails with both of them).
+  CheckRun ordered;
+  EXPECT_FALSE(ordered.run("CHECK: [[#A+B]] [[X]]\n", "1 x\n").passed);
+  size_t a = ordered.errors.find("undefined variable: A");
+  size_t b = ordered.errors.find("undefined variable: B");
+  size_t x = ordered.errors.find("undefined variable: X");
+  ASSERT_NE(x, std::string::npos) << ordered.errors;
+  EXPECT_LT(a, b) << ordered.errors;
+  EXPECT_LT(b, x) << ordered.errors;
+  EXPECT_EQ(ordered.errors.find("expected string not found"), std::string::npos);
 }
 
 TEST(MatchDiagnosticsTest, UnreadableCaptureReportsTheMatchThenTheError) {
