@@ -226,8 +226,13 @@ FileBufferOrError loadStream(int fd, TextRef name) {
       if (grown < capacity || header + grown + 1 < grown)
         return outOfMemory();
       char *mem = static_cast<char *>(std::realloc(block.mem, header + grown + 1));
-      if (!mem)
+      if (!mem) {
+        // Like any container that cannot grow: the allocator's out-of-memory
+        // handler, when the program installed one, ends the process.
+        if (std::new_handler handler = std::get_new_handler())
+          handler();
         return outOfMemory();
+      }
       block.mem = mem;
       capacity = grown;
     }

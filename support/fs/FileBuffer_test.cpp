@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <string>
+#include <new>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -228,6 +230,33 @@ TEST(FileBufferTest, FileShorterThanItsReportedSizeKeepsPlannedSizeWithZeroTail)
   }
   GTEST_SKIP() << "no file here reports more bytes than it yields";
 }
+
+#if !defined(__SANITIZE_ADDRESS__)
+TEST(FileBufferDeathTest, StreamThatOutgrowsMemoryReachesTheOutOfMemoryHandler) {
+  // /dev/zero never ends; with the address space limited, the store's growth
+  // fails after a few megabytes.
+  auto limitMemory = [] {
+    struct rlimit limit = {256u << 20, 256u << 20};
+    if (::setrlimit(RLIMIT_AS, &limit) != 0)
+      ::_exit(9);
+  };
+  EXPECT_EXIT(
+      {
+        limitMemory();
+        FileBufferOrError result = loadFileOrInput("/dev/zero");
+        ::_exit(!result && result.error == std::errc::not_enough_memory ? 0 : 1);
+      },
+      testing::ExitedWithCode(0), "");
+  EXPECT_EXIT(
+      {
+        limitMemory();
+        std::set_new_handler([] { ::_exit(3); });
+        FileBufferOrError result = loadFileOrInput("/dev/zero");
+        ::_exit(result ? 1 : 2);
+      },
+      testing::ExitedWithCode(3), "");
+}
+#endif
 
 TEST(FileBufferTest, TextBuffersKeepNameBytesAndNul) {
   std::string source = "line one\nline two";
