@@ -628,17 +628,17 @@ OutputStream &formatPlaceholders(OutputStream &os, TextRef pattern,
     TextRef inner = rest.substr(1, close - 1);
     rest.remove_prefix(close + 1);
 
-    TextRef spec = trimLeft(inner, " \t");
+    TextRef fields = trimLeft(inner, " \t");
     uint64_t index = 0;
-    if (!consumeUnsigned(spec, index))
+    if (!consumeUnsigned(fields, index))
       continue; // an unreadable index drops the placeholder
-    spec = trimLeft(spec, " \t");
+    fields = trimLeft(fields, " \t");
 
     char fill = ' ';
     Justification how = Justification::Right;
     size_t width = 0;
-    if (consumeFront(spec, ",")) {
-      spec = trimLeft(spec, " \t");
+    if (consumeFront(fields, ",")) {
+      fields = trimLeft(fields, " \t");
       auto alignOf = [](char c, Justification &j) {
         switch (c) {
         case '-':
@@ -654,22 +654,22 @@ OutputStream &formatPlaceholders(OutputStream &os, TextRef pattern,
           return false;
         }
       };
-      if (spec.size() >= 2 && alignOf(spec[1], how)) {
-        fill = spec[0];
-        spec.remove_prefix(2);
-      } else if (!spec.empty() && alignOf(spec[0], how)) {
-        spec.remove_prefix(1);
+      if (fields.size() >= 2 && alignOf(fields[1], how)) {
+        fill = fields[0];
+        fields.remove_prefix(2);
+      } else if (!fields.empty() && alignOf(fields[0], how)) {
+        fields.remove_prefix(1);
       }
-      spec = trimLeft(spec, " \t");
+      fields = trimLeft(fields, " \t");
       uint64_t w = 0;
-      if (consumeUnsigned(spec, w, 10))
+      if (consumeUnsigned(fields, w, 10))
         width = static_cast<size_t>(std::min<uint64_t>(w, MaxPadding));
-      spec = trimLeft(spec, " \t");
+      fields = trimLeft(fields, " \t");
     }
     TextRef style;
-    if (consumeFront(spec, ":"))
-      style = spec;
-    else if (!trim(spec, " \t").empty())
+    if (consumeFront(fields, ":"))
+      style = fields;
+    else if (!trim(fields, " \t").empty())
       continue; // trailing text that is neither layout nor style: malformed
 
     if (index >= args.size()) {
