@@ -149,6 +149,14 @@ TEST(CheckSequencerTest, DagGroupsNeverOverlap) {
   CheckRun allowed;
   allowed.options.allowDeprecatedDagOverlap = true;
   EXPECT_TRUE(allowed.run("CHECK-DAG: x\nCHECK-DAG: x\n", "x\n").passed);
+  // Allowed overlaps widen one range over the group: the next search starts
+  // after the furthest match, not after the last one found.
+  CheckRun widened;
+  widened.options.allowDeprecatedDagOverlap = true;
+  EXPECT_FALSE(widened.run("CHECK-DAG: b\nCHECK-DAG: a\nCHECK: b\n", "a b\n").passed);
+  CheckRun widenedPass;
+  widenedPass.options.allowDeprecatedDagOverlap = true;
+  EXPECT_TRUE(widenedPass.run("CHECK-DAG: b\nCHECK-DAG: a\nCHECK: b\n", "a b b\n").passed);
 
   // Order within a group is free; the next positive search starts after the
   // group's last match, so the "a" before "b" does not count.
