@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -119,18 +120,22 @@ private:
     ColourScope text(out, TextColour::KeepColour, false, false, mode);
     if (verbose && colours) {
       out.setColour(TextColour::Cyan, true, true);
-      // Good matches stand out from the unmatched input around them.
+      // Good matches stand out from the unmatched input around them. A line
+      // may carry thousands of matches, so their column ranges are sorted by
+      // start and swept once along the line.
       goodMatches.clear();
       for (size_t i = cursor; i != annotations.size() && annotations[i].inputLine == line; ++i)
         if (annotations[i].isExpectedMatch)
-          goodMatches.push_back(&annotations[i]);
+          goodMatches.emplace_back(annotations[i].startColumn, annotations[i].endColumn);
+      std::sort(goodMatches.begin(), goodMatches.end());
+      size_t started = 0;     // ranges that start at or before the column
+      uint32_t coveredTo = 0; // the furthest end among them
       bool inside = false;
       uint32_t column = 1;
       for (const char *c = at; c != next; ++c, ++column) {
-        bool nowInside = std::any_of(goodMatches.begin(), goodMatches.end(),
-                                     [column](const DumpAnnotation *a) {
-                                       return a->startColumn <= column && column < a->endColumn;
-                                     });
+        for (; started != goodMatches.size() && goodMatches[started].first <= column; ++started)
+          coveredTo = std::max(coveredTo, goodMatches[started].second);
+        bool nowInside = column < coveredTo;
         if (nowInside && !inside)
           out.clearColour();
         else if (!nowInside && inside)
@@ -214,7 +219,8 @@ private:
   StringOutputStream stagedStream;
   std::string elided;
   StringOutputStream elidedStream;
-  std::vector<const DumpAnnotation *> goodMatches;
+  /// Column ranges [start, end) of the good matches on the current line.
+  std::vector<std::pair<uint32_t, uint32_t>> goodMatches;
 };
 
 } // namespace

@@ -220,6 +220,22 @@ TEST(InputDump, ColoursAndVerboseHighlighting) {
   EXPECT_NE(out.find(black + "     ." + reset + "\n"), std::string::npos) << out;
 }
 
+TEST(InputDump, VerboseHighlightFollowsNestedAndAdjacentGoodMatches) {
+  const std::string bold = "\x1b[1m", reset = "\x1b[0m", cyanBack = "\x1b[0;1;46m";
+  // Good matches at columns 3, 2-5 (around it), 6 (adjacent) and 8; the
+  // search range of a failure over the whole line highlights nothing.
+  std::vector<DumpAnnotation> list = {annotation(0, "c:1", 1, 3, 4, '^'),
+                                      annotation(1, "c:2", 1, 2, 6, '^'),
+                                      annotation(2, "c:3", 1, 1, dumpColumnLineEnd, 'X', "", true),
+                                      annotation(3, "c:4", 1, 6, 7, '^'),
+                                      annotation(4, "c:5", 1, 8, 9, '^')};
+  std::string out = dump("abcdefghi\n", list, DumpRun{DumpFilter::All, 5, true}, true);
+  EXPECT_NE(out.find(bold + cyanBack + "a" + reset + "bcdef" + cyanBack + "g" + reset + "h" +
+                     cyanBack + "i " + reset + "\n"),
+            std::string::npos)
+      << out;
+}
+
 TEST(InputDump, VerboseWithoutColoursWritesNoEscapes) {
   std::string out = dump("abc\n", {annotation(0, "c:1", 1, 2, 3, '^')},
                          DumpRun{DumpFilter::All, 5, true}, false);
