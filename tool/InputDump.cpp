@@ -25,6 +25,41 @@ uint32_t lineNumberWidth(uint32_t lineCount) {
   return static_cast<uint32_t>(std::log10(static_cast<double>(lineCount))) + 1;
 }
 
+/// Puts the annotations in print order: input line, then record. A search
+/// range over a large input gives one annotation per line, each holding two
+/// strings; sorting small keys and then moving every annotation once is much
+/// cheaper than sorting the annotations themselves.
+void sortForPrinting(std::vector<DumpAnnotation> &annotations) {
+  struct Key {
+    uint64_t lineAndRecord;
+    size_t index;
+  };
+  std::vector<Key> keys;
+  keys.reserve(annotations.size());
+  for (size_t i = 0; i != annotations.size(); ++i)
+    keys.push_back({uint64_t(annotations[i].inputLine) << 32 | annotations[i].diagIndex, i});
+  auto before = [](const Key &a, const Key &b) { return a.lineAndRecord < b.lineAndRecord; };
+  if (std::is_sorted(keys.begin(), keys.end(), before))
+    return;
+  std::sort(keys.begin(), keys.end(), before);
+  // Position i receives the annotation at keys[i].index; follow each cycle of
+  // that permutation with one annotation held aside.
+  for (size_t start = 0; start != keys.size(); ++start) {
+    if (keys[start].index == start)
+      continue;
+    DumpAnnotation held = std::move(annotations[start]);
+    size_t to = start;
+    while (keys[to].index != start) {
+      size_t from = keys[to].index;
+      annotations[to] = std::move(annotations[from]);
+      keys[to].index = to;
+      to = from;
+    }
+    annotations[to] = std::move(held);
+    keys[to].index = to;
+  }
+}
+
 class DumpPrinter {
 public:
   DumpPrinter(OutputStream &os, const CheckOptions &options, DumpFilter filter, uint32_t context,
@@ -229,12 +264,7 @@ void emitInputDump(OutputStream &os, const CheckOptions &options, DumpFilter fil
                    uint32_t context, TextRef input, std::vector<DumpAnnotation> &annotations,
                    uint32_t labelWidth) {
   os << "Input was:\n<<<<<<\n";
-  std::sort(annotations.begin(), annotations.end(),
-            [](const DumpAnnotation &a, const DumpAnnotation &b) {
-              if (a.inputLine != b.inputLine)
-                return a.inputLine < b.inputLine;
-              return a.diagIndex < b.diagIndex;
-            });
+  sortForPrinting(annotations);
   DumpPrinter(os, options, filter, context, input, annotations, labelWidth).print();
 }
 

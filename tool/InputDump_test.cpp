@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -111,6 +113,33 @@ TEST(InputDump, AnnotationsAreSortedByLineThenRecord) {
                                     "a:1      ^\n"
                                     "c:3     ^\n"
                                     ">>>>>>\n");
+}
+
+TEST(InputDump, ShuffledAnnotationsComeOutInLineThenRecordOrder) {
+  // Three records spanning all ten lines; any permutation must print, under
+  // each line, record 0, then 1, then 2.
+  std::vector<DumpAnnotation> list;
+  for (uint32_t record = 0; record < 3; ++record)
+    for (uint32_t line = 1; line <= 10; ++line)
+      list.push_back(annotation(record, "r" + std::to_string(record) + "l" + std::to_string(line),
+                                line, 1, 2, '^'));
+  std::mt19937 random(7);
+  for (int round = 0; round < 20; ++round) {
+    std::shuffle(list.begin(), list.end(), random);
+    std::vector<DumpAnnotation> copy = list;
+    std::string out = dump(numberedLines(10), copy);
+    std::string expected = "Input was:\n<<<<<<\n";
+    for (uint32_t line = 1; line <= 10; ++line) {
+      // The longest label, r0l10, makes the column 5 + 3 wide.
+      expected += (line < 10 ? "       " : "      ") + std::to_string(line) + ": line" +
+                  std::to_string(line) + " \n";
+      for (uint32_t record = 0; record < 3; ++record) {
+        std::string label = "r" + std::to_string(record) + "l" + std::to_string(line);
+        expected += label + std::string(8 - label.size() + 2, ' ') + "^\n";
+      }
+    }
+    ASSERT_EQ(out, expected + ">>>>>>\n") << round;
+  }
 }
 
 TEST(InputDump, AnnotationPastTheLastLineGetsAnEmptyLine) {
