@@ -96,21 +96,28 @@ public:
       uint64_t wide = line;
       bool beforeWindow = nextSelected == noLine || wide + context < nextSelected;
       bool afterWindow = previousShown == 0 || uint64_t(previousShown) + context < wide;
-      OutputStream *out = &os;
-      if (beforeWindow && afterWindow) {
-        out = &elidedStream;
+      bool elide = beforeWindow && afterWindow;
+      if (elide && elidedRunIsLong) {
+        skipLine(line, at, end);
       } else {
-        flushElided();
+        if (!elide)
+          flushElided();
+        OutputStream &out = elide ? elidedStream : os;
+        {
+          ColourScope number(out, TextColour::Black, true, false, mode);
+          out.writeNumberField(static_cast<int64_t>(line), width);
+          out << ": ";
+        }
+        uint32_t lineWidth = printInputLine(out, line, at, end);
+        out << '\n';
+        printAnnotations(out, line, lineWidth);
+        // Four stored lines already mean the run is shown as dots: its text
+        // is not needed, and the rest of the run need not be formatted.
+        if (elide && std::count(elided.begin(), elided.end(), '\n') >= 4) {
+          elidedRunIsLong = true;
+          elided.clear();
+        }
       }
-
-      {
-        ColourScope number(*out, TextColour::Black, true, false, mode);
-        out->writeNumberField(static_cast<int64_t>(line), width);
-        *out << ": ";
-      }
-      uint32_t lineWidth = printInputLine(*out, line, at, end);
-      *out << '\n';
-      printAnnotations(*out, line, lineWidth);
       if (staged.size() >= stageLimit)
         flushStaged();
       if (line == UINT32_MAX)
@@ -220,9 +227,10 @@ private:
   /// Moves the collected elided lines to the output, or three dot lines in
   /// their place when that is shorter.
   void flushElided() {
-    if (elided.empty())
+    if (elided.empty() && !elidedRunIsLong)
       return;
-    if (std::count(elided.begin(), elided.end(), '\n') < 4) {
+    if (!elidedRunIsLong) {
+      // Fewer than four lines: printing them is no longer than the dots.
       os.write(elided.data(), elided.size());
     } else {
       for (int i = 0; i < 3; ++i) {
@@ -234,6 +242,15 @@ private:
       }
     }
     elided.clear();
+    elidedRunIsLong = false;
+  }
+
+  /// Passes over an elided line and its annotations without printing them.
+  void skipLine(uint32_t line, const char *&at, const char *end) {
+    const char *lineEnd = static_cast<const char *>(std::memchr(at, '\n', end - at));
+    at = lineEnd ? lineEnd + 1 : end;
+    while (cursor != annotations.size() && annotations[cursor].inputLine <= line)
+      ++cursor;
   }
 
   static constexpr size_t stageLimit = 64 * 1024;
@@ -254,6 +271,8 @@ private:
   StringOutputStream stagedStream;
   std::string elided;
   StringOutputStream elidedStream;
+  /// The current elided run has reached four output lines.
+  bool elidedRunIsLong = false;
   /// Column ranges [start, end) of the good matches on the current line.
   std::vector<std::pair<uint32_t, uint32_t>> goodMatches;
 };

@@ -188,6 +188,11 @@ TEST(InputDump, ShortElidedRunsArePrintedUnchanged) {
               c.shown)
         << c.lines;
   }
+  // A long run, then a short one: each is judged on its own.
+  std::vector<DumpAnnotation> two = {annotation(0, "x", 6, 1, 2, 'X', "error: e", true),
+                                     annotation(1, "x", 10, 1, 2, 'X', "error: e", true)};
+  EXPECT_EQ(shownLines(dump(numberedLines(10), two, DumpRun{DumpFilter::Error, 0})),
+            (std::vector<uint32_t>{0, 0, 0, 6, 7, 8, 9, 10}));
   // An elided line with an annotation under it counts two output lines.
   std::vector<DumpAnnotation> list = {annotation(0, "x", 1, 1, 2, '^'),
                                       annotation(2, "y", 4, 1, 2, 'X', "error: e", true)};
