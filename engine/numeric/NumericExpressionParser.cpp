@@ -4,6 +4,7 @@
 #include "engine/numeric/NumericVariable.h"
 #include "engine/numeric/VariableContext.h"
 #include "support/diag/SourceRegistry.h"
+#include "support/fs/TextRef.h"
 
 #include <algorithm>
 #include <string>
@@ -29,46 +30,6 @@ TextRef trimBlanks(TextRef text) { return trim(text, " \t"); }
 // The text from `from` up to `to`, both inside one buffer.
 TextRef span(const char *from, const char *to) {
   return TextRef(from, static_cast<size_t>(to - from));
-}
-
-// Reads an unsigned number from the front of `text`: in base 10 when
-// `decimalOnly`, else with the base chosen by a prefix ("0x"/"0X", "0b"/"0B",
-// "0o", or "0" before a digit for octal). Digits are taken greedily; at least
-// one is needed and the value must fit 64 bits. On success `text` is advanced.
-bool readUnsigned(TextRef &text, bool decimalOnly, uint64_t &result) {
-  TextRef rest = text;
-  unsigned base = 10;
-  if (!decimalOnly && rest.size() >= 2 && rest[0] == '0') {
-    char marker = rest[1];
-    if (marker == 'x' || marker == 'X') {
-      base = 16;
-      rest.remove_prefix(2);
-    } else if (marker == 'b' || marker == 'B') {
-      base = 2;
-      rest.remove_prefix(2);
-    } else if (marker == 'o') {
-      base = 8;
-      rest.remove_prefix(2);
-    } else if (isDecimalDigit(marker)) {
-      base = 8;
-      rest.remove_prefix(1);
-    }
-  }
-  uint64_t value = 0;
-  size_t count = 0;
-  while (count < rest.size()) {
-    unsigned digit = digitValue(rest[count], base);
-    if (digit == base)
-      break;
-    if (!appendDigit(value, base, digit))
-      return false;
-    ++count;
-  }
-  if (count == 0)
-    return false;
-  result = value;
-  text = rest.substr(count);
-  return true;
 }
 
 enum class OperandRule { Any, VariableOnly, DecimalLiteralOnly };
@@ -227,14 +188,14 @@ ValueOrError<Subtree> BlockParser::parseOperand(TextRef &text, OperandRule rule,
 
   uint64_t magnitude = 0;
   TextRef rest = text;
-  if (readUnsigned(rest, rule == OperandRule::DecimalLiteralOnly, magnitude)) {
+  if (consumeUnsigned(rest, magnitude, rule == OperandRule::DecimalLiteralOnly ? 10 : 0)) {
     TextRef written = span(operandStart, rest.data());
     text = rest;
     return Subtree{std::make_unique<LiteralNode>(written, NumericValue::fromUnsigned(magnitude))};
   }
   rest = text;
   if (rule == OperandRule::Any && consumeFront(rest, "-") &&
-      readUnsigned(rest, false, magnitude) && magnitude <= (uint64_t(1) << 63)) {
+      consumeUnsigned(rest, magnitude) && magnitude <= (uint64_t(1) << 63)) {
     TextRef written = span(operandStart, rest.data());
     text = rest;
     NumericValue value = NumericValue::fromSignedWord(~magnitude + 1);

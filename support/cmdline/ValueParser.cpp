@@ -23,45 +23,7 @@ bool readBooleanText(TextRef text, bool &value) {
 }
 
 bool readUnsignedText(TextRef text, uint64_t &value) {
-  unsigned base = 10;
-  if (text.size() >= 2 && text[0] == '0') {
-    char second = text[1];
-    if (second == 'x' || second == 'X') {
-      base = 16;
-      text.remove_prefix(2);
-    } else if (second == 'b' || second == 'B') {
-      base = 2;
-      text.remove_prefix(2);
-    } else if (second == 'o') {
-      base = 8;
-      text.remove_prefix(2);
-    } else if (second >= '0' && second <= '9') {
-      base = 8;
-      text.remove_prefix(1);
-    }
-  }
-  if (text.empty())
-    return false;
-  uint64_t result = 0;
-  for (char c : text) {
-    unsigned digit;
-    if (c >= '0' && c <= '9')
-      digit = unsigned(c - '0');
-    else if (c >= 'a' && c <= 'z')
-      digit = unsigned(c - 'a') + 10;
-    else if (c >= 'A' && c <= 'Z')
-      digit = unsigned(c - 'A') + 10;
-    else
-      return false;
-    if (digit >= base)
-      return false;
-    // A value that would wrap ends the number short of the text's end.
-    if (result > (std::numeric_limits<uint64_t>::max() - digit) / base)
-      return false;
-    result = result * base + digit;
-  }
-  value = result;
-  return true;
+  return consumeUnsigned(text, value) && text.empty();
 }
 
 static std::string quoted(TextRef text, TextRef tail) {
