@@ -220,7 +220,13 @@ private:
   }
   int readCount();
   void repeat(size_t start, int from, int to);
+  // Puts `head` before the words from `start` on and `tail` after them,
+  // linked to each other (the layouts of "+" and of the outer part of "*").
+  void enclose(size_t start, RegexOp head, RegexOp tail);
+  // The choice between the words from `start` on and nothing.
   void makeOptional(size_t start);
+  // Ends the empty second branch of a choice whose start is at `choiceStart`.
+  void closeOptional(size_t choiceStart);
   void ordinary(int c);
   void backReference(int group);
   void bracket();
@@ -291,17 +297,11 @@ void Parser::piece() {
   }
   switch (c) {
   case '+':
-    insert(RegexOp::PlusStart, start);
-    emitBack(RegexOp::PlusEnd, start);
-    setOperand(start, here() - 1 - start);
+    enclose(start, RegexOp::PlusStart, RegexOp::PlusEnd);
     break;
   case '*':
-    insert(RegexOp::PlusStart, start);
-    emitBack(RegexOp::PlusEnd, start);
-    setOperand(start, here() - 1 - start);
-    insert(RegexOp::QuestStart, start);
-    emitBack(RegexOp::QuestEnd, start);
-    setOperand(start, here() - 1 - start);
+    enclose(start, RegexOp::PlusStart, RegexOp::PlusEnd);
+    enclose(start, RegexOp::QuestStart, RegexOp::QuestEnd);
     break;
   case '?':
     makeOptional(start);
@@ -331,10 +331,20 @@ void Parser::piece() {
     setError(regexBadRepetition);
 }
 
+void Parser::enclose(size_t start, RegexOp head, RegexOp tail) {
+  insert(head, start);
+  emitBack(tail, start);
+  setOperand(start, here() - 1 - start);
+}
+
 void Parser::makeOptional(size_t start) {
   insert(RegexOp::ChoiceStart, start);
-  emitBack(RegexOp::Or1, start);
-  pointHere(start);
+  closeOptional(start);
+}
+
+void Parser::closeOptional(size_t choiceStart) {
+  emitBack(RegexOp::Or1, choiceStart);
+  pointHere(choiceStart);
   emit(RegexOp::Or2);
   pointHere(here() - 1);
   emitBack(RegexOp::ChoiceEnd, here() - 2);
@@ -376,11 +386,7 @@ void Parser::repeat(size_t start, int from, int to) {
   case 0 * 4 + INF:
     insert(RegexOp::ChoiceStart, start);
     repeat(start + 1, 1, to);
-    emitBack(RegexOp::Or1, start);
-    pointHere(start);
-    emit(RegexOp::Or2);
-    pointHere(here() - 1);
-    emitBack(RegexOp::ChoiceEnd, here() - 2);
+    closeOptional(start);
     break;
   case 1 * 4 + 1:
     break;
@@ -391,9 +397,7 @@ void Parser::repeat(size_t start, int from, int to) {
     break;
   }
   case 1 * 4 + INF:
-    insert(RegexOp::PlusStart, start);
-    emitBack(RegexOp::PlusEnd, start);
-    setOperand(start, here() - 1 - start);
+    enclose(start, RegexOp::PlusStart, RegexOp::PlusEnd);
     break;
   case N * 4 + N: {
     size_t copy = duplicate(start, finish);
