@@ -6,6 +6,7 @@
 #include <memory>
 #include <new>
 #include <algorithm>
+#include <bit>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -23,6 +24,10 @@ enum Symbol : int {
   symBow = 133,
   symEow = 134,
 };
+
+void markEnd(std::vector<uint64_t> &ends, size_t offset) {
+  ends[offset >> 6] |= uint64_t(1) << (offset & 63);
+}
 
 bool isWordSymbol(int c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
@@ -231,8 +236,10 @@ private:
   }
   const char *skipToFirstByte(const char *p, const char *stop) const;
   int32_t transition(Automaton &automaton, int32_t state, unsigned char c);
-  const char *slowCached(const char *start, const char *stop, size_t startst, size_t stopst);
-  const char *slowStepping(const char *start, const char *stop, size_t startst, size_t stopst);
+  const char *slowCached(const char *start, const char *stop, size_t startst, size_t stopst,
+                         std::vector<uint64_t> *ends);
+  const char *slowStepping(const char *start, const char *stop, size_t startst, size_t stopst,
+                           std::vector<uint64_t> *ends);
   std::vector<unsigned> loopLevel;
   std::vector<size_t> backrefEnd;
 
@@ -244,7 +251,11 @@ private:
   const char *fast(const char *start, const char *stop);
   const char *fastStepping(const char *start, const char *stop);
   const char *fastCached(const char *start, const char *stop);
-  const char *slow(const char *start, const char *stop, size_t startst, size_t stopst);
+  /// The longest end of a match of states [startst, stopst) from `start`
+  /// within `stop`; with `ends` (a bit per position from `start` on, sized
+  /// by the caller), the bit of every possible end is set.
+  const char *slow(const char *start, const char *stop, size_t startst, size_t stopst,
+                   std::vector<uint64_t> *ends = nullptr);
   void dissect(const char *sp, const char *stop, size_t startst, size_t stopst);
   const char *constructExtent(const char *sp, const char *stop, size_t ss, size_t es,
                               size_t stopst);
@@ -558,15 +569,15 @@ const char *Machine<Form>::fastCached(const char *start, const char *stop) {
 
 template <class Form>
 const char *Machine<Form>::slow(const char *start, const char *stop, size_t startst,
-                                size_t stopst) {
+                                size_t stopst, std::vector<uint64_t> *ends) {
   if (stop - start >= minCachedScan && cacheCapacity)
-    return slowCached(start, stop, startst, stopst);
-  return slowStepping(start, stop, startst, stopst);
+    return slowCached(start, stop, startst, stopst, ends);
+  return slowStepping(start, stop, startst, stopst, ends);
 }
 
 template <class Form>
 const char *Machine<Form>::slowStepping(const char *start, const char *stop, size_t startst,
-                                        size_t stopst) {
+                                        size_t stopst, std::vector<uint64_t> *ends) {
   const char *p = start;
   int lastc = p == begin ? symOut : int((signed char)p[-1]);
   form.clear(st);
@@ -577,8 +588,11 @@ const char *Machine<Form>::slowStepping(const char *start, const char *stop, siz
   for (;;) {
     int c = symbolAt(p);
     pseudoSteps(startst, stopst, st, lastc, c);
-    if (Form::has(st, stopst))
+    if (Form::has(st, stopst)) {
       matchp = p;
+      if (ends)
+        markEnd(*ends, size_t(p - start));
+    }
     if (form.equal(st, empty) || p == stop)
       break;
     form.assign(tmp, st);
@@ -609,7 +623,7 @@ typename Machine<Form>::Automaton &Machine<Form>::extentCache(size_t first, size
 // splitting into groups run it over the same text from many positions.
 template <class Form>
 const char *Machine<Form>::slowCached(const char *start, const char *stop, size_t startst,
-                                      size_t stopst) {
+                                      size_t stopst, std::vector<uint64_t> *ends) {
   Automaton &automaton = extentCache(startst, stopst);
   const char *p = start;
   form.clear(st);
@@ -625,33 +639,43 @@ const char *Machine<Form>::slowCached(const char *start, const char *stop, size_
     int32_t next = automaton.states[size_t(state)].next[c];
     if (next == unknownTarget)
       next = transition(automaton, state, c);
-    if (next & 1)
+    if (next & 1) {
       matchp = p;
+      if (ends)
+        markEnd(*ends, size_t(p - start));
+    }
     state = next >> 1;
   }
   form.fromKey(automaton.states[size_t(state)].key, st);
   pseudoSteps(startst, stopst, st, p == begin ? symOut : int((signed char)p[-1]), symbolAt(p));
-  if (Form::has(st, stopst))
+  if (Form::has(st, stopst)) {
     matchp = p;
+    if (ends)
+      markEnd(*ends, size_t(p - start));
+  }
   return matchp;
 }
 
 // The end of the construct [ss, es) when it starts at sp and the rest of the
 // sub-program, es to stopst, must end exactly at stop: the longest such end.
+// One scan finds every end the construct can have; they are tried from the
+// longest down (rescanning for each would cost the square of the range).
 template <class Form>
 const char *Machine<Form>::constructExtent(const char *sp, const char *stop, size_t ss,
                                            size_t es, size_t stopst) {
-  const char *limit = stop;
-  for (;;) {
-    const char *rest = slow(sp, limit, ss, es);
-    if (!rest)
-      return nullptr;
-    if (slow(rest, stop, es, stopst) == stop)
-      return rest;
-    if (rest == sp)
-      return nullptr;
-    limit = rest - 1;
+  size_t length = size_t(stop - sp);
+  std::vector<uint64_t> ends(length / 64 + 1);
+  slow(sp, stop, ss, es, &ends);
+  for (size_t word = ends.size(); word-- > 0;) {
+    for (uint64_t bits = ends[word]; bits != 0;) {
+      unsigned highest = 63 - unsigned(std::countl_zero(bits));
+      bits &= ~(uint64_t(1) << highest);
+      const char *rest = sp + word * 64 + highest;
+      if (slow(rest, stop, es, stopst) == stop)
+        return rest;
+    }
   }
+  return nullptr;
 }
 
 template <class Form>

@@ -188,3 +188,17 @@ TEST(RegexMatcherTest, DeepNesting) {
 }
 
 } // namespace
+
+namespace {
+
+// Splitting a long match into groups stays linear when a construct's
+// longest extent must give way to the rest of the pattern: here the first
+// group can end anywhere, and only one end leaves room for the "x".
+TEST(RegexMatcherTest, GroupSplitOnLongSubject) {
+  std::string subject = "x" + std::string(1 << 20, 'a');
+  std::string size = std::to_string(subject.size());
+  EXPECT_EQ(matchText("(.*)x(.*)", NL, subject), "0-" + size + " 0-0 1-" + size);
+  EXPECT_EQ(matchText("(a|x)*x([ab]*)", 0, subject), "0-" + size + " - 1-" + size);
+}
+
+} // namespace
