@@ -205,7 +205,18 @@ private:
     std::vector<CachedState> states;
     std::unordered_map<std::string, int32_t> index;
     int32_t emptyStates[4] = {-1, -1, -1, -1};
+    uint32_t generation = 0; // counts the times the cache started afresh
   };
+  // While the leftmost start is sought, the (position, cached state) pairs
+  // that scans from earlier starts passed without finding any end: a later
+  // scan that reaches one of them will find no further end either. Each entry
+  // is the cache generation and the state index plus one; 0 for none. It
+  // grows only as far as the failed scans went.
+  static constexpr unsigned deadStateBits = 10;
+  static_assert(maxCachedStates < (1u << deadStateBits));
+  std::vector<uint32_t> deadEnds;
+  const char *deadEndsBase = nullptr;
+  bool recordDeadEnds = false;
   Automaton scanCache;
   // Longest-match searches, one automaton per sub-program asked for (the
   // search for the leftmost start, and the splitting into groups, which
@@ -455,6 +466,7 @@ int32_t Machine<Form>::transition(Automaton &automaton, int32_t state, unsigned 
     std::string key = automaton.states[size_t(state)].key;
     int byteClass = automaton.states[size_t(state)].byteClass;
     automaton.states.clear();
+    ++automaton.generation;
     automaton.index.clear();
     std::fill(std::begin(automaton.emptyStates), std::end(automaton.emptyStates), -1);
     form.fromKey(key, tmp);
@@ -632,9 +644,22 @@ const char *Machine<Form>::slowCached(const char *start, const char *stop, size_
   step(startst, stopst, scratch, symNothing, st);
   int32_t state = cachedState(automaton, st, classOf(p == begin ? symOut : int((signed char)p[-1])));
   const char *matchp = nullptr;
+  // Generations beyond the entry's width are not told apart: no marks then.
+  const bool useDeadEnds =
+      recordDeadEnds && !ends && automaton.generation < (1u << (32 - deadStateBits));
   for (; p != stop; ++p) {
     if (automaton.states[size_t(state)].isEmpty)
       return matchp;
+    if (useDeadEnds) {
+      uint32_t here = automaton.generation << deadStateBits | uint32_t(state + 1);
+      size_t at = size_t(p - deadEndsBase);
+      if (at >= deadEnds.size())
+        deadEnds.resize(std::max(at + 1, deadEnds.size() * 2));
+      if (deadEnds[at] == here)
+        return matchp;
+      if (!matchp)
+        deadEnds[at] = here; // kept only if this scan fails; then it is dead indeed
+    }
     unsigned char c = (unsigned char)*p;
     int32_t next = automaton.states[size_t(state)].next[c];
     if (next == unknownTarget)
@@ -987,7 +1012,15 @@ int Machine<Form>::run(size_t slotCount, RegexMatchSlot *slots, const char *firs
       if (coldp == end)
         return regexNoMatch;
       ++coldp;
+      // Failed starts may each scan far ahead; the states they passed
+      // through stop later scans early.
+      if (!recordDeadEnds && cacheCapacity) {
+        deadEnds.clear();
+        deadEndsBase = coldp;
+        recordDeadEnds = true;
+      }
     }
+    recordDeadEnds = false;
     matchStart = coldp;
     if (slotCount == 1 && !g.hasBackrefs)
       break;

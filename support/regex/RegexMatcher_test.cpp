@@ -201,4 +201,14 @@ TEST(RegexMatcherTest, GroupSplitOnLongSubject) {
   EXPECT_EQ(matchText("(a|x)*x([ab]*)", 0, subject), "0-" + size + " - 1-" + size);
 }
 
+// Every start before the match scans to the subject's end and fails there;
+// the search for the leftmost start must not repeat those scans in full.
+TEST(RegexMatcherTest, LeftmostStartAfterManyLongFailedStarts) {
+  std::string subject = std::string(1 << 20, 'a') + "b";
+  std::string size = std::to_string(subject.size());
+  EXPECT_EQ(matchText("[ab]*c|(b)", 0, subject),
+            std::to_string(subject.size() - 1) + "-" + size + " " +
+                std::to_string(subject.size() - 1) + "-" + size);
+}
+
 } // namespace
