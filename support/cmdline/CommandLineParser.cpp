@@ -349,7 +349,14 @@ CommandOption *CommandLineScan::lookup(TextRef &name, MaybeText &value) const {
 
 CommandOption *CommandLineScan::longestPart(TextRef name, bool groupableOnly,
                                             size_t &length) const {
-  for (length = name.size(); length >= 1; --length) {
+  // No option name is longer than the longest key, so the search starts
+  // there: a long argument (a big -D value) would otherwise hash every one of
+  // its leading parts, which is quadratic in its length.
+  size_t longestKey = 0;
+  scope.options.forEach([&](TextRef key, CommandOption *) {
+    longestKey = std::max(longestKey, key.size());
+  });
+  for (length = std::min(name.size(), longestKey); length >= 1; --length) {
     CommandOption *option = scope.options.find(name.substr(0, length));
     if (option && (groupableOnly ? option->hasMisc(Groupable)
                                  : option->isPrefixOrGroupable()))

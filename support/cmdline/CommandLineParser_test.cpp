@@ -217,6 +217,14 @@ TEST(ParseCommandLine, PrefixAndGroupRules) {
   EXPECT_TRUE(restOpt.values().empty());
 }
 
+TEST(ParseCommandLine, LongPrefixValueIsTakenWhole) {
+  // Finding the prefix option must not cost time quadratic in the
+  // argument's length: this one would take hours that way.
+  std::string big = "-PX=" + std::string(1 << 22, 'v');
+  parseArgs({"prog", big.c_str()});
+  EXPECT_EQ(defOpt.values(), (Strings{big.substr(2)}));
+}
+
 TEST(ParseCommandLine, EnvironmentWordsComeFirst) {
   setenv("OSTREL_TEST_OPTS", "-pfx=env1 'in put' -s=env", 1);
   parseArgs({"prog", "-pfx=cmd", "-s=cmd"});
