@@ -12,6 +12,9 @@
 
 namespace {
 
+// The reader's message for a -COUNT suffix it cannot read, as the user sees it.
+const std::string badCountMessage = "invalid count in -COUNT specification on prefix 'CHECK'";
+
 class CheckFileReaderTest : public testing::Test {
 protected:
   /// Prepares `text`, registers it as "check.txt" and reads it. `errors`
@@ -173,19 +176,6 @@ TEST_F(CheckFileReaderTest, ReportsEachErrorAtItsPlace) {
       {"CHECK_DAG-NOT: x", "check.txt:1:1: error: misspelled directive 'CHECK_'"},
       {"CHECK-DAG-NOT: x", "check.txt:1:7: error: unsupported -NOT combo on prefix 'CHECK'"},
       {"CHECK-NOT-EMPTY: x", "check.txt:1:7: error: unsupported -NOT combo on prefix 'CHECK'"},
-      {"CHECK-COUNT-0: x",
-       "check.txt:1:14: error: invalid count in -COUNT specification on prefix 'CHECK'"},
-      {"CHECK-COUNT--1: x",
-       "check.txt:1:15: error: invalid count in -COUNT specification on prefix 'CHECK'"},
-      {"CHECK-COUNT-2147483648: x",
-       "check.txt:1:23: error: invalid count in -COUNT specification on prefix 'CHECK'"},
-      {"CHECK-COUNT-2x: x",
-       "check.txt:1:14: error: invalid count in -COUNT specification on prefix 'CHECK'"},
-      {"CHECK-COUNT-: x",
-       "check.txt:1:13: error: invalid count in -COUNT specification on prefix 'CHECK'"},
-      {"CHECK-COUNT-99999999999999999999: x",
-       "check.txt:1:13: error: invalid count in -COUNT specification on prefix 'CHECK'"},
-      {"CHECK-COUNT-5", "check.txt:1:14: error: invalid count in -COUNT specification on prefix 'CHECK'"},
       {"CHECK-NEXT: x", "check.txt:1:1: error: found 'CHECK-NEXT' without previous 'CHECK: line"},
       {"CHECK-NOT: a\n  CHECK-EMPTY:",
        "check.txt:2:2: error: found 'CHECK-EMPTY' without previous 'CHECK: line"},
@@ -209,11 +199,29 @@ TEST_F(CheckFileReaderTest, ReportsEachErrorAtItsPlace) {
   }
 }
 
+TEST_F(CheckFileReaderTest, ReportsABadCountWhereTheCountEnds) {
+  const struct {
+    const char *text;
+    int column;
+  } cases[] = {
+      {"CHECK-COUNT-0: x", 14},          {"CHECK-COUNT--1: x", 15},
+      {"CHECK-COUNT-2147483648: x", 23}, {"CHECK-COUNT-2x: x", 14},
+      {"CHECK-COUNT-: x", 13},           {"CHECK-COUNT-99999999999999999999: x", 13},
+      {"CHECK-COUNT-5", 14},
+  };
+  for (const auto &c : cases) {
+    engine.reset();
+    EXPECT_EQ(firstError(c.text), "check.txt:1:" + std::to_string(c.column) + ": error: " +
+                                      badCountMessage)
+        << c.text;
+  }
+}
+
 TEST_F(CheckFileReaderTest, ErrorsQuoteTheDirectiveLine) {
   std::string errors;
   EXPECT_TRUE(read("CHECK: a\n\tCHECK-COUNT-x: b\n", errors));
-  EXPECT_EQ(errors, "check.txt:2:14: error: invalid count in -COUNT specification on prefix "
-                    "'CHECK'\n CHECK-COUNT-x: b\n             ^\n");
+  EXPECT_EQ(errors, "check.txt:2:14: error: " + badCountMessage +
+                        "\n CHECK-COUNT-x: b\n             ^\n");
 }
 
 TEST_F(CheckFileReaderTest, LabelMayUseANumericCaptureAndLabelCountsAsPreviousLine) {
@@ -321,8 +329,7 @@ TEST_F(CheckFileReaderTest, HandlesTruncatedAndOddInput) {
             "check.txt:1:15: error: found empty check string with prefix 'CHECK:'");
   EXPECT_EQ(firstError("CHECK{LITERAL}:"),
             "check.txt:1:16: error: found empty check string with prefix 'CHECK:'");
-  EXPECT_EQ(firstError("CHECK-COUNT-"),
-            "check.txt:1:13: error: invalid count in -COUNT specification on prefix 'CHECK'");
+  EXPECT_EQ(firstError("CHECK-COUNT-"), "check.txt:1:13: error: " + badCountMessage);
   for (const char *cut : {"CHECK", "CHECK-", "CHECK-NEXT", "CHECK{", "CHECK{LITERAL", "CHECK{LITERAL}",
                           "CHECK_", "COM"})
     EXPECT_EQ(firstError(cut).substr(0, 31), "error: no check strings found w") << cut;
