@@ -135,6 +135,7 @@ bool CheckPattern::parse(TextRef text, TextRef prefix, SourceRegistry &registry,
       }
       regexText += '(';
       ++curGroup;
+      writtenRegexes.push_back(inner.substr(0, end));
       if (appendRegex(inner.substr(0, end), inner.data(), registry))
         return true;
       regexText += ')';
@@ -307,6 +308,7 @@ bool CheckPattern::parseSubstitutionBlock(TextRef &rest, SourceRegistry &registr
   }
 
   if (!captureText.empty()) {
+    writtenRegexes.push_back(captureText);
     if (appendRegex(captureText, captureText.data(), registry))
       return true;
   } else if (!captureExpression.empty()) {
@@ -330,6 +332,7 @@ bool CheckPattern::parseSubstitutionBlock(TextRef &rest, SourceRegistry &registr
       }
       regexText += '\\';
       regexText += static_cast<char>('0' + group);
+      backReferences.push_back(name);
     } else {
       substitutions.push_back(&context->addStringSubstitution(name, insertAt));
     }

@@ -71,6 +71,13 @@ public:
   std::map<TextRef, unsigned> stringDefs;
   /// Numeric variables defined here, with the capture group of each.
   std::unordered_map<TextRef, std::pair<NumericVariable *, unsigned>> numericDefs;
+  /// The regular expressions as written in the check text, in order: the
+  /// insides of "{{...}}" and the expressions of string definitions. Kept for
+  /// programs that inspect check files.
+  std::vector<TextRef> writtenRegexes;
+  /// Uses of a string variable defined earlier in this same pattern, which
+  /// became back-references instead of substitutions.
+  std::vector<TextRef> backReferences;
   /// Shared by every pattern of one engine; not owned.
   VariableContext *context;
   CheckKind kind;

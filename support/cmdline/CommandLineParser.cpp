@@ -642,7 +642,7 @@ std::string programNameOf(TextRef path) {
 } // namespace
 
 bool parseCommandLine(int argc, const char *const *argv, TextRef overview,
-                      const char *envVarName) {
+                      const char *envVarName, int failureStatus) {
   static bool creatorsRun = false;
   if (!creatorsRun) {
     creatorsRun = true;
@@ -677,6 +677,6 @@ bool parseCommandLine(int argc, const char *const *argv, TextRef overview,
   bool ok = scan.run();
   registry.extraHelp.clear();
   if (!ok)
-    exitAfterOptions(1);
+    exitAfterOptions(failureStatus);
   return true;
 }

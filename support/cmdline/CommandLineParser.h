@@ -16,9 +16,10 @@ class CommandScope;
 /// Parses argv (with the words of the variable envVarName, when given and
 /// set, before argv[1]) against the top-level scope. Returns true on
 /// success; on any error it prints every message and ends the process with
-/// status 1. Help and version options print and end it with status 0.
+/// status `failureStatus`. Help and version options print and end it with
+/// status 0.
 bool parseCommandLine(int argc, const char *const *argv, TextRef overview = {},
-                      const char *envVarName = nullptr);
+                      const char *envVarName = nullptr, int failureStatus = 1);
 
 /// Splits text into arguments at unquoted whitespace, honouring single and
 /// double quotes and backslash escapes.

@@ -1,0 +1,45 @@
+#ifndef OSTREL_LINT_LINTCHECK_H
+#define OSTREL_LINT_LINTCHECK_H
+
+/// The checks of ostrel-lint, each a kind of mistake that makes a check file
+/// check less than its author meant, and a finding: one place where a check
+/// found such a mistake.
+
+#include "support/diag/SourceRegistry.h"
+#include "support/fs/TextRef.h"
+
+#include <span>
+#include <string>
+
+enum class LintCheck {
+  MisspelledDirective,
+  BadCount,
+  RegexEscape,
+  EmptyMatch,
+  UnusedVariable,
+  UndefinedVariable,
+  SameLineNumeric,
+  CheckFileError,
+};
+
+struct LintCheckInfo {
+  LintCheck check;
+  /// The name in "[-W<name>]" and "-Wno-<name>".
+  TextRef name;
+  /// What the check finds, for the help listing.
+  TextRef help;
+};
+
+/// Every check, in the order of the LintCheck values.
+std::span<const LintCheckInfo> lintChecks();
+TextRef checkName(LintCheck check);
+
+struct Finding {
+  LintCheck check;
+  /// Where the caret goes; `range`, when valid, is underlined.
+  SourceLocation location = nullptr;
+  SourceRange range;
+  std::string message;
+};
+
+#endif

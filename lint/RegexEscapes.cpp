@@ -1,0 +1,93 @@
+#include "lint/RegexEscapes.h"
+
+#include <algorithm>
+
+namespace {
+
+struct ForeignEscape {
+  char letter;
+  /// What the expression matches instead: the letter or the character.
+  const char *matches;
+  const char *advice;
+  /// The members to write inside a bracket expression, where a backslash is itself a member.
+  const char *bracketReplacement;
+};
+
+constexpr ForeignEscape foreignEscapes[] = {
+    {'d', "the letter 'd'", "use '[0-9]'", "0-9"},
+    {'D', "the letter 'D'", "use '[^0-9]'", nullptr},
+    {'s', "the letter 's'", "use '[[:space:]]'", "[:space:]"},
+    {'S', "the letter 'S'", "use '[^[:space:]]'", nullptr},
+    {'w', "the letter 'w'", "use '[[:alnum:]_]'", "[:alnum:]_"},
+    {'W', "the letter 'W'", "use '[^[:alnum:]_]'", nullptr},
+    {'b', "the letter 'b'", "use '[[:<:]]' or '[[:>:]]'", nullptr},
+    {'B', "the letter 'B'", "write 'B' if the letter is meant", nullptr},
+    {'<', "the character '<'", "use '[[:<:]]'", nullptr},
+    {'>', "the character '>'", "use '[[:>:]]'", nullptr},
+};
+
+const ForeignEscape *foreignEscape(char letter) {
+  auto found = std::find_if(std::begin(foreignEscapes), std::end(foreignEscapes),
+                            [&](const ForeignEscape &e) { return e.letter == letter; });
+  return found == std::end(foreignEscapes) ? nullptr : found;
+}
+
+/// Length of the bracket expression at the start of `text` ("[" ... "]"), or
+/// all of `text` when it is not closed.
+size_t bracketLength(TextRef text) {
+  size_t i = 1;
+  if (i < text.size() && text[i] == '^')
+    ++i;
+  if (i < text.size() && text[i] == ']')
+    ++i;
+  while (i < text.size() && text[i] != ']') {
+    if (text[i] == '[' && i + 1 < text.size() &&
+        (text[i + 1] == ':' || text[i + 1] == '.' || text[i + 1] == '=')) {
+      char closer[] = {text[i + 1], ']', '\0'};
+      size_t close = text.find(closer, i + 2);
+      if (close == TextRef::npos)
+        return text.size();
+      i = close + 2;
+      continue;
+    }
+    ++i;
+  }
+  return std::min(text.size(), i + 1);
+}
+
+Finding escapeFinding(TextRef escape, const std::string &message) {
+  return Finding{LintCheck::RegexEscape, escape.data(), SourceRange::of(escape), message};
+}
+
+} // namespace
+
+void findRegexEscapes(TextRef expression, std::vector<Finding> &findings) {
+  size_t i = 0;
+  while (i < expression.size()) {
+    char c = expression[i];
+    if (c == '[') {
+      size_t length = bracketLength(expression.substr(i));
+      TextRef bracket = expression.substr(i, length);
+      for (size_t k = 1; k + 1 < bracket.size(); ++k) {
+        const ForeignEscape *escape = bracket[k] == '\\' ? foreignEscape(bracket[k + 1]) : nullptr;
+        if (escape && escape->bracketReplacement)
+          findings.push_back(escapeFinding(
+              bracket.substr(k, 2), "'\\" + std::string(1, escape->letter) +
+                                        "' in a bracket expression matches '\\' or " +
+                                        escape->matches + "; use '" +
+                                        escape->bracketReplacement + "'"));
+      }
+      i += length;
+      continue;
+    }
+    if (c == '\\' && i + 1 < expression.size()) {
+      if (const ForeignEscape *escape = foreignEscape(expression[i + 1]))
+        findings.push_back(escapeFinding(expression.substr(i, 2),
+                                         "'\\" + std::string(1, escape->letter) + "' matches " +
+                                             escape->matches + "; " + escape->advice));
+      i += 2;
+      continue;
+    }
+    ++i;
+  }
+}

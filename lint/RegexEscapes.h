@@ -1,0 +1,17 @@
+#ifndef OSTREL_LINT_REGEXESCAPES_H
+#define OSTREL_LINT_REGEXESCAPES_H
+
+/// Finds the escapes that other regular-expression dialects give a meaning
+/// (\d, \s, \w, \b, \<, ...) in an expression written for Ostrel, whose POSIX
+/// expressions read them as the plain character after the backslash.
+
+#include "lint/LintCheck.h"
+#include "support/fs/TextRef.h"
+
+#include <vector>
+
+/// Appends a finding for each such escape in `expression`, which points into
+/// the check text.
+void findRegexEscapes(TextRef expression, std::vector<Finding> &findings);
+
+#endif

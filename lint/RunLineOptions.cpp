@@ -1,0 +1,87 @@
+#include "lint/RunLineOptions.h"
+
+#include "support/cmdline/CommandLineParser.h"
+
+#include <algorithm>
+
+namespace {
+
+bool isCommandSeparator(TextRef word) {
+  return word == "|" || word == "||" || word == "&&" || word == ";" || word == "&";
+}
+
+bool namesOstrel(TextRef word) {
+  size_t slash = word.rfind('/');
+  return word.substr(slash == TextRef::npos ? 0 : slash + 1) == "ostrel";
+}
+
+void addPrefixes(TextRef values, bool commaSeparated, std::vector<std::string> &prefixes) {
+  while (true) {
+    size_t comma = commaSeparated ? values.find(',') : TextRef::npos;
+    std::string prefix(values.substr(0, comma));
+    if (std::find(prefixes.begin(), prefixes.end(), prefix) == prefixes.end())
+      prefixes.push_back(prefix);
+    if (comma == TextRef::npos)
+      return;
+    values.remove_prefix(comma + 1);
+  }
+}
+
+void scanCommand(const std::vector<std::string> &words, RunLineOptions &found) {
+  bool inOstrel = false;
+  for (size_t i = 0; i < words.size(); ++i) {
+    TextRef word = words[i];
+    if (isCommandSeparator(word)) {
+      inOstrel = false;
+      continue;
+    }
+    if (!inOstrel) {
+      inOstrel = namesOstrel(word);
+      continue;
+    }
+    TextRef option = word;
+    if (consumeFront(option, "-D")) {
+      if (!option.empty())
+        found.defines.emplace_back(option);
+      else if (i + 1 < words.size())
+        found.defines.push_back(words[++i]);
+      continue;
+    }
+    if (!consumeFront(option, "--"))
+      consumeFront(option, "-");
+    if (option.size() == word.size())
+      continue;
+    for (TextRef name : {TextRef("check-prefixes"), TextRef("check-prefix")}) {
+      if (!consumeFront(option, name))
+        continue;
+      bool commaSeparated = name == "check-prefixes";
+      if (consumeFront(option, "="))
+        addPrefixes(option, commaSeparated, found.checkPrefixes);
+      else if (option.empty() && i + 1 < words.size())
+        addPrefixes(words[++i], commaSeparated, found.checkPrefixes);
+      break;
+    }
+  }
+}
+
+} // namespace
+
+RunLineOptions optionsFromRunLines(const std::vector<TextRef> &runLines) {
+  RunLineOptions found;
+  std::string command;
+  for (TextRef line : runLines) {
+    line = trimRight(line);
+    bool continues = line.ends_with("\\");
+    if (continues)
+      line.remove_suffix(1);
+    command += line;
+    command += ' ';
+    if (continues)
+      continue;
+    scanCommand(tokenizeCommandText(command), found);
+    command.clear();
+  }
+  if (!command.empty())
+    scanCommand(tokenizeCommandText(command), found);
+  return found;
+}
