@@ -4,9 +4,9 @@
 #include "engine/CheckEngine.h"
 
 #include "engine/DirectiveScanner.h"
+#include "engine/numeric/EngineErrors.h"
 #include "engine/numeric/VariableContext.h"
 #include "support/diag/FatalError.h"
-#include "support/diag/OutputStream.h"
 
 #include <algorithm>
 #include <cstring>
@@ -85,16 +85,16 @@ TextRef CheckEngine::prepareText(TextRef source, std::string &buffer) const {
   return TextRef(buffer.data(), length);
 }
 
-bool CheckEngine::parseCheckText(SourceRegistry &registry, TextRef checkText,
-                                 const CompiledRegex &prefixMatcher,
-                                 std::pair<unsigned, unsigned> *implicitBufferRange) {
+ErrorValue CheckEngine::parseCheckText(SourceRegistry &registry, TextRef checkText,
+                                       const CompiledRegex &prefixMatcher,
+                                       std::pair<unsigned, unsigned> *implicitBufferRange) {
   if (implicitBufferRange)
     *implicitBufferRange = {0, 0};
 
   ErrorValue definitionErrors = vars->applyCommandLineDefinitions(opts.defines, registry);
   if (definitionErrors) {
-    printAllErrors(std::move(definitionErrors), standardError());
-    return true;
+    sink.reportErrors(std::move(definitionErrors));
+    return makeAlreadyReportedError();
   }
   vars->createLineNumberVariable();
 
@@ -114,8 +114,8 @@ bool CheckEngine::parseCheckText(SourceRegistry &registry, TextRef checkText,
     }
     TextRef patternText = registry.buffer(id).text().substr(optionText.size(), text.size());
     CheckPattern pattern(CheckKind(DirectiveType::Not), *vars);
-    if (pattern.parse(patternText, "IMPLICIT-CHECK", registry, opts))
-      return true;
+    if (ErrorValue error = pattern.parse(patternText, "IMPLICIT-CHECK", registry, opts, sink))
+      return error;
     implicitPatterns.push_back(std::move(pattern));
   }
 
@@ -135,18 +135,17 @@ bool CheckEngine::parseCheckText(SourceRegistry &registry, TextRef checkText,
 
     switch (kind.type) {
     case DirectiveType::Misspelled:
-      registry.report(directiveStart, DiagSeverity::Error,
-                      "misspelled directive '" + std::string(found.directive) + "'");
-      return true;
+      sink.report(registry, directiveStart, DiagSeverity::Error,
+                  "misspelled directive '" + std::string(found.directive) + "'");
+      return makeAlreadyReportedError();
     case DirectiveType::BadNot:
-      registry.report(tail, DiagSeverity::Error,
-                      "unsupported -NOT combo on prefix '" + std::string(prefix) + "'");
-      return true;
+      sink.report(registry, tail, DiagSeverity::Error,
+                  "unsupported -NOT combo on prefix '" + std::string(prefix) + "'");
+      return makeAlreadyReportedError();
     case DirectiveType::BadCount:
-      registry.report(tail, DiagSeverity::Error,
-                      "invalid count in -COUNT specification on prefix '" +
-                          std::string(prefix) + "'");
-      return true;
+      sink.report(registry, tail, DiagSeverity::Error,
+                  "invalid count in -COUNT specification on prefix '" + std::string(prefix) + "'");
+      return makeAlreadyReportedError();
     default:
       break;
     }
@@ -155,14 +154,13 @@ bool CheckEngine::parseCheckText(SourceRegistry &registry, TextRef checkText,
       continue;
 
     CheckPattern pattern(kind, *vars, found.lineNumber);
-    if (pattern.parse(found.patternText, prefix, registry, opts))
-      return true;
+    if (ErrorValue error = pattern.parse(found.patternText, prefix, registry, opts, sink))
+      return error;
 
     if (kind.type == DirectiveType::Label && pattern.hasVariables()) {
-      registry.report(directiveStart, DiagSeverity::Error,
-                      "found '" + std::string(prefix) +
-                          "-LABEL:' with variable definition or use");
-      return true;
+      sink.report(registry, directiveStart, DiagSeverity::Error,
+                  "found '" + std::string(prefix) + "-LABEL:' with variable definition or use");
+      return makeAlreadyReportedError();
     }
     if ((kind.type == DirectiveType::Next || kind.type == DirectiveType::Same ||
          kind.type == DirectiveType::Empty) &&
@@ -170,10 +168,10 @@ bool CheckEngine::parseCheckText(SourceRegistry &registry, TextRef checkText,
       const char *word = kind.type == DirectiveType::Next   ? "NEXT"
                          : kind.type == DirectiveType::Same ? "SAME"
                                                             : "EMPTY";
-      registry.report(directiveStart, DiagSeverity::Error,
-                      "found '" + std::string(prefix) + "-" + word + "' without previous '" +
-                          std::string(prefix) + ": line");
-      return true;
+      sink.report(registry, directiveStart, DiagSeverity::Error,
+                  "found '" + std::string(prefix) + "-" + word + "' without previous '" +
+                      std::string(prefix) + ": line");
+      return makeAlreadyReportedError();
     }
     if (kind.type == DirectiveType::Not || kind.type == DirectiveType::Dag) {
       pending.push_back(std::move(pattern));
@@ -188,17 +186,17 @@ bool CheckEngine::parseCheckText(SourceRegistry &registry, TextRef checkText,
   bool noneFound = unusedPrefixes.size() == distinctPrefixes;
   bool someMissing = !opts.allowUnusedPrefixes && !unusedPrefixes.empty();
   if ((noneFound || someMissing) && (opts.implicitCheckNot.empty() || !opts.defaultPrefixInUse)) {
-    OutputStream &err = standardError();
-    err << "error: no check strings found with prefix" << (unusedPrefixes.size() > 1 ? "es " : " ");
+    std::string message = "error: no check strings found with prefix";
+    message += unusedPrefixes.size() > 1 ? "es " : " ";
     bool first = true;
     for (TextRef unused : unusedPrefixes) {
       if (!first)
-        err << ", ";
+        message += ", ";
       first = false;
-      err << "'" << unused << ":'";
+      message += "'" + std::string(unused) + ":'";
     }
-    err << "\n";
-    return true;
+    sink.text(message + "\n");
+    return makeAlreadyReportedError();
   }
 
   if (!pending.empty()) {
@@ -207,5 +205,5 @@ bool CheckEngine::parseCheckText(SourceRegistry &registry, TextRef checkText,
     checkSteps.push_back(CheckStep{std::move(eof), firstPrefix, scanner.remaining().data(),
                                    std::move(pending)});
   }
-  return false;
+  return ErrorValue::success();
 }

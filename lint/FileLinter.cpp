@@ -1,6 +1,7 @@
 #include "lint/FileLinter.h"
 
 #include "engine/CheckEngine.h"
+#include "engine/DiagnosticSink.h"
 #include "engine/DirectiveScanner.h"
 #include "lint/NearDirectives.h"
 #include "lint/PatternChecks.h"
@@ -69,13 +70,59 @@ void checkDirectiveWords(TextRef text, const std::vector<FoundDirective> &direct
   }
 }
 
+/// The message of a report without its "error: " label and line feed.
+std::string plainMessage(TextRef text) {
+  text = trim(text);
+  consumeFront(text, "error: ");
+  return std::string(text);
+}
+
+/// The prefix of the directive on whose line `location` lies.
+TextRef prefixAt(const std::vector<FoundDirective> &directives, SourceLocation location) {
+  TextRef prefix = defaultCheckPrefix;
+  for (const FoundDirective &directive : directives)
+    if (directive.directive.data() <= location)
+      prefix = directive.prefix;
+  return prefix;
+}
+
+/// Turns what the reader reported into findings: its own errors, and the
+/// one error that has a finding of its own, a numeric variable used in the
+/// directive that defines it. Reports without a place are put at `fallback`.
+void readerFindings(const DiagnosticRecorder &reports,
+                    const std::vector<FoundDirective> &directives, SourceLocation fallback,
+                    std::vector<Finding> &findings) {
+  static constexpr TextRef sameLineEnding = " defined earlier in the same CHECK directive";
+  for (const DiagnosticRecorder::Entry &entry : reports.reports()) {
+    if (const auto *diag = std::get_if<SourceDiagnostic>(&entry)) {
+      TextRef message = diag->message;
+      if (message.ends_with(sameLineEnding)) {
+        message.remove_suffix(sameLineEnding.size());
+        std::string prefix(prefixAt(directives, diag->location));
+        findings.push_back(Finding{LintCheck::SameLineNumeric, diag->location, SourceRange(),
+                                   std::string(message) +
+                                       " is defined and used in one directive, which ostrel "
+                                       "rejects; use it in a '" +
+                                       prefix + "-SAME:' directive on the next line"});
+      } else {
+        findings.push_back(
+            Finding{LintCheck::CheckFileError, diag->location, SourceRange(), diag->message});
+      }
+    } else if (std::string message = plainMessage(std::get<std::string>(entry));
+               !message.empty()) {
+      findings.push_back(Finding{LintCheck::CheckFileError, fallback, SourceRange(), message});
+    }
+  }
+}
+
 } // namespace
 
 FileFindings lintCheckFile(const LintSettings &settings, TextRef source, TextRef name,
                            SourceRegistry &registry, std::string &store) {
   FileFindings result;
+  DiagnosticRecorder reports;
   CheckOptions options = readerOptions(settings);
-  auto engine = std::make_unique<CheckEngine>(options);
+  auto engine = std::make_unique<CheckEngine>(options, reports);
   CompiledRegex matcher = engine->buildPrefixMatcher();
   TextRef text = engine->prepareText(source, store);
   registry.addBuffer(viewText(text, name));
@@ -83,8 +130,8 @@ FileFindings lintCheckFile(const LintSettings &settings, TextRef source, TextRef
 
   // The engine's options keep views of these values.
   RunLineOptions run;
+  std::vector<TextRef> runLines;
   if (settings.checkPrefixes.empty()) {
-    std::vector<TextRef> runLines;
     for (const FoundDirective &directive : directives)
       if (directive.kind.type == DirectiveType::Comment && directive.prefix == runPrefix)
         runLines.push_back(directive.patternText);
@@ -98,11 +145,13 @@ FileFindings lintCheckFile(const LintSettings &settings, TextRef source, TextRef
     options.checkPrefixes.push_back(defaultCheckPrefix);
     options.checkPrefixes.insert(options.checkPrefixes.end(), run.checkPrefixes.begin(),
                                  run.checkPrefixes.end());
-    if (!CheckEngine(options).verifyPrefixes())
+    if (ErrorValue rejected = CheckEngine(options, reports).verifyPrefixes()) {
+      dropError(std::move(rejected));
       options.checkPrefixes.clear();
+    }
   }
   if (!run.checkPrefixes.empty() || !run.defines.empty()) {
-    engine = std::make_unique<CheckEngine>(options);
+    engine = std::make_unique<CheckEngine>(options, reports);
     matcher = engine->buildPrefixMatcher();
     if (!options.checkPrefixes.empty())
       directives = findDirectives(text, matcher, engine->options());
@@ -112,25 +161,37 @@ FileFindings lintCheckFile(const LintSettings &settings, TextRef source, TextRef
   NearDirectiveFinder finder(completed.checkPrefixes);
   checkDirectiveWords(text, directives, finder, result.findings);
 
-  result.isCheckFile =
-      !result.findings.empty() ||
+  bool hasCheckDirective =
       std::any_of(directives.begin(), directives.end(), [](const FoundDirective &directive) {
         return directive.kind.type != DirectiveType::Comment;
       });
+  result.isCheckFile = hasCheckDirective || !result.findings.empty();
   if (!result.isCheckFile)
     return result;
 
+  // The reader stops at the first error it meets; the rejected directives
+  // that have findings of their own would be that error.
   bool rejected = std::any_of(directives.begin(), directives.end(), [](const FoundDirective &d) {
     return d.kind.type == DirectiveType::Misspelled || d.kind.type == DirectiveType::BadCount;
   });
-  if (!rejected && !engine->parseCheckText(registry, text, matcher)) {
-    std::unordered_map<SourceLocation, PatternSource> sources;
-    for (const FoundDirective &directive : directives)
-      sources.emplace(directive.patternText.data(),
-                      PatternSource{directive.prefix, directive.patternText});
-    checkPatterns(engine->steps(), sources, completed.defines, completed.enableVarScope,
-                  result.findings);
+  bool readable = true;
+  if (!rejected && hasCheckDirective) {
+    if (ErrorValue error = engine->parseCheckText(registry, text, matcher)) {
+      dropError(std::move(error));
+      readable = false;
+    }
   }
+  SourceLocation fallback = runLines.empty() ? text.data() : runLines.front().data();
+  readerFindings(reports, directives, fallback, result.findings);
+
+  std::unordered_map<SourceLocation, PatternSource> sources;
+  for (const FoundDirective &directive : directives)
+    sources.emplace(directive.patternText.data(),
+                    PatternSource{directive.prefix, directive.patternText});
+  // After a reader error the steps stop short, so uses further on are unseen.
+  checkPatterns(engine->steps(), sources, completed.defines,
+                readable ? VariableChecks::On : VariableChecks::Off, completed.enableVarScope,
+                result.findings);
 
   std::stable_sort(result.findings.begin(), result.findings.end(),
                    [](const Finding &a, const Finding &b) { return a.location < b.location; });

@@ -1,6 +1,8 @@
 #include "lint/LintRun.h"
 
 #include "engine/CheckEngine.h"
+#include "engine/DiagnosticSink.h"
+#include "engine/numeric/VariableContext.h"
 #include "lint/FileLinter.h"
 #include "lint/FileWalker.h"
 #include "lint/LintOptions.h"
@@ -87,12 +89,21 @@ int runLint(int argc, char **argv) {
   settings.strictWhitespace = lintOptions::strictWhitespace();
   settings.matchFullLines = lintOptions::matchFullLines();
   settings.enableVarScope = lintOptions::enableVarScope();
-  {
-    CheckOptions prefixes;
-    prefixes.checkPrefixes = settings.checkPrefixes;
-    prefixes.commentPrefixes = settings.commentPrefixes;
-    if (!CheckEngine(prefixes).verifyPrefixes())
-      return statusUsageError;
+  // Prefixes and definitions that ostrel would reject are reported once, as
+  // ostrel reports them, rather than in every file.
+  StreamDiagnosticSink errorSink(errs);
+  CheckOptions prefixes;
+  prefixes.checkPrefixes = settings.checkPrefixes;
+  prefixes.commentPrefixes = settings.commentPrefixes;
+  if (ErrorValue rejected = CheckEngine(prefixes, errorSink).verifyPrefixes()) {
+    dropError(std::move(rejected));
+    return statusUsageError;
+  }
+  SourceRegistry definitionRegistry;
+  if (ErrorValue rejected =
+          VariableContext().applyCommandLineDefinitions(settings.defines, definitionRegistry)) {
+    errorSink.reportErrors(std::move(rejected));
+    return statusUsageError;
   }
 
   bool unreadable = false;

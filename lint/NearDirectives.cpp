@@ -205,8 +205,9 @@ bool NearDirectiveFinder::rejectedDirective(const FoundDirective &directive,
                                             std::vector<Finding> &findings) const {
   // The directive text ends where the reader's message points; show the
   // whole directive word and its colon instead.
+  const char *lineEnd = directive.patternText.data() + directive.patternText.size();
   TextRef rest(directive.directive.data(),
-               static_cast<size_t>(directive.patternText.data() - directive.directive.data()));
+               static_cast<size_t>(lineEnd - directive.directive.data()));
   size_t wordEnd = 0;
   while (wordEnd < rest.size() && rest[wordEnd] != ':' && !isBlank(rest[wordEnd]))
     ++wordEnd;

@@ -147,9 +147,11 @@ TextRef definedName(TextRef definition) {
 
 void checkPatterns(const std::vector<CheckStep> &steps,
                    const std::unordered_map<SourceLocation, PatternSource> &sources,
-                   const std::vector<TextRef> &defines, bool enableVarScope,
-                   std::vector<Finding> &findings) {
-  VariableTracker variables(defines, findings);
+                   const std::vector<TextRef> &defines, VariableChecks variableChecks,
+                   bool enableVarScope, std::vector<Finding> &findings) {
+  // Without the variable checks their findings go nowhere.
+  std::vector<Finding> dropped;
+  VariableTracker variables(defines, variableChecks == VariableChecks::On ? findings : dropped);
   auto visit = [&](const CheckPattern &pattern) {
     auto source = sources.find(pattern.location);
     if (source != sources.end())

@@ -18,14 +18,17 @@ struct PatternSource {
   TextRef text;
 };
 
+enum class VariableChecks { On, Off };
+
 /// Runs the checks over the patterns of `steps`, in file order. `sources`
 /// maps each pattern's location to where it was written; `defines` are the
 /// command-line definitions; with `enableVarScope`, variables whose names do
-/// not begin with "$" end at each LABEL directive.
+/// not begin with "$" end at each LABEL directive. The variable checks need
+/// every pattern of the file and are left out when `variableChecks` is Off.
 void checkPatterns(const std::vector<CheckStep> &steps,
                    const std::unordered_map<SourceLocation, PatternSource> &sources,
-                   const std::vector<TextRef> &defines, bool enableVarScope,
-                   std::vector<Finding> &findings);
+                   const std::vector<TextRef> &defines, VariableChecks variableChecks,
+                   bool enableVarScope, std::vector<Finding> &findings);
 
 /// The variable name a command-line definition defines: NAME of NAME=VALUE,
 /// #NAME=EXPR or #FORMAT,NAME=EXPR.
