@@ -4,7 +4,8 @@
 #
 # A case is a folder:
 #   args      the arguments, one per line (no shell quoting); the program is
-#             started as "ostrel" from inside the case folder
+#             started under its own name ("ostrel", "ostrel-lint") from inside
+#             the case folder
 #   script    instead of args: a bash script run inside the case folder with
 #             $OSTREL naming the program; its output and status are compared
 #   stdin     optional: standard input (otherwise /dev/null)
@@ -36,7 +37,7 @@ if [ -f script ]; then
 else
   args=()
   while IFS= read -r line || [ -n "$line" ]; do args+=("$line"); done < args
-  env -i "${env_args[@]}" bash -c 'exec -a ostrel "$@"' run "$program" "${args[@]}" \
+  env -i "${env_args[@]}" bash -c 'exec -a "${1##*/}" "$@"' run "$program" "${args[@]}" \
     < "$stdin_file" > "$work/stdout" 2> "$work/stderr"
   actual_status=$?
 fi
