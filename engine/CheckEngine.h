@@ -52,7 +52,9 @@ public:
   /// AlreadyReportedError, or its kind UnbalancedBracketError for a
   /// substitution block with a stray "]". `implicitBufferRange`, when given,
   /// receives the half-open range of the ids of the "command line" buffers
-  /// registered for the implicit NOT patterns.
+  /// registered for the implicit NOT patterns. The directives are found as
+  /// `prefixMatcher` (from buildPrefixMatcher) would find them, by comparing
+  /// the prefixes directly (DirectiveScanner).
   ErrorValue parseCheckText(SourceRegistry &registry, TextRef checkText,
                             const CompiledRegex &prefixMatcher,
                             std::pair<unsigned, unsigned> *implicitBufferRange = nullptr);

@@ -86,7 +86,7 @@ TextRef CheckEngine::prepareText(TextRef source, std::string &buffer) const {
 }
 
 ErrorValue CheckEngine::parseCheckText(SourceRegistry &registry, TextRef checkText,
-                                       const CompiledRegex &prefixMatcher,
+                                       const CompiledRegex & /*prefixMatcher*/,
                                        std::pair<unsigned, unsigned> *implicitBufferRange) {
   if (implicitBufferRange)
     *implicitBufferRange = {0, 0};
@@ -123,7 +123,7 @@ ErrorValue CheckEngine::parseCheckText(SourceRegistry &registry, TextRef checkTe
   std::set<TextRef> unusedPrefixes(opts.checkPrefixes.begin(), opts.checkPrefixes.end());
   const size_t distinctPrefixes = unusedPrefixes.size();
 
-  DirectiveScanner scanner(checkText, prefixMatcher, opts);
+  DirectiveScanner scanner(checkText, opts);
   FoundDirective found;
   while (scanner.next(found)) {
     const CheckKind kind = found.kind;

@@ -134,50 +134,42 @@ Classification classify(TextRef text, TextRef prefix, const std::vector<TextRef>
   return result;
 }
 
-/// Finds the leftmost (longest) prefix occurrence in `text`, as an offset and
-/// a length. The search goes window by window, so that finding a directive
-/// costs time in proportion to the distance to it, however long the rest of
-/// the text is. Windows overlap by the longest prefix, so an occurrence that
-/// starts in a window is seen whole.
-bool findPrefix(const CompiledRegex &matcher, TextRef text, size_t longestPrefix,
-                std::vector<TextRef> &groups, size_t &offset, size_t &length) {
-  constexpr size_t window = 1 << 16;
-  size_t start = 0;
-  while (true) {
-    size_t available = text.size() - start;
-    bool last = longestPrefix == 0 || available <= window + longestPrefix;
-    TextRef part = last ? text.substr(start) : text.substr(start, window + longestPrefix);
-    if (matcher.search(part, &groups) && !groups.empty()) {
-      size_t at = static_cast<size_t>(groups[0].data() - part.data());
-      if (last || at < window) {
-        offset = start + at;
-        length = groups[0].size();
-        return true;
-      }
-    }
-    if (last)
-      return false;
-    start += window;
-  }
-}
-
 } // namespace
 
 std::span<const DirectiveSuffix> directiveSuffixes() { return suffixWords; }
 
-DirectiveScanner::DirectiveScanner(TextRef checkText, const CompiledRegex &prefixMatcher,
-                                   const CheckOptions &options)
-    : matcher(prefixMatcher), opts(options), rest(checkText), countedTo(checkText.data()) {
-  for (TextRef prefix : opts.checkPrefixes)
-    longestPrefix = std::max(longestPrefix, prefix.size());
-  for (TextRef prefix : opts.commentPrefixes)
-    longestPrefix = std::max(longestPrefix, prefix.size());
+DirectiveScanner::DirectiveScanner(TextRef checkText, const CheckOptions &options)
+    : opts(options), rest(checkText), countedTo(checkText.data()) {
+  prefixes = opts.checkPrefixes;
+  prefixes.insert(prefixes.end(), opts.commentPrefixes.begin(), opts.commentPrefixes.end());
+  std::erase_if(prefixes, [](TextRef prefix) { return prefix.empty(); });
+  // Longest first, so that the first one that matches is the longest.
+  std::stable_sort(prefixes.begin(), prefixes.end(),
+                   [](TextRef a, TextRef b) { return a.size() > b.size(); });
+  for (TextRef prefix : prefixes)
+    startsPrefix[static_cast<unsigned char>(prefix[0])] = true;
+}
+
+bool DirectiveScanner::findPrefix(size_t &offset, size_t &length) const {
+  for (size_t at = 0; at < rest.size(); ++at) {
+    if (!startsPrefix[static_cast<unsigned char>(rest[at])])
+      continue;
+    TextRef candidate = rest.substr(at);
+    for (TextRef prefix : prefixes) {
+      if (candidate.starts_with(prefix)) {
+        offset = at;
+        length = prefix.size();
+        return true;
+      }
+    }
+  }
+  return false;
 }
 
 bool DirectiveScanner::next(FoundDirective &found) {
   while (!rest.empty()) {
     size_t offset = 0, length = 0;
-    if (!findPrefix(matcher, rest, longestPrefix, groups, offset, length))
+    if (!findPrefix(offset, length))
       return false;
     bool afterWordChar = offset > 0 && isDirectiveWordChar(rest[offset - 1]);
     rest.remove_prefix(offset);

@@ -9,8 +9,7 @@
 #include "engine/CheckKind.h"
 #include "engine/CheckOptions.h"
 #include "support/fs/TextRef.h"
-#include "support/regex/CompiledRegex.h"
-
+#include <array>
 #include <span>
 #include <vector>
 
@@ -46,11 +45,12 @@ bool isDirectiveWordChar(char c);
 
 class DirectiveScanner {
 public:
-  /// Scans `checkText` (prepared, as given to the reader) with the prefix
-  /// expression of an engine whose completed options are `options`; both
-  /// must outlive the scanner.
-  DirectiveScanner(TextRef checkText, const CompiledRegex &prefixMatcher,
-                   const CheckOptions &options);
+  /// Scans `checkText` (prepared, as given to the reader) for the prefixes of
+  /// `options`, completed by the engine's buildPrefixMatcher; the options
+  /// must outlive the scanner. The prefixes are plain words, so the scanner
+  /// finds the leftmost and there the longest of them as the engine's prefix
+  /// expression would, by comparing text instead of running the expression.
+  DirectiveScanner(TextRef checkText, const CheckOptions &options);
 
   /// The next directive, or false when no further prefix occurrence is one.
   bool next(FoundDirective &found);
@@ -62,13 +62,17 @@ public:
   unsigned lineNumber() const { return line; }
 
 private:
-  const CompiledRegex &matcher;
+  /// The leftmost prefix occurrence in `rest`, the longest one there.
+  bool findPrefix(size_t &offset, size_t &length) const;
+
   const CheckOptions &opts;
   TextRef rest;
-  size_t longestPrefix = 0;
+  /// Check and comment prefixes, longest first.
+  std::vector<TextRef> prefixes;
+  /// The bytes a prefix begins with.
+  std::array<bool, 256> startsPrefix{};
   unsigned line = 1;
   const char *countedTo;
-  std::vector<TextRef> groups;
 };
 
 #endif

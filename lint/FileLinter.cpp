@@ -30,10 +30,9 @@ CheckOptions readerOptions(const LintSettings &settings) {
   return options;
 }
 
-std::vector<FoundDirective> findDirectives(TextRef text, const CompiledRegex &matcher,
-                                           const CheckOptions &options) {
+std::vector<FoundDirective> findDirectives(TextRef text, const CheckOptions &options) {
   std::vector<FoundDirective> directives;
-  DirectiveScanner scanner(text, matcher, options);
+  DirectiveScanner scanner(text, options);
   FoundDirective found;
   while (scanner.next(found))
     directives.push_back(found);
@@ -126,7 +125,7 @@ FileFindings lintCheckFile(const LintSettings &settings, TextRef source, TextRef
   CompiledRegex matcher = engine->buildPrefixMatcher();
   TextRef text = engine->prepareText(source, store);
   registry.addBuffer(viewText(text, name));
-  std::vector<FoundDirective> directives = findDirectives(text, matcher, engine->options());
+  std::vector<FoundDirective> directives = findDirectives(text, engine->options());
 
   // The engine's options keep views of these values.
   RunLineOptions run;
@@ -154,7 +153,7 @@ FileFindings lintCheckFile(const LintSettings &settings, TextRef source, TextRef
     engine = std::make_unique<CheckEngine>(options, reports);
     matcher = engine->buildPrefixMatcher();
     if (!options.checkPrefixes.empty())
-      directives = findDirectives(text, matcher, engine->options());
+      directives = findDirectives(text, engine->options());
   }
 
   const CheckOptions &completed = engine->options();
