@@ -199,9 +199,7 @@ bool DirectiveScanner::next(FoundDirective &found) {
     rest.remove_prefix(classified.tail);
     if (!(opts.strictWhitespace && opts.matchFullLines))
       rest = trimLeft(rest, " \t");
-    size_t lineEnd = rest.find_first_of("\n\r");
-    if (lineEnd == TextRef::npos)
-      lineEnd = rest.size();
+    size_t lineEnd = findLineEnd(rest);
     found.patternText = rest.substr(0, lineEnd);
     rest.remove_prefix(lineEnd);
     return true;

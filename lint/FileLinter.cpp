@@ -53,9 +53,7 @@ void checkDirectiveWords(TextRef text, const std::vector<FoundDirective> &direct
   auto next = directives.begin();
   size_t lineStart = 0;
   while (lineStart <= text.size()) {
-    size_t lineEnd = text.find_first_of("\n\r", lineStart);
-    if (lineEnd == TextRef::npos)
-      lineEnd = text.size();
+    size_t lineEnd = findLineEnd(text, lineStart);
     const char *end = text.data() + lineEnd;
     bool directiveLine = false;
     while (next != directives.end() && next->directive.data() <= end) {

@@ -42,3 +42,17 @@ TEST(TextRefTest, ConsumeUnsignedChoosesBaseFromPrefix) {
 }
 
 } // namespace
+
+TEST(TextRefTest, FindLineEndStopsAtEitherLineEnd) {
+  struct Case {
+    TextRef text;
+    size_t from;
+    size_t end;
+  };
+  const Case cases[] = {
+      {"", 0, 0},         {"abc", 0, 3},     {"ab\ncd", 0, 2}, {"ab\rcd\n", 0, 2},
+      {"ab\ncd\r", 3, 5}, {"ab\n\rcd", 3, 3}, {"abc", 7, 3},
+  };
+  for (const Case &c : cases)
+    EXPECT_EQ(findLineEnd(c.text, c.from), c.end) << c.text << " from " << c.from;
+}
