@@ -6,8 +6,14 @@
 
 namespace {
 
-bool isCommandSeparator(TextRef word) {
-  return word == "|" || word == "||" || word == "&&" || word == ";" || word == "&";
+/// Drops the ";", "|" and "&" that end a shell command from the end of
+/// `word`; true when there were any.
+bool dropCommandEnd(TextRef &word) {
+  size_t kept = word.find_last_not_of(";|&");
+  size_t length = kept == TextRef::npos ? 0 : kept + 1;
+  bool ends = length < word.size();
+  word = word.substr(0, length);
+  return ends;
 }
 
 bool namesOstrel(TextRef word) {
@@ -27,40 +33,43 @@ void addPrefixes(TextRef values, bool commaSeparated, std::vector<std::string> &
   }
 }
 
+/// Reads the option `word` of a command named ostrel; `i` indexes it in
+/// `words` and moves on when the value is the next word.
+void readOption(const std::vector<std::string> &words, size_t &i, TextRef word,
+                RunLineOptions &found) {
+  TextRef option = word;
+  if (consumeFront(option, "-D")) {
+    if (!option.empty())
+      found.defines.emplace_back(option);
+    else if (i + 1 < words.size())
+      found.defines.push_back(words[++i]);
+    return;
+  }
+  if (!consumeFront(option, "--") && !consumeFront(option, "-"))
+    return;
+  for (TextRef name : {TextRef("check-prefixes"), TextRef("check-prefix")}) {
+    if (!consumeFront(option, name))
+      continue;
+    bool commaSeparated = name == "check-prefixes";
+    if (consumeFront(option, "="))
+      addPrefixes(option, commaSeparated, found.checkPrefixes);
+    else if (option.empty() && i + 1 < words.size())
+      addPrefixes(words[++i], commaSeparated, found.checkPrefixes);
+    return;
+  }
+}
+
 void scanCommand(const std::vector<std::string> &words, RunLineOptions &found) {
   bool inOstrel = false;
   for (size_t i = 0; i < words.size(); ++i) {
     TextRef word = words[i];
-    if (isCommandSeparator(word)) {
-      inOstrel = false;
-      continue;
-    }
-    if (!inOstrel) {
+    bool endsCommand = dropCommandEnd(word);
+    if (inOstrel)
+      readOption(words, i, word, found);
+    else
       inOstrel = namesOstrel(word);
-      continue;
-    }
-    TextRef option = word;
-    if (consumeFront(option, "-D")) {
-      if (!option.empty())
-        found.defines.emplace_back(option);
-      else if (i + 1 < words.size())
-        found.defines.push_back(words[++i]);
-      continue;
-    }
-    if (!consumeFront(option, "--"))
-      consumeFront(option, "-");
-    if (option.size() == word.size())
-      continue;
-    for (TextRef name : {TextRef("check-prefixes"), TextRef("check-prefix")}) {
-      if (!consumeFront(option, name))
-        continue;
-      bool commaSeparated = name == "check-prefixes";
-      if (consumeFront(option, "="))
-        addPrefixes(option, commaSeparated, found.checkPrefixes);
-      else if (option.empty() && i + 1 < words.size())
-        addPrefixes(words[++i], commaSeparated, found.checkPrefixes);
-      break;
-    }
+    if (endsCommand)
+      inOstrel = false;
   }
 }
 
