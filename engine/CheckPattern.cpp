@@ -58,31 +58,6 @@ BlockEnd findBlockEnd(TextRef text) {
   return {};
 }
 
-/// Length of the bracket expression that starts at text[0] == '['. The
-/// expression is known to be valid, so a missing end just takes the rest.
-size_t bracketExpressionLength(TextRef text) {
-  if (text.starts_with("[[:<:]]") || text.starts_with("[[:>:]]"))
-    return 7;
-  size_t i = 1;
-  if (i < text.size() && text[i] == '^')
-    ++i;
-  if (i < text.size() && text[i] == ']')
-    ++i;
-  while (i < text.size() && text[i] != ']') {
-    if (text[i] == '[' && i + 1 < text.size() &&
-        (text[i + 1] == ':' || text[i + 1] == '=' || text[i + 1] == '.')) {
-      char closer[] = {text[i + 1], ']', '\0'};
-      size_t end = text.find(closer, i + 2);
-      if (end == TextRef::npos)
-        return text.size();
-      i = end + 2;
-    } else {
-      ++i;
-    }
-  }
-  return std::min(i + 1, text.size());
-}
-
 } // namespace
 
 CheckPattern::CheckPattern(CheckKind kind, VariableContext &context,

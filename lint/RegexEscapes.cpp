@@ -1,5 +1,7 @@
 #include "lint/RegexEscapes.h"
 
+#include "support/regex/CompiledRegex.h"
+
 #include <algorithm>
 
 namespace {
@@ -32,29 +34,6 @@ const ForeignEscape *foreignEscape(char letter) {
   return found == std::end(foreignEscapes) ? nullptr : found;
 }
 
-/// Length of the bracket expression at the start of `text` ("[" ... "]"), or
-/// all of `text` when it is not closed.
-size_t bracketLength(TextRef text) {
-  size_t i = 1;
-  if (i < text.size() && text[i] == '^')
-    ++i;
-  if (i < text.size() && text[i] == ']')
-    ++i;
-  while (i < text.size() && text[i] != ']') {
-    if (text[i] == '[' && i + 1 < text.size() &&
-        (text[i + 1] == ':' || text[i + 1] == '.' || text[i + 1] == '=')) {
-      char closer[] = {text[i + 1], ']', '\0'};
-      size_t close = text.find(closer, i + 2);
-      if (close == TextRef::npos)
-        return text.size();
-      i = close + 2;
-      continue;
-    }
-    ++i;
-  }
-  return std::min(text.size(), i + 1);
-}
-
 Finding escapeFinding(TextRef escape, const std::string &message) {
   return Finding{LintCheck::RegexEscape, escape.data(), SourceRange::of(escape), message};
 }
@@ -66,7 +45,7 @@ void findRegexEscapes(TextRef expression, std::vector<Finding> &findings) {
   while (i < expression.size()) {
     char c = expression[i];
     if (c == '[') {
-      size_t length = bracketLength(expression.substr(i));
+      size_t length = bracketExpressionLength(expression.substr(i));
       TextRef bracket = expression.substr(i, length);
       for (size_t k = 1; k + 1 < bracket.size(); ++k) {
         const ForeignEscape *escape = bracket[k] == '\\' ? foreignEscape(bracket[k + 1]) : nullptr;

@@ -102,3 +102,26 @@ std::string regexErrorText(int code) {
   text.resize(length - 1);
   return text;
 }
+
+size_t bracketExpressionLength(TextRef text) {
+  if (text.starts_with("[[:<:]]") || text.starts_with("[[:>:]]"))
+    return 7;
+  size_t i = 1;
+  if (i < text.size() && text[i] == '^')
+    ++i;
+  if (i < text.size() && text[i] == ']')
+    ++i;
+  while (i < text.size() && text[i] != ']') {
+    if (text[i] == '[' && i + 1 < text.size() &&
+        (text[i + 1] == ':' || text[i + 1] == '=' || text[i + 1] == '.')) {
+      char closer[] = {text[i + 1], ']', '\0'};
+      size_t end = text.find(closer, i + 2);
+      if (end == TextRef::npos)
+        return text.size();
+      i = end + 2;
+    } else {
+      ++i;
+    }
+  }
+  return std::min(i + 1, text.size());
+}

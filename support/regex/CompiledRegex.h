@@ -62,6 +62,11 @@ private:
   unsigned subExpressions = 0;
 };
 
+/// Length of the bracket expression that starts at text[0] == '[' (the word
+/// boundaries "[[:<:]]" and "[[:>:]]" included). For an expression that is
+/// not closed, the length of the whole text.
+size_t bracketExpressionLength(TextRef text);
+
 /// The message of a regex status code (compile errors, 1 for "no match",
 /// 12 for "out of memory" ...); unknown codes get a fixed text.
 std::string regexErrorText(int code);

@@ -107,3 +107,17 @@ TEST(CompiledRegexTest, CopiesAreIndependent) {
 }
 
 } // namespace
+
+TEST(CompiledRegexTest, BracketExpressionLength) {
+  struct Case {
+    TextRef text;
+    size_t length;
+  };
+  const Case cases[] = {
+      {"[a]x", 3},         {"[]a]x", 4},     {"[^]a]x", 5}, {"[[:alpha:]]x", 11},
+      {"[[.-.]a]x", 8},    {"[[:<:]]x", 7},  {"[\\d]x", 4}, {"[a", 2},
+      {"[[:alpha]x", 10},
+  };
+  for (const Case &c : cases)
+    EXPECT_EQ(bracketExpressionLength(c.text), c.length) << c.text;
+}
