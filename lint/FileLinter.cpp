@@ -171,8 +171,8 @@ FileFindings lintCheckFile(const LintSettings &settings, TextRef source, TextRef
   bool rejected = std::any_of(directives.begin(), directives.end(), [](const FoundDirective &d) {
     return d.kind.type == DirectiveType::Misspelled || d.kind.type == DirectiveType::BadCount;
   });
-  bool readable = true;
-  if (!rejected && hasCheckDirective) {
+  bool readable = !rejected && hasCheckDirective;
+  if (readable) {
     if (ErrorValue error = engine->parseCheckText(registry, text, matcher)) {
       dropError(std::move(error));
       readable = false;
