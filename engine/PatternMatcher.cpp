@@ -1,6 +1,7 @@
 #include "engine/PatternMatcher.h"
 
 #include "engine/CheckPattern.h"
+#include "engine/DiagnosticSink.h"
 #include "engine/MatchDiag.h"
 #include "engine/numeric/EngineErrors.h"
 #include "engine/numeric/NumberFormat.h"
@@ -189,7 +190,7 @@ unsigned CheckPattern::resemblanceDistance(TextRef text) const {
   return editDistance(resemblancePiece(example, text), example);
 }
 
-void CheckPattern::reportFuzzyMatch(SourceRegistry &registry, TextRef range,
+void CheckPattern::reportFuzzyMatch(SourceRegistry &registry, DiagnosticSink &sink, TextRef range,
                                     std::vector<MatchDiag> *diagList) const {
   constexpr size_t searchLimit = 4096;
   constexpr double goodEnough = 50;
@@ -222,5 +223,5 @@ void CheckPattern::reportFuzzyMatch(SourceRegistry &registry, TextRef range,
   if (diagList)
     diagList->emplace_back(registry, kind, location, MatchOutcome::FuzzyMatch,
                            SourceRange(place, place), std::string());
-  registry.report(place, DiagSeverity::Note, "possible intended match here");
+  sink.report(registry, place, DiagSeverity::Note, "possible intended match here");
 }

@@ -1,6 +1,7 @@
 #include "engine/PatternMatcher.h"
 
 #include "engine/CheckPattern.h"
+#include "engine/DiagnosticSink.h"
 #include "engine/MatchDiag.h"
 #include "engine/numeric/EngineErrors.h"
 #include "engine/numeric/VariableContext.h"
@@ -35,7 +36,11 @@ struct MatcherFixture : testing::Test {
   CheckPattern parse(TextRef text, DirectiveType type = DirectiveType::Plain,
                      unsigned line = 1) {
     CheckPattern pattern(CheckKind(type), context, line);
-    EXPECT_FALSE(pattern.parse(add(text, "check.txt"), "CHECK", registry, options));
+    DiagnosticRecorder reports;
+    ErrorValue rejected =
+        pattern.parse(add(text, "check.txt"), "CHECK", registry, options, reports);
+    EXPECT_FALSE(rejected) << reports.printed();
+    dropError(std::move(rejected));
     return pattern;
   }
   TextRef input(TextRef text) { return add(text, "input.txt"); }
@@ -121,9 +126,9 @@ TEST_F(MatcherFixture, FuzzyMatchRules) {
   // The column of the proposed place, or 0 when nothing was proposed.
   auto proposed = [&](TextRef text) -> unsigned {
     std::vector<MatchDiag> records;
-    testing::internal::CaptureStderr();
-    pattern.reportFuzzyMatch(registry, input(text), &records);
-    std::string printed = testing::internal::GetCapturedStderr();
+    DiagnosticRecorder reports;
+    pattern.reportFuzzyMatch(registry, reports, input(text), &records);
+    std::string printed = reports.printed();
     if (records.empty()) {
       EXPECT_EQ(printed, "");
       return 0;
@@ -149,9 +154,8 @@ TEST_F(MatcherFixture, FuzzyMatchRules) {
   CheckPattern longPattern = parse(std::string(50, 'a'));
   auto proposedLong = [&](TextRef text) {
     std::vector<MatchDiag> records;
-    testing::internal::CaptureStderr();
-    longPattern.reportFuzzyMatch(registry, input(text), &records);
-    testing::internal::GetCapturedStderr();
+    DiagnosticRecorder reports;
+    longPattern.reportFuzzyMatch(registry, reports, input(text), &records);
     return records.size();
   };
   EXPECT_EQ(proposedLong(" " + std::string(50, 'b')), 0u);
