@@ -1,12 +1,11 @@
 #ifndef OSTREL_SUPPORT_DIAG_OUTPUTSTREAM_H
 #define OSTREL_SUPPORT_DIAG_OUTPUTSTREAM_H
 
-/// Buffered output. Everything the program writes goes through an
-/// OutputStream: diagnostics to standardError(), help and the dump explanation
-/// to standardOutput(), messages assembled in a StringOutputStream. The stream
-/// buffers when that pays, writes colour escapes when colours are allowed on
-/// it (ColourScope decides when to ask), and offers the small formatting
-/// operations the program needs.
+/// The stream everything the program writes goes through: diagnostics to
+/// standardError(), help to standardOutput(), messages assembled in a
+/// StringOutputStream. It buffers when that pays and offers the small
+/// formatting operations the program needs: numbers, padded fields, escaped
+/// text and colour escapes.
 
 #include "support/fs/TextRef.h"
 
