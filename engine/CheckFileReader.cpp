@@ -11,7 +11,9 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <set>
+#include <string>
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
@@ -247,21 +249,71 @@ TextRef CheckEngine::prepareText(TextRef source, std::string &buffer) const {
   return TextRef(buffer.data(), length);
 }
 
-ErrorValue CheckEngine::parseCheckText(SourceRegistry &registry, TextRef checkText,
-                                       const CompiledRegex &prefixMatcher,
-                                       std::pair<unsigned, unsigned> *implicitBufferRange) {
-  if (implicitBufferRange)
-    *implicitBufferRange = {0, 0};
+namespace {
 
-  ErrorValue definitionErrors = vars->applyCommandLineDefinitions(opts.defines, registry);
-  if (definitionErrors) {
-    sink.reportErrors(std::move(definitionErrors));
-    return makeAlreadyReportedError();
-  }
-  vars->createLineNumberVariable();
+/// A directive found in the check text.
+struct Directive {
+  CheckKind kind;
+  /// The prefix as written.
+  TextRef prefix;
+  /// From the prefix up to the end of the directive: after its colon, or,
+  /// for a malformed one, where its message points.
+  TextRef text;
+};
+
+/// One run of the reader over a check text. It finds the directives one
+/// after another, parses their patterns, and gathers the NOT and DAG
+/// patterns until the positive directive that closes their step.
+class CheckFileReader {
+public:
+  CheckFileReader(const CheckOptions &options, VariableContext &context,
+                  std::vector<CheckStep> &steps, SourceRegistry &registry, DiagnosticSink &sink)
+      : options(options), context(context), steps(steps), registry(registry), sink(sink) {}
+
+  /// Registers and parses the patterns of the implicit-check-not option.
+  ErrorValue readImplicitPatterns(std::pair<unsigned, unsigned> *implicitBufferRange);
+  /// Reads every directive of `checkText` into the steps.
+  ErrorValue read(TextRef checkText, const CompiledRegex &prefixMatcher);
+
+private:
+  /// The next directive in `rest`, which then starts after it.
+  std::optional<Directive> findNextDirective(const CompiledRegex &prefixMatcher,
+                                             size_t longestPrefix);
+  ErrorValue handleDirective(const Directive &directive);
+  /// Reports the kinds that are always an error.
+  ErrorValue rejectMalformed(const Directive &directive) const;
+  /// The pattern text after a directive, up to the end of its line.
+  TextRef takePatternText();
+  /// Reports a LABEL with variables, and a line rule with no line before it.
+  ErrorValue checkPlacement(const Directive &directive, const CheckPattern &pattern) const;
+  /// Reports the check prefixes that introduced no directive, unless allowed.
+  ErrorValue checkPrefixesUsed(size_t distinctPrefixes) const;
+  /// Moves `lineNumber` forward to the line of `position`.
+  void advanceLineTo(const char *position);
+
+  const CheckOptions &options;
+  VariableContext &context;
+  std::vector<CheckStep> &steps;
+  SourceRegistry &registry;
+  DiagnosticSink &sink;
 
   std::vector<CheckPattern> implicitPatterns;
-  for (TextRef text : opts.implicitCheckNot) {
+  /// NOT and DAG patterns waiting for the next positive directive.
+  std::vector<CheckPattern> pending;
+  std::set<TextRef> unusedPrefixes;
+  // lineNumber is the line of the character at countedTo: every line feed the
+  // reader passes over is counted once, including those inside a modifier
+  // list, so a directive's line is always the line of its prefix.
+  unsigned lineNumber = 1;
+  const char *countedTo = nullptr;
+  /// The part of the check text not yet read.
+  TextRef rest;
+  std::vector<TextRef> groups;
+};
+
+ErrorValue CheckFileReader::readImplicitPatterns(
+    std::pair<unsigned, unsigned> *implicitBufferRange) {
+  for (TextRef text : options.implicitCheckNot) {
     static constexpr TextRef optionText = "-implicit-check-not='";
     std::string written = std::string(optionText) + std::string(text) + "'";
     FileBufferPtr buffer = copyText(written, "command line");
@@ -275,141 +327,191 @@ ErrorValue CheckEngine::parseCheckText(SourceRegistry &registry, TextRef checkTe
         ++implicitBufferRange->second;
     }
     TextRef patternText = registry.buffer(id).text().substr(optionText.size(), text.size());
-    CheckPattern pattern(CheckKind(DirectiveType::Not), *vars);
-    if (ErrorValue error = pattern.parse(patternText, "IMPLICIT-CHECK", registry, opts, sink))
+    CheckPattern pattern(CheckKind(DirectiveType::Not), context);
+    if (ErrorValue error = pattern.parse(patternText, "IMPLICIT-CHECK", registry, options, sink))
       return error;
     implicitPatterns.push_back(std::move(pattern));
   }
+  return ErrorValue::success();
+}
 
-  std::vector<CheckPattern> pending = implicitPatterns;
-  std::set<TextRef> unusedPrefixes(opts.checkPrefixes.begin(), opts.checkPrefixes.end());
+void CheckFileReader::advanceLineTo(const char *position) {
+  lineNumber += static_cast<unsigned>(std::count(countedTo, position, '\n'));
+  countedTo = position;
+}
+
+ErrorValue CheckFileReader::read(TextRef checkText, const CompiledRegex &prefixMatcher) {
+  pending = implicitPatterns;
+  unusedPrefixes.insert(options.checkPrefixes.begin(), options.checkPrefixes.end());
   const size_t distinctPrefixes = unusedPrefixes.size();
   size_t longestPrefix = 0;
-  for (TextRef prefix : opts.checkPrefixes)
+  for (TextRef prefix : options.checkPrefixes)
     longestPrefix = std::max(longestPrefix, prefix.size());
-  for (TextRef prefix : opts.commentPrefixes)
+  for (TextRef prefix : options.commentPrefixes)
     longestPrefix = std::max(longestPrefix, prefix.size());
 
-  // lineNumber is the line of the character at countedTo: every line feed the
-  // reader passes over is counted once, including those inside a modifier
-  // list, so a directive's line is always the line of its prefix.
-  unsigned lineNumber = 1;
-  const char *countedTo = checkText.data();
-  auto advanceLineTo = [&](const char *position) {
-    lineNumber += static_cast<unsigned>(std::count(countedTo, position, '\n'));
-    countedTo = position;
-  };
+  countedTo = checkText.data();
+  rest = checkText;
+  while (std::optional<Directive> directive = findNextDirective(prefixMatcher, longestPrefix))
+    if (ErrorValue error = handleDirective(*directive))
+      return error;
+  if (ErrorValue error = checkPrefixesUsed(distinctPrefixes))
+    return error;
 
-  TextRef rest = checkText;
-  std::vector<TextRef> groups;
+  if (!pending.empty()) {
+    CheckPattern eof(CheckKind(DirectiveType::ImplicitEof), context, lineNumber + 1);
+    TextRef firstPrefix =
+        options.checkPrefixes.empty() ? TextRef() : options.checkPrefixes.front();
+    steps.push_back(CheckStep{std::move(eof), firstPrefix, rest.data(), std::move(pending)});
+  }
+  return ErrorValue::success();
+}
+
+std::optional<Directive> CheckFileReader::findNextDirective(const CompiledRegex &prefixMatcher,
+                                                            size_t longestPrefix) {
   while (!rest.empty()) {
-    // Find the next directive.
     size_t offset = 0, length = 0;
     if (!findPrefix(prefixMatcher, rest, longestPrefix, groups, offset, length))
-      break;
+      return std::nullopt;
     bool afterWordChar = offset > 0 && isWordChar(rest[offset - 1]);
     rest.remove_prefix(offset);
     advanceLineTo(rest.data());
     TextRef prefix = rest.substr(0, length);
     Classification found;
     if (!afterWordChar)
-      found = classify(rest, prefix, opts.commentPrefixes);
-    if (found.kind.type == DirectiveType::Invalid) {
-      size_t skip = length;
-      while (skip < rest.size() && isWordChar(rest[skip]))
-        ++skip;
-      rest.remove_prefix(std::max<size_t>(skip, 1));
-      continue;
+      found = classify(rest, prefix, options.commentPrefixes);
+    if (found.kind.type != DirectiveType::Invalid) {
+      Directive directive{found.kind, prefix, rest.substr(0, found.tail)};
+      // A directive that ends the text leaves an empty tail at the text's
+      // end; its pattern text is then the empty text there.
+      rest.remove_prefix(found.tail);
+      return directive;
     }
-
-    // Handle it.
-    const CheckKind kind = found.kind;
-    const SourceLocation directiveStart = rest.data();
-    if (kind.type != DirectiveType::Comment)
-      unusedPrefixes.erase(prefix);
-    TextRef directive = rest.substr(0, found.tail);
-    // A directive that ends the text leaves an empty tail at the text's end;
-    // its pattern text is then the empty text there.
-    rest.remove_prefix(found.tail);
-
-    switch (kind.type) {
-    case DirectiveType::Misspelled:
-      sink.report(registry, directiveStart, DiagSeverity::Error,
-                  "misspelled directive '" + std::string(directive) + "'");
-      return makeAlreadyReportedError();
-    case DirectiveType::BadNot:
-      sink.report(registry, rest.data(), DiagSeverity::Error,
-                  "unsupported -NOT combo on prefix '" + std::string(prefix) + "'");
-      return makeAlreadyReportedError();
-    case DirectiveType::BadCount:
-      sink.report(registry, rest.data(), DiagSeverity::Error,
-                  "invalid count in -COUNT specification on prefix '" + std::string(prefix) + "'");
-      return makeAlreadyReportedError();
-    default:
-      break;
-    }
-
-    if (!(opts.strictWhitespace && opts.matchFullLines))
-      rest = trimLeft(rest, " \t");
-    size_t lineEnd = rest.find_first_of("\n\r");
-    if (lineEnd == TextRef::npos)
-      lineEnd = rest.size();
-    TextRef patternText = rest.substr(0, lineEnd);
-    rest.remove_prefix(lineEnd);
-
-    if (kind.type == DirectiveType::Comment)
-      continue;
-
-    CheckPattern pattern(kind, *vars, lineNumber);
-    if (ErrorValue error = pattern.parse(patternText, prefix, registry, opts, sink))
-      return error;
-
-    if (kind.type == DirectiveType::Label && pattern.hasVariables()) {
-      sink.report(registry, directiveStart, DiagSeverity::Error,
-                  "found '" + std::string(prefix) + "-LABEL:' with variable definition or use");
-      return makeAlreadyReportedError();
-    }
-    if ((kind.type == DirectiveType::Next || kind.type == DirectiveType::Same ||
-         kind.type == DirectiveType::Empty) &&
-        checkSteps.empty()) {
-      const char *word = kind.type == DirectiveType::Next   ? "NEXT"
-                         : kind.type == DirectiveType::Same ? "SAME"
-                                                            : "EMPTY";
-      sink.report(registry, directiveStart, DiagSeverity::Error,
-                  "found '" + std::string(prefix) + "-" + word + "' without previous '" +
-                      std::string(prefix) + ": line");
-      return makeAlreadyReportedError();
-    }
-    if (kind.type == DirectiveType::Not || kind.type == DirectiveType::Dag) {
-      pending.push_back(std::move(pattern));
-      continue;
-    }
-    SourceLocation patternLocation = pattern.location;
-    checkSteps.push_back(
-        CheckStep{std::move(pattern), prefix, patternLocation, std::move(pending)});
-    pending = implicitPatterns;
+    size_t skip = length;
+    while (skip < rest.size() && isWordChar(rest[skip]))
+      ++skip;
+    rest.remove_prefix(std::max<size_t>(skip, 1));
   }
+  return std::nullopt;
+}
 
-  bool noneFound = unusedPrefixes.size() == distinctPrefixes;
-  bool someMissing = !opts.allowUnusedPrefixes && !unusedPrefixes.empty();
-  if ((noneFound || someMissing) && (opts.implicitCheckNot.empty() || !opts.defaultPrefixInUse)) {
-    std::string message = "error: no check strings found with prefix";
-    message += unusedPrefixes.size() > 1 ? "es " : " ";
-    bool first = true;
-    for (TextRef unused : unusedPrefixes) {
-      if (!first)
-        message += ", ";
-      first = false;
-      message += "'" + std::string(unused) + ":'";
-    }
-    sink.text(message + "\n");
+ErrorValue CheckFileReader::handleDirective(const Directive &directive) {
+  const CheckKind kind = directive.kind;
+  if (kind.type != DirectiveType::Comment)
+    unusedPrefixes.erase(directive.prefix);
+  if (ErrorValue error = rejectMalformed(directive))
+    return error;
+  TextRef patternText = takePatternText();
+  if (kind.type == DirectiveType::Comment)
+    return ErrorValue::success();
+
+  CheckPattern pattern(kind, context, lineNumber);
+  if (ErrorValue error = pattern.parse(patternText, directive.prefix, registry, options, sink))
+    return error;
+  if (ErrorValue error = checkPlacement(directive, pattern))
+    return error;
+  if (kind.type == DirectiveType::Not || kind.type == DirectiveType::Dag) {
+    pending.push_back(std::move(pattern));
+    return ErrorValue::success();
+  }
+  SourceLocation patternLocation = pattern.location;
+  steps.push_back(
+      CheckStep{std::move(pattern), directive.prefix, patternLocation, std::move(pending)});
+  pending = implicitPatterns;
+  return ErrorValue::success();
+}
+
+ErrorValue CheckFileReader::rejectMalformed(const Directive &directive) const {
+  const std::string prefix(directive.prefix);
+  const SourceLocation after = directive.text.data() + directive.text.size();
+  switch (directive.kind.type) {
+  case DirectiveType::Misspelled:
+    sink.report(registry, directive.text.data(), DiagSeverity::Error,
+                "misspelled directive '" + std::string(directive.text) + "'");
+    return makeAlreadyReportedError();
+  case DirectiveType::BadNot:
+    sink.report(registry, after, DiagSeverity::Error,
+                "unsupported -NOT combo on prefix '" + prefix + "'");
+    return makeAlreadyReportedError();
+  case DirectiveType::BadCount:
+    sink.report(registry, after, DiagSeverity::Error,
+                "invalid count in -COUNT specification on prefix '" + prefix + "'");
+    return makeAlreadyReportedError();
+  default:
+    return ErrorValue::success();
+  }
+}
+
+TextRef CheckFileReader::takePatternText() {
+  if (!(options.strictWhitespace && options.matchFullLines))
+    rest = trimLeft(rest, " \t");
+  size_t lineEnd = rest.find_first_of("\n\r");
+  if (lineEnd == TextRef::npos)
+    lineEnd = rest.size();
+  TextRef patternText = rest.substr(0, lineEnd);
+  rest.remove_prefix(lineEnd);
+  return patternText;
+}
+
+ErrorValue CheckFileReader::checkPlacement(const Directive &directive,
+                                           const CheckPattern &pattern) const {
+  const std::string prefix(directive.prefix);
+  const DirectiveType type = directive.kind.type;
+  if (type == DirectiveType::Label && pattern.hasVariables()) {
+    sink.report(registry, directive.text.data(), DiagSeverity::Error,
+                "found '" + prefix + "-LABEL:' with variable definition or use");
     return makeAlreadyReportedError();
   }
-
-  if (!pending.empty()) {
-    CheckPattern eof(CheckKind(DirectiveType::ImplicitEof), *vars, lineNumber + 1);
-    TextRef firstPrefix = opts.checkPrefixes.empty() ? TextRef() : opts.checkPrefixes.front();
-    checkSteps.push_back(CheckStep{std::move(eof), firstPrefix, rest.data(), std::move(pending)});
+  const char *lineRule = type == DirectiveType::Next    ? "NEXT"
+                         : type == DirectiveType::Same  ? "SAME"
+                         : type == DirectiveType::Empty ? "EMPTY"
+                                                        : nullptr;
+  if (lineRule && steps.empty()) {
+    sink.report(registry, directive.text.data(), DiagSeverity::Error,
+                "found '" + prefix + "-" + lineRule + "' without previous '" + prefix +
+                    ": line");
+    return makeAlreadyReportedError();
   }
   return ErrorValue::success();
+}
+
+ErrorValue CheckFileReader::checkPrefixesUsed(size_t distinctPrefixes) const {
+  bool noneFound = unusedPrefixes.size() == distinctPrefixes;
+  bool someMissing = !options.allowUnusedPrefixes && !unusedPrefixes.empty();
+  // With the default prefix, implicit NOT patterns alone make a check file.
+  bool implicitOnly = !options.implicitCheckNot.empty() && options.defaultPrefixInUse;
+  if (!(noneFound || someMissing) || implicitOnly)
+    return ErrorValue::success();
+  std::string message = "error: no check strings found with prefix";
+  message += unusedPrefixes.size() > 1 ? "es " : " ";
+  bool first = true;
+  for (TextRef unused : unusedPrefixes) {
+    if (!first)
+      message += ", ";
+    first = false;
+    message += "'" + std::string(unused) + ":'";
+  }
+  sink.text(message + "\n");
+  return makeAlreadyReportedError();
+}
+
+} // namespace
+
+ErrorValue CheckEngine::parseCheckText(SourceRegistry &registry, TextRef checkText,
+                                       const CompiledRegex &prefixMatcher,
+                                       std::pair<unsigned, unsigned> *implicitBufferRange) {
+  if (implicitBufferRange)
+    *implicitBufferRange = {0, 0};
+
+  ErrorValue definitionErrors = vars->applyCommandLineDefinitions(opts.defines, registry);
+  if (definitionErrors) {
+    sink.reportErrors(std::move(definitionErrors));
+    return makeAlreadyReportedError();
+  }
+  vars->createLineNumberVariable();
+
+  CheckFileReader reader(opts, *vars, checkSteps, registry, sink);
+  if (ErrorValue error = reader.readImplicitPatterns(implicitBufferRange))
+    return error;
+  return reader.read(checkText, prefixMatcher);
 }
