@@ -311,8 +311,8 @@ private:
   std::vector<TextRef> groups;
 };
 
-ErrorValue CheckFileReader::readImplicitPatterns(
-    std::pair<unsigned, unsigned> *implicitBufferRange) {
+ErrorValue
+CheckFileReader::readImplicitPatterns(std::pair<unsigned, unsigned> *implicitBufferRange) {
   for (TextRef text : options.implicitCheckNot) {
     static constexpr TextRef optionText = "-implicit-check-not='";
     std::string written = std::string(optionText) + std::string(text) + "'";
@@ -360,8 +360,7 @@ ErrorValue CheckFileReader::read(TextRef checkText, const CompiledRegex &prefixM
 
   if (!pending.empty()) {
     CheckPattern eof(CheckKind(DirectiveType::ImplicitEof), context, lineNumber + 1);
-    TextRef firstPrefix =
-        options.checkPrefixes.empty() ? TextRef() : options.checkPrefixes.front();
+    TextRef firstPrefix = options.checkPrefixes.empty() ? TextRef() : options.checkPrefixes.front();
     steps.push_back(CheckStep{std::move(eof), firstPrefix, rest.data(), std::move(pending)});
   }
   return ErrorValue::success();
@@ -468,8 +467,7 @@ ErrorValue CheckFileReader::checkPlacement(const Directive &directive,
                                                         : nullptr;
   if (lineRule && steps.empty()) {
     sink.report(registry, directive.text.data(), DiagSeverity::Error,
-                "found '" + prefix + "-" + lineRule + "' without previous '" + prefix +
-                    ": line");
+                "found '" + prefix + "-" + lineRule + "' without previous '" + prefix + ": line");
     return makeAlreadyReportedError();
   }
   return ErrorValue::success();

@@ -247,8 +247,7 @@ ErrorValue readStringBlock(SubstitutionBlock &block, bool &legacyLine, VariableC
   TextRef name = parsed->name;
   if (colon != TextRef::npos) {
     if (parsed->isPseudo || !afterName.starts_with(':'))
-      return reportError(sink, registry, name.data(),
-                         "invalid name in string variable definition");
+      return reportError(sink, registry, name.data(), "invalid name in string variable definition");
     if (context.lookupNumeric(name))
       return reportError(sink, registry, name.data(),
                          "numeric variable with name '" + std::string(name) + "' already exists");

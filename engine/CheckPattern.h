@@ -87,8 +87,7 @@ private:
   ErrorValue parseSubstitutionBlock(TextRef &rest, SourceRegistry &registry, DiagnosticSink &sink);
   /// Adds what a read block does to the expression, its capture groups and
   /// its substitutions.
-  ErrorValue appendBlock(SubstitutionBlock &block, SourceRegistry &registry,
-                         DiagnosticSink &sink);
+  ErrorValue appendBlock(SubstitutionBlock &block, SourceRegistry &registry, DiagnosticSink &sink);
   /// Checks `expression` and appends it with its back-references renumbered;
   /// an invalid one is reported at `errorAt`.
   ErrorValue appendRegex(TextRef expression, SourceLocation errorAt, SourceRegistry &registry,

@@ -138,8 +138,7 @@ private:
   /// The first match of a DAG pattern at or after `from` that overlaps no
   /// earlier match of its group, entered into `matchRanges`.
   std::optional<DagRange> matchDagPattern(const CheckStep &step, const CheckPattern &pattern,
-                                          TextRef region, size_t from,
-                                          DagRangeList &matchRanges);
+                                          TextRef region, size_t from, DagRangeList &matchRanges);
   bool runNotPatterns(const CheckStep &step, TextRef stretch, const NotList &notList);
   void recordWrongLine(const CheckStep &step, TextRef region, size_t first, size_t matchLen);
 

@@ -20,8 +20,8 @@ std::string outcomeMessage(const SearchReport &search, TextRef happened) {
   message += happened;
   message += " in input";
   if (kind.count > 1) {
-    message += " (" + std::to_string(search.matchedCount) + " out of " +
-               std::to_string(kind.count) + ")";
+    message +=
+        " (" + std::to_string(search.matchedCount) + " out of " + std::to_string(kind.count) + ")";
   }
   return message;
 }
@@ -77,8 +77,7 @@ void MatchReporter::reportCaptures(const CheckPattern &pattern, MatchOutcome out
   for (const auto &[name, range] : captures) {
     std::string note = "captured var \"" + std::string(name) + "\"";
     if (list)
-      list->emplace_back(registry, pattern.kind, pattern.location, outcome, range,
-                         std::move(note));
+      list->emplace_back(registry, pattern.kind, pattern.location, outcome, range, std::move(note));
     else
       sink.report(registry, range.start, DiagSeverity::Note, note, range);
   }
@@ -119,8 +118,8 @@ ErrorValue MatchReporter::reportFound(const SearchReport &search, SearchResult r
   ErrorValue rest = handleByKind(std::move(result.error), [&](const DiagnosticError &error) {
     sink.diagnostic(error.diagnostic());
     if (diagList)
-      diagList->emplace_back(registry, pattern.kind, search.location,
-                             MatchOutcome::ErrorAfterMatch, error.range(), error.messageText());
+      diagList->emplace_back(registry, pattern.kind, search.location, MatchOutcome::ErrorAfterMatch,
+                             error.range(), error.messageText());
   });
   // Errors other than the engine's located ones should not reach the
   // reports; if one does, it is printed rather than lost.
