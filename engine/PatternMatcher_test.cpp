@@ -110,49 +110,6 @@ TEST(FindFixedTextTest, AgreesWithAPlainSearchOnRandomTexts) {
   }
 }
 
-TEST(ResemblanceEditDistanceTest, LevenshteinWithEarlyCutOff) {
-  struct Case {
-    TextRef a, b;
-    unsigned expected;
-  } cases[] = {
-      {"", "", 0}, {"abc", "", 3}, {"", "abc", 3}, {"kitten", "sitting", 3},
-      {"abcd", "abce", 1}, {"abcd", "bcd", 1}, {"flaw", "lawn", 2},
-  };
-  for (const Case &c : cases)
-    EXPECT_EQ(resemblanceEditDistance(c.a, c.b), c.expected) << c.a << " / " << c.b;
-  // Beyond the limit the answer is limit + 1; within it, exact.
-  EXPECT_EQ(resemblanceEditDistance("kitten", "sitting", 1), 2u);
-  EXPECT_EQ(resemblanceEditDistance("kitten", "sitting", 3), 3u);
-  EXPECT_EQ(resemblanceEditDistance("aaaaaaaaaa", "b", 4), 5u);
-}
-
-TEST(ResemblanceEditDistanceTest, CutOffAgreesWithTheFullTable) {
-  auto full = [](const std::string &a, const std::string &b) {
-    std::vector<std::vector<unsigned>> d(a.size() + 1, std::vector<unsigned>(b.size() + 1));
-    for (size_t i = 0; i <= a.size(); ++i)
-      for (size_t j = 0; j <= b.size(); ++j)
-        d[i][j] = i == 0 || j == 0 ? static_cast<unsigned>(i + j)
-                                   : std::min({d[i - 1][j] + 1, d[i][j - 1] + 1,
-                                               d[i - 1][j - 1] + (a[i - 1] != b[j - 1])});
-    return d[a.size()][b.size()];
-  };
-  std::mt19937 random(11);
-  auto pick = [&](size_t length) {
-    std::string text;
-    for (size_t i = 0; i < length; ++i)
-      text += "abc"[random() % 3];
-    return text;
-  };
-  for (int round = 0; round < 3000; ++round) {
-    std::string a = pick(random() % 40), b = pick(random() % 40);
-    unsigned distance = full(a, b);
-    unsigned limit = random() % 30;
-    ASSERT_EQ(resemblanceEditDistance(a, b, limit), std::min(distance, limit + 1))
-        << a << " / " << b << " limit " << limit;
-    ASSERT_EQ(resemblanceEditDistance(a, b), distance) << a << " / " << b;
-  }
-}
-
 TEST_F(MatcherFixture, ResemblanceComparesTheStartOfTheFirstLine) {
   CheckPattern fixed = parse("abcd");
   EXPECT_EQ(fixed.resemblanceDistance("abcdXYZ"), 0u);
