@@ -68,5 +68,6 @@ function(ostrel_program target)
   if(OSTREL_TESTS)
     add_test(NAME install/man-page/${target}
       COMMAND bash ${PROJECT_SOURCE_DIR}/tests/install/man_page.sh ${ARG_MAN} ${names})
+    set_tests_properties(install/man-page/${target} PROPERTIES SKIP_RETURN_CODE 77)
   endif()
 endfunction()

@@ -76,17 +76,32 @@ const char *const completionBody = R"BODY(
     values)
       mapfile -t candidates < <(compgen -W "$words" -- "$value") ;;
     files)
-      compopt -o filenames 2>/dev/null
-      mapfile -t candidates < <(compgen -f -- "$value") ;;
+      mapfile -t candidates < <(compgen -f -- "$value")
+      if [[ $head == @ ]]; then
+        # Readline would quote the "@" as a file name character, so mark
+        # directories by hand.
+        for i in "${!candidates[@]}"; do
+          [[ -d ${candidates[i]} ]] && candidates[i]+=/
+        done
+        [[ ${#candidates[@]} == 1 && ${candidates[0]} == */ ]] &&
+          compopt -o nospace 2>/dev/null
+      else
+        compopt -o filenames 2>/dev/null
+      fi ;;
     directories)
       compopt -o filenames 2>/dev/null
       mapfile -t candidates < <(compgen -d -- "$value") ;;
   esac
-  # Readline replaces only the text after the last word-break character of
-  # the word (by default "=" and "@" break words), so offer just that part.
-  local keep=0 i
+  # Readline replaces only the text from the last word-break character of
+  # the word on ("=" and "@" by default); it keeps "=" but replaces "@" and
+  # "$" with the rest. Offer just that part.
+  local keep=0 i c
   for (( i = 0; i < ${#cur}; i++ )); do
-    [[ $COMP_WORDBREAKS == *"${cur:i:1}"* ]] && keep=$(( i + 1 ))
+    c=${cur:i:1}
+    if [[ $COMP_WORDBREAKS == *"$c"* ]]; then
+      keep=$(( i + 1 ))
+      [[ $c == [@\$] ]] && keep=$i
+    fi
   done
   COMPREPLY=()
   for word in "${candidates[@]}"; do
