@@ -5,6 +5,12 @@
 
 include("${OSTREL_TEST_SETTINGS}")
 
+# Ends the test with the verdict on one line: CMake wraps a message unless
+# it starts with a blank.
+function(fail verdict)
+  message(FATAL_ERROR " ostrel_add_test: ${verdict}")
+endfunction()
+
 set(input)
 if(OSTREL_STDIN)
   set(input INPUT_FILE "${OSTREL_STDIN}")
@@ -25,11 +31,9 @@ list(GET OSTREL_PRODUCER 0 producer)
 if(NOT producer_status STREQUAL "0" AND NOT OSTREL_PRODUCER_MAY_FAIL)
   # A number is an exit status; anything else says how the program died.
   if(producer_status MATCHES "^[0-9]+$")
-    message(FATAL_ERROR
-      "ostrel_add_test: the producer failed: ${producer} exited with status ${producer_status}")
+    fail("the producer failed: ${producer} exited with status ${producer_status}")
   endif()
-  message(FATAL_ERROR
-    "ostrel_add_test: the producer failed: ${producer} did not finish: ${producer_status}")
+  fail("the producer failed: ${producer} did not finish: ${producer_status}")
 endif()
 
 execute_process(COMMAND "${OSTREL_PROGRAM}" ${OSTREL_CHECK_ARGS} "${OSTREL_CHECK_FILE}"
@@ -56,5 +60,5 @@ if(verdict OR NOT check_status STREQUAL "0")
   message("${check_output}${check_errors}")
 endif()
 if(verdict)
-  message(FATAL_ERROR "ostrel_add_test: ${verdict}: ${OSTREL_CHECK_FILE}")
+  fail("${verdict}: ${OSTREL_CHECK_FILE}")
 endif()
