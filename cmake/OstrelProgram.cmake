@@ -5,13 +5,15 @@ add_custom_target(programs)
 
 option(OSTREL_STATIC "Link the programs statically, all but the C library" OFF)
 
-# ostrel_link_static(<target>): links <target> with the C++ runtime, libgcc,
-# libm and terminfo static, so that only the C library and the loader are
-# loaded at run time. support/diag asks for terminfo through the target
-# property OSTREL_STATIC_LINK that this sets.
+# ostrel_link_static(<target>): links <target> with the C++ runtime, libgcc
+# and terminfo static, so that only the C library and the loader are loaded
+# at run time. support/diag asks for terminfo through the target property
+# OSTREL_STATIC_LINK that this sets. The maths library is glibc's own and
+# cannot be linked statically beside a shared C library; --as-needed drops
+# it, since the programs use none of it (keep it that way).
 function(ostrel_link_static target)
-  if(NOT OSTREL_TINFO_ARCHIVE OR NOT OSTREL_LIBM_ARCHIVE)
-    message(FATAL_ERROR "a static build needs libtinfo.a and libm.a (Debian: libncurses-dev, libc6-dev)")
+  if(NOT OSTREL_TINFO_ARCHIVE)
+    message(FATAL_ERROR "a static build needs libtinfo.a (Debian: libncurses-dev)")
   endif()
   set_target_properties(${target} PROPERTIES OSTREL_STATIC_LINK ON)
   target_link_options(${target} PRIVATE -static-libstdc++ -static-libgcc -Wl,--as-needed)
@@ -52,7 +54,7 @@ function(ostrel_program target)
   add_executable(Ostrel::${target} ALIAS ${target})
   if(OSTREL_STATIC)
     ostrel_link_static(${target})
-  elseif(OSTREL_TESTS AND NOT OSTREL_SANITIZE AND OSTREL_TINFO_ARCHIVE AND OSTREL_LIBM_ARCHIVE)
+  elseif(OSTREL_TESTS AND NOT OSTREL_SANITIZE AND OSTREL_TINFO_ARCHIVE)
     # A statically linked twin, not installed, for the tests of the static
     # build; it costs one more link, not a second build tree.
     get_target_property(sources ${target} SOURCES)
