@@ -8,7 +8,7 @@ set -u
 build=$(realpath "$1")
 work=$(mktemp -d)
 source "$(dirname "$0")/keep_manifest.sh"
-for tool in cpack dpkg-deb dpkg; do
+for tool in cpack dpkg-deb dpkg dpkg-shlibdeps; do
   command -v $tool > /dev/null || { echo "$tool is missing: skipped"; exit 77; }
 done
 failed=0
