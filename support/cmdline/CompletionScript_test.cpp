@@ -10,14 +10,14 @@
 
 namespace {
 
-// One option of each way a value completes, in a scope of their own.
+// One option of each way a value completes, in a scope of their own. The
+// scope is not registered, so the library-wide options stay out of it.
 CommandScope &privateScope() {
   static CommandScope scope;
   static bool made = false;
   if (made)
     return scope;
   made = true;
-  OptionRegistry::get().registerScope(scope);
   OptScope in{scope};
   static SingleValueOption<std::string> input(
       OptName{"in-file"}, OptValueName{"filename"}, OptHelp{"h"}, in);
