@@ -24,7 +24,7 @@ function(ostrel_add_test)
     "NAME;CHECK_FILE;STDIN;WORKING_DIRECTORY"
     "COMMAND;CHECK_ARGS")
   foreach(required NAME COMMAND CHECK_FILE)
-    if(NOT ARG_${required})
+    if("${ARG_${required}}" STREQUAL "")
       message(FATAL_ERROR "ostrel_add_test(${ARG_NAME}): ${required} is missing")
     endif()
   endforeach()
