@@ -32,6 +32,7 @@ dump of the input.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION devel)
+set(CPACK_STRIP_FILES ON)
 # dpkg-shlibdeps (dpkg-dev) works out the run-time dependencies.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 include(CPack)
