@@ -7,8 +7,10 @@
 #include <cerrno>
 #include <cstdlib>
 #include <mutex>
+#include <string>
 
 #include <csignal>
+#include <fcntl.h>
 #include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -80,6 +82,25 @@ bool termNameSuggestsColours(const char *term) {
 FileOutputStream::FileOutputStream(int fd, FileStreamSettings settings)
     : OutputStream(settings.unbuffered), fd_(fd),
       shouldClose_(settings.closeOnDestruction && fd > 2) {
+  examineDescriptor();
+}
+
+FileOutputStream::FileOutputStream(TextRef path, std::error_code &error)
+    : OutputStream(false), fd_(STDOUT_FILENO), shouldClose_(false) {
+  error = std::error_code();
+  if (path != "-") {
+    std::string name(path);
+    do {
+      fd_ = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    } while (fd_ < 0 && errno == EINTR);
+    if (fd_ < 0)
+      error = std::error_code(errno, std::generic_category());
+    shouldClose_ = fd_ > 2;
+  }
+  examineDescriptor();
+}
+
+void FileOutputStream::examineDescriptor() {
   if (fd_ < 0)
     return;
   allowColours(true);

@@ -26,6 +26,10 @@ class FileOutputStream : public OutputStream {
 public:
   /// Takes `fd`; a negative one means no descriptor, and nothing is done.
   FileOutputStream(int fd, FileStreamSettings settings = {});
+  /// Opens `path` for writing (created or truncated), buffered; "-" selects
+  /// standard output. On failure `error` is set and the stream has no
+  /// descriptor.
+  FileOutputStream(TextRef path, std::error_code &error);
   ~FileOutputStream() override;
 
   bool isSeekable() const { return seekable_; }
@@ -44,6 +48,8 @@ protected:
   size_t preferredBufferSize() const override;
 
 private:
+  void examineDescriptor();
+
   int fd_;
   bool shouldClose_;
   bool seekable_ = false;

@@ -95,6 +95,29 @@ TEST(FileOutputStreamTest, WritesToRegularFileKeepItsOffsetAndNoColour) {
   ::unlink(path);
 }
 
+TEST(FileOutputStreamTest, OpensPathsForWriting) {
+  char folder[] = "/tmp/outputstream-test-XXXXXX";
+  ASSERT_NE(::mkdtemp(folder), nullptr);
+  std::string path = std::string(folder) + "/out.txt";
+  std::error_code error;
+  for (const char *text : {"first, longer text\n", "second\n"}) {
+    FileOutputStream os(path, error);
+    ASSERT_FALSE(error);
+    os << text;
+  }
+  std::string contents(100, '\0');
+  int fd = ::open(path.c_str(), O_RDONLY);
+  ssize_t n = ::read(fd, contents.data(), contents.size());
+  ::close(fd);
+  contents.resize(n > 0 ? static_cast<size_t>(n) : 0);
+  EXPECT_EQ(contents, "second\n") << "an existing file is truncated";
+  ::unlink(path.c_str());
+
+  FileOutputStream missing(std::string(folder) + "/no/such/folder", error);
+  EXPECT_EQ(error, std::errc::no_such_file_or_directory);
+  ::rmdir(folder);
+}
+
 TEST(FileOutputStreamTest, TerminalColourCapability) {
   int master = ::posix_openpt(O_RDWR | O_NOCTTY);
   if (master < 0)
