@@ -1,8 +1,8 @@
 #ifndef OSTREL_SUPPORT_DIAG_FILEOUTPUTSTREAM_H
 #define OSTREL_SUPPORT_DIAG_FILEOUTPUTSTREAM_H
 
-/// Output to a file descriptor: the standard streams and any descriptor the
-/// caller hands over. Asks the terminal's description whether it shows
+/// Output to a file descriptor: the standard streams, a file opened by name,
+/// or any descriptor the caller hands over. Asks the terminal's description whether it shows
 /// colours, and turns a write error into a fatal error when the stream ends.
 
 #include "support/diag/OutputStream.h"
