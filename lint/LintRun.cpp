@@ -10,7 +10,7 @@
 #include "support/diag/OutputStream.h"
 #include "support/fs/FileBuffer.h"
 
-#include <array>
+#include <vector>
 
 namespace {
 
@@ -67,7 +67,7 @@ public:
   }
 
 private:
-  std::array<size_t, 8> counts{};
+  std::vector<size_t> counts = std::vector<size_t>(lintChecks().size());
   size_t total = 0;
 };
 

@@ -201,8 +201,11 @@ void NearDirectiveFinder::checkWord(TextRef line, size_t start, size_t end,
         notADirective(LintCheck::MisspelledDirective, shown, spelling->text + ending));
 }
 
-bool NearDirectiveFinder::rejectedDirective(const FoundDirective &directive,
+void NearDirectiveFinder::rejectedDirective(const FoundDirective &directive,
                                             std::vector<Finding> &findings) const {
+  DirectiveType type = directive.kind.type;
+  if (type != DirectiveType::Misspelled && type != DirectiveType::BadCount)
+    return;
   // The directive text ends where the reader's message points; show the
   // whole directive word and its colon instead.
   const char *lineEnd = directive.patternText.data() + directive.patternText.size();
@@ -215,17 +218,11 @@ bool NearDirectiveFinder::rejectedDirective(const FoundDirective &directive,
     ++wordEnd;
   TextRef shown = rest.substr(0, wordEnd);
 
-  switch (directive.kind.type) {
-  case DirectiveType::Misspelled:
+  if (type == DirectiveType::Misspelled)
     // The underscore the reader found is the one right after the prefix.
     findings.push_back(notADirective(LintCheck::MisspelledDirective, shown,
                                      std::string(directive.prefix) + "-" +
                                          std::string(shown.substr(directive.prefix.size() + 1))));
-    return true;
-  case DirectiveType::BadCount:
+  else
     findings.push_back(badCount(shown, directive.prefix));
-    return true;
-  default:
-    return false;
-  }
 }

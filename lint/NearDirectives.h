@@ -25,7 +25,7 @@ public:
 
   /// The finding for a directive that the reader rejects and that one of
   /// these checks covers (Misspelled and BadCount), if any.
-  bool rejectedDirective(const FoundDirective &directive, std::vector<Finding> &findings) const;
+  void rejectedDirective(const FoundDirective &directive, std::vector<Finding> &findings) const;
 
 private:
   struct Spelling {
