@@ -12,6 +12,9 @@
 #include <vector>
 
 struct RegexProgram;
+struct RegexMatchSlot;
+class RegexSearchCache;
+enum RegexStatus : int;
 
 class CompiledRegex {
 public:
@@ -36,8 +39,8 @@ public:
   bool checkValid(std::string &errorText) const;
   /// True when the expression compiled.
   bool isValid() const { return status == 0; }
-  /// The compile status: 0 or an error code (see regexErrorText).
-  int compileStatus() const { return status; }
+  /// The compile status: regexOk or an error code (see regexErrorText).
+  RegexStatus compileStatus() const { return status; }
 
   /// Number of parenthesised groups (meaningful for a valid expression).
   unsigned groupCount() const;
@@ -49,17 +52,31 @@ public:
   /// With `errorText`, it is emptied first and receives the message when the
   /// expression is invalid or matching failed for another reason than "no
   /// match". The subject's ends are line ends for "^" and "$".
+  /// Each search keeps what it built for the expression (its automata,
+  /// bounded in bytes) for the next one, so repeated searches cost only the
+  /// scan; searching one object from two threads at once is therefore not
+  /// safe (Ostrel is single-threaded).
   bool search(TextRef subject, std::vector<TextRef> *groups = nullptr,
               std::string *errorText = nullptr) const;
+  /// As search, finding only the whole match, which `match` receives on
+  /// success: cheaper when the groups are not needed, since the match is
+  /// not split among them.
+  bool searchWhole(TextRef subject, TextRef &match, std::string *errorText = nullptr) const;
 
   /// A pattern that matches `text` literally: a backslash goes in front of
   /// each of ()^$|*+?.[]\{} and of each NUL byte.
   static std::string escapeText(TextRef text);
 
 private:
+  /// Matches with `slotCount` result slots into `slots`.
+  bool run(TextRef subject, size_t slotCount, std::string *errorText) const;
+
   std::unique_ptr<RegexProgram> program;
-  int status = 0;
+  RegexStatus status;
   unsigned subExpressions = 0;
+  // What searches keep for later ones; created by the first search.
+  mutable std::unique_ptr<RegexSearchCache> searchCache;
+  mutable std::vector<RegexMatchSlot> slots;
 };
 
 /// The message of a regex status code (compile errors, 1 for "no match",
