@@ -3,8 +3,13 @@
 #include "support/regex/RegexMachine.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <new>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace regex_detail {
 
@@ -56,6 +61,40 @@ bool literalStartsEveryMatch(const RegexProgram &g) {
     ++matched;
   }
   return !literal.empty() && matched == literal.size();
+}
+
+// The first occurrence of `literal` in [from, to), or nullptr. Sixteen
+// candidate starts at a time are filtered by the literal's first and last
+// bytes; a search that finds the literal within a line or two thus costs a
+// few instructions, where the general library search pays a set-up per call.
+const char *findLiteral(const char *from, const char *to, const std::string &literal) {
+  size_t length = literal.size();
+  if (size_t(to - from) < length)
+    return nullptr;
+  const char *pos = from;
+#ifdef __SSE2__
+  if (length >= 2) {
+    const char *lastStart = to - length;
+    const __m128i first = _mm_set1_epi8(literal[0]);
+    const __m128i last = _mm_set1_epi8(literal[length - 1]);
+    for (; lastStart - pos >= 15; pos += 16) {
+      __m128i starts = _mm_loadu_si128(reinterpret_cast<const __m128i *>(pos));
+      __m128i ends = _mm_loadu_si128(reinterpret_cast<const __m128i *>(pos + length - 1));
+      unsigned candidates = unsigned(_mm_movemask_epi8(
+          _mm_and_si128(_mm_cmpeq_epi8(starts, first), _mm_cmpeq_epi8(ends, last))));
+      for (; candidates != 0; candidates &= candidates - 1) {
+        const char *candidate = pos + std::countr_zero(candidates);
+        size_t inner = 1;
+        while (inner < length - 1 && candidate[inner] == literal[inner])
+          ++inner;
+        if (inner >= length - 1)
+          return candidate;
+      }
+    }
+  }
+#endif
+  const void *found = memmem(pos, size_t(to - pos), literal.data(), length);
+  return static_cast<const char *>(found);
 }
 
 } // namespace
@@ -187,11 +226,9 @@ RegexStatus Machine<Form>::search(const char *base, const char *begin, const cha
     const char *windowStart = searchFrom;
     const char *windowEnd = end;
     if (!literal.empty()) {
-      const void *found =
-          memmem(searchFrom, size_t(end - searchFrom), literal.data(), literal.size());
-      if (!found)
+      const char *literalPos = findLiteral(searchFrom, end, literal);
+      if (!literalPos)
         return regexNoMatch;
-      const char *literalPos = static_cast<const char *>(found);
       if (facts.literalStartsEveryMatch) {
         windowStart = literalPos;
       } else if (facts.lineConfined) {
@@ -312,8 +349,7 @@ RegexStatus matchRegex(const RegexProgram *program, const char *base, size_t sta
           : nullptr;
   const std::string &literal = program->requiredLiteral;
   // Without a machine yet, a subject lacking the literal costs no set-up.
-  if (!machine && !literal.empty() &&
-      !memmem(begin, size_t(end - begin), literal.data(), literal.size()))
+  if (!machine && !literal.empty() && !findLiteral(begin, end, literal))
     return regexNoMatch;
   try {
     std::unique_ptr<RegexSearchMachine> made;
