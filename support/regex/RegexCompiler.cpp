@@ -10,7 +10,7 @@ namespace {
 // groups nest at most this deep, and a program holds at most this many words
 // (operands are 27 bits wide, and counted repetition multiplies sizes).
 constexpr unsigned maxGroupNesting = 1000;
-constexpr size_t maxProgramWords = size_t(1) << 20;
+constexpr size_t maxProgramWords = size_t(1) << 22;
 
 constexpr size_t noPosition = size_t(-1);
 

@@ -139,12 +139,16 @@ struct ProgramFacts {
   /// transitions are kept per class, not per byte.
   uint8_t byteClassOf[256] = {};
   unsigned classCount = 0;
-  /// For each Or1 (the end of a branch), its ChoiceEnd.
+  /// For each Or1 (the end of a branch), its ChoiceEnd; empty when the
+  /// program has no alternation.
+  bool hasChoices = false;
   std::vector<uint32_t> choiceEndOf;
   /// Per state, the first state at or after it that opens or closes a
   /// group, and the first that is neither that nor a zero-width anchor.
+  /// Found by findGroupMarks before the first split into groups.
   std::vector<uint32_t> nextGroupMark;
   std::vector<uint32_t> nextNonMarker;
+  void findGroupMarks(const RegexProgram &program);
   /// No instruction consumes a line feed: every match lies within a line.
   bool lineConfined = true;
   /// Every match begins with the required literal.

@@ -115,6 +115,9 @@ ProgramFacts::ProgramFacts(const RegexProgram &g)
     case RegexOp::Any:
       lineConfined = false;
       break;
+    case RegexOp::ChoiceStart:
+      hasChoices = true;
+      break;
     case RegexOp::AnyOf:
       if (g.sets[g.operand(state)].has('\n'))
         lineConfined = false;
@@ -140,19 +143,17 @@ ProgramFacts::ProgramFacts(const RegexProgram &g)
 
   // Walked from the end, so that each Or2 finds its ChoiceEnd through the
   // next Or2 in one step: a wide alternation costs its length, not its square.
-  choiceEndOf.assign(count, 0);
-  nextGroupMark.assign(count + 1, uint32_t(count));
-  nextNonMarker.assign(count + 1, uint32_t(count));
-  for (size_t state = count; state-- > 0;) {
-    RegexOp op = g.op(state);
-    if (op == RegexOp::Or2) {
-      size_t next = state + g.operand(state);
-      choiceEndOf[state] = g.op(next) == RegexOp::ChoiceEnd ? uint32_t(next) : choiceEndOf[next];
-    } else if (op == RegexOp::Or1) {
-      choiceEndOf[state] = choiceEndOf[state + 1];
+  if (hasChoices) {
+    choiceEndOf.assign(count, 0);
+    for (size_t state = count; state-- > 0;) {
+      RegexOp op = g.op(state);
+      if (op == RegexOp::Or2) {
+        size_t next = state + g.operand(state);
+        choiceEndOf[state] = g.op(next) == RegexOp::ChoiceEnd ? uint32_t(next) : choiceEndOf[next];
+      } else if (op == RegexOp::Or1) {
+        choiceEndOf[state] = choiceEndOf[state + 1];
+      }
     }
-    nextGroupMark[state] = isGroupMark(op) ? uint32_t(state) : nextGroupMark[state + 1];
-    nextNonMarker[state] = isMarker(op) ? nextNonMarker[state + 1] : uint32_t(state);
   }
   literalStartsEveryMatch = regex_detail::literalStartsEveryMatch(g);
 
@@ -184,6 +185,17 @@ ProgramFacts::ProgramFacts(const RegexProgram &g)
     default:
       break;
     }
+  }
+}
+
+void ProgramFacts::findGroupMarks(const RegexProgram &g) {
+  size_t count = g.instructions.size();
+  nextGroupMark.assign(count + 1, uint32_t(count));
+  nextNonMarker.assign(count + 1, uint32_t(count));
+  for (size_t state = count; state-- > 0;) {
+    RegexOp op = g.op(state);
+    nextGroupMark[state] = isGroupMark(op) ? uint32_t(state) : nextGroupMark[state + 1];
+    nextNonMarker[state] = isMarker(op) ? nextNonMarker[state + 1] : uint32_t(state);
   }
 }
 
@@ -292,6 +304,8 @@ RegexStatus Machine<Form>::searchWindow(const char *windowStart, const char *win
     for (RegexMatchSlot &group : groups)
       group = RegexMatchSlot{};
     if (!g.hasBackrefs) {
+      if (facts.nextGroupMark.empty())
+        facts.findGroupMarks(g);
       dissect(matchStart, matchEnd, startState, stopState);
       return regexOk;
     }
