@@ -49,6 +49,7 @@ CompiledRegex &CompiledRegex::operator=(const CompiledRegex &other) {
     status = other.status;
     subExpressions = other.subExpressions;
     searchCache.reset();
+    searchedBefore = false;
   }
   return *this;
 }
@@ -75,8 +76,11 @@ bool CompiledRegex::run(TextRef subject, size_t slotCount, std::string *errorTex
   }
   slots.resize(std::max<size_t>(slotCount, 1));
   slots[0] = {0, ptrdiff_t(subject.size())};
-  if (!searchCache)
+  // Most expressions of a check file are searched once: only one searched
+  // again keeps its automata, so that memory goes where it is reused.
+  if (!searchCache && searchedBefore)
     searchCache = std::make_unique<RegexSearchCache>();
+  searchedBefore = true;
   RegexStatus result = matchRegex(program.get(), subjectBase(subject), 0, subject.size(),
                                   slotCount, slots.data(), RegexStateForm::Automatic,
                                   searchCache.get());

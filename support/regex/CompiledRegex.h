@@ -4,6 +4,11 @@
 /// A compiled extended regular expression (with back-references \1-\9): the
 /// one object through which the rest of the program compiles expressions,
 /// searches text with them and escapes literal text. It never prints.
+/// From its second search on, an object keeps what it built for the
+/// expression (its automata, bounded in bytes) for the next search, so
+/// repeated searches cost only the scan;
+/// searching one object from two threads at once is therefore not safe
+/// (Ostrel is single-threaded).
 
 #include "support/fs/TextRef.h"
 
@@ -52,10 +57,6 @@ public:
   /// With `errorText`, it is emptied first and receives the message when the
   /// expression is invalid or matching failed for another reason than "no
   /// match". The subject's ends are line ends for "^" and "$".
-  /// Each search keeps what it built for the expression (its automata,
-  /// bounded in bytes) for the next one, so repeated searches cost only the
-  /// scan; searching one object from two threads at once is therefore not
-  /// safe (Ostrel is single-threaded).
   bool search(TextRef subject, std::vector<TextRef> *groups = nullptr,
               std::string *errorText = nullptr) const;
   /// As search, finding only the whole match, which `match` receives on
@@ -72,10 +73,11 @@ private:
   bool run(TextRef subject, size_t slotCount, std::string *errorText) const;
 
   std::unique_ptr<RegexProgram> program;
-  RegexStatus status;
+  RegexStatus status{};
   unsigned subExpressions = 0;
-  // What searches keep for later ones; created by the first search.
+  // What searches keep for later ones; created by the second search.
   mutable std::unique_ptr<RegexSearchCache> searchCache;
+  mutable bool searchedBefore = false;
   mutable std::vector<RegexMatchSlot> slots;
 };
 

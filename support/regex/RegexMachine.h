@@ -259,9 +259,9 @@ private:
   const char *deadEndsBase = nullptr;
   bool recordDeadEnds = false;
 
-  bool useCache(const char *start, const char *stop) const {
-    return cacheCapacity && (persistent || stop - start >= minCachedScan);
-  }
+  // Whether this search scans with the cached automata: decided once for
+  // the whole subject, which may be searched in many short windows.
+  bool useCache = false;
   int contextClassOf(int symbol) const;
   int32_t cachedState(Automaton &automaton, const Set &set, int contextClass);
   int32_t coldState(int contextClass);
@@ -274,15 +274,15 @@ private:
   /// Where a match can end first from `start` on (nullptr: nowhere before
   /// `stop`); sets coldPos.
   const char *fast(const char *start, const char *stop) {
-    return useCache(start, stop) ? fastCached(start, stop) : fastStepping(start, stop);
+    return useCache ? fastCached(start, stop) : fastStepping(start, stop);
   }
   /// The longest end of a match of states [firstState, lastState) from
   /// `start` within `stop`; with `ends` (a bit per position from `start` on,
   /// sized by the caller), the bit of every possible end is set.
   const char *slow(const char *start, const char *stop, size_t firstState, size_t lastState,
                    std::vector<uint64_t> *ends = nullptr) {
-    return useCache(start, stop) ? slowCached(start, stop, firstState, lastState, ends)
-                                 : slowStepping(start, stop, firstState, lastState, ends);
+    return useCache ? slowCached(start, stop, firstState, lastState, ends)
+                    : slowStepping(start, stop, firstState, lastState, ends);
   }
 
   // Splitting a match among the groups (RegexGroupSplit.cpp).

@@ -231,6 +231,7 @@ RegexStatus Machine<Form>::search(const char *base, const char *begin, const cha
   this->base = base;
   this->begin = begin;
   this->end = end;
+  useCache = cacheCapacity && (persistent || end - begin >= minCachedScan);
   groups.assign(g.subExpressionCount + 1, RegexMatchSlot{});
   const std::string &literal = g.requiredLiteral;
   const char *searchFrom = begin;
