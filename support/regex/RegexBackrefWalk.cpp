@@ -69,7 +69,7 @@ WalkStep Machine<Form>::walkInstruction(WalkPosition &walk, const char *stop) {
     ++subjectPos, ++state;
     break;
   case RegexOp::AnyOf:
-    ok = subjectPos != stop && g.sets[operand].has((unsigned char)*subjectPos);
+    ok = subjectPos != stop && program.sets[operand].has((unsigned char)*subjectPos);
     ++subjectPos, ++state;
     break;
   case RegexOp::Bol:
@@ -120,7 +120,7 @@ WalkStep Machine<Form>::walkInstruction(WalkPosition &walk, const char *stop) {
   case RegexOp::Or2:
     // Reached only when resuming: the next branch, with the one after it
     // as the new alternative.
-    if (g.op(state + operand) == RegexOp::Or2 &&
+    if (program.op(state + operand) == RegexOp::Or2 &&
         !push({TrailEntry::Resume, state + operand, subjectPos, 0, walk.emptyBackrefs}))
       return WalkStep::OutOfMemory;
     ++state;

@@ -47,10 +47,10 @@ bool Machine<Form>::markersOnlyFrom(size_t state, size_t lastState, const char *
   if (facts.nextNonMarker[mark] < lastState)
     return false;
   for (; mark < lastState; ++mark) {
-    if (g.op(mark) == RegexOp::LParen)
-      groups[g.operand(mark)].start = stop - base;
-    else if (g.op(mark) == RegexOp::RParen)
-      groups[g.operand(mark)].end = stop - base;
+    if (program.op(mark) == RegexOp::LParen)
+      groups[program.operand(mark)].start = stop - base;
+    else if (program.op(mark) == RegexOp::RParen)
+      groups[program.operand(mark)].end = stop - base;
   }
   return true;
 }
@@ -65,12 +65,12 @@ void Machine<Form>::dissect(const char *subjectPos, const char *stop, size_t fir
     if (markersOnlyFrom(state, lastState, stop))
       return;
     constructEnd = state;
-    RegexOp op = g.op(state);
+    RegexOp op = program.op(state);
     if (op == RegexOp::PlusStart || op == RegexOp::QuestStart) {
-      constructEnd += g.operand(constructEnd);
+      constructEnd += program.operand(constructEnd);
     } else if (op == RegexOp::ChoiceStart) {
-      while (g.op(constructEnd) != RegexOp::ChoiceEnd)
-        constructEnd += g.operand(constructEnd);
+      while (program.op(constructEnd) != RegexOp::ChoiceEnd)
+        constructEnd += program.operand(constructEnd);
     }
     ++constructEnd;
     switch (op) {
@@ -80,10 +80,10 @@ void Machine<Form>::dissect(const char *subjectPos, const char *stop, size_t fir
       ++subjectPos;
       break;
     case RegexOp::LParen:
-      groups[g.operand(state)].start = subjectPos - base;
+      groups[program.operand(state)].start = subjectPos - base;
       break;
     case RegexOp::RParen:
-      groups[g.operand(state)].end = subjectPos - base;
+      groups[program.operand(state)].end = subjectPos - base;
       break;
     case RegexOp::QuestStart: {
       const char *rest = constructExtent(subjectPos, stop, state, constructEnd, lastState);
@@ -124,16 +124,16 @@ void Machine<Form>::dissect(const char *subjectPos, const char *stop, size_t fir
         return;
       // The first branch that spans the construct's extent.
       size_t branchStart = state + 1;
-      size_t branchEnd = state + g.operand(state) - 1; // the first branch's Or1
+      size_t branchEnd = state + program.operand(state) - 1; // the first branch's Or1
       for (;;) {
         if (slow(subjectPos, rest, branchStart, branchEnd) == rest)
           break;
-        if (g.op(branchEnd) != RegexOp::Or1)
+        if (program.op(branchEnd) != RegexOp::Or1)
           return; // no branch fits: cannot happen for a range known to match
         ++branchEnd; // its Or2
         branchStart = branchEnd + 1;
-        branchEnd += g.operand(branchEnd);
-        if (g.op(branchEnd) == RegexOp::Or2)
+        branchEnd += program.operand(branchEnd);
+        if (program.op(branchEnd) == RegexOp::Or2)
           --branchEnd;
       }
       dissect(subjectPos, rest, branchStart, branchEnd);

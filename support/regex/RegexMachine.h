@@ -17,12 +17,12 @@
 class RegexSearchMachine {
 public:
   RegexSearchMachine(const RegexProgram &program, RegexStateForm stateForm)
-      : program(&program), stateForm(stateForm) {}
+      : searchedProgram(&program), stateForm(stateForm) {}
   virtual ~RegexSearchMachine() = default;
   virtual RegexStatus search(const char *base, const char *begin, const char *end,
                              size_t slotCount, RegexMatchSlot *slots) = 0;
 
-  const RegexProgram *const program;
+  const RegexProgram *const searchedProgram;
   const RegexStateForm stateForm;
 };
 
@@ -171,7 +171,7 @@ public:
                      RegexMatchSlot *slots) override;
 
 private:
-  const RegexProgram &g;
+  const RegexProgram &program;
   const RegexWord *code;
   ProgramFacts facts;
   Form setOps;

@@ -49,14 +49,14 @@ void refineClasses(uint8_t (&classOf)[256], unsigned &classCount, Inside inside)
 // True when every match begins with the required literal: the program opens
 // with the literal's bytes, with nothing but group openings and closings
 // among them.
-bool literalStartsEveryMatch(const RegexProgram &g) {
-  const std::string &literal = g.requiredLiteral;
+bool literalStartsEveryMatch(const RegexProgram &program) {
+  const std::string &literal = program.requiredLiteral;
   size_t matched = 0;
-  for (size_t state = g.firstState + 1; state < g.lastState && matched < literal.size(); ++state) {
-    RegexOp op = g.op(state);
+  for (size_t state = program.firstState + 1; state < program.lastState && matched < literal.size(); ++state) {
+    RegexOp op = program.op(state);
     if (isGroupMark(op))
       continue;
-    if (op != RegexOp::Char || char(g.operand(state)) != literal[matched])
+    if (op != RegexOp::Char || char(program.operand(state)) != literal[matched])
       return false;
     ++matched;
   }
@@ -99,18 +99,18 @@ const char *findLiteral(const char *from, const char *to, const std::string &lit
 
 } // namespace
 
-ProgramFacts::ProgramFacts(const RegexProgram &g)
-    : startState(g.firstState + 1), stopState(g.lastState) {
-  size_t count = g.instructions.size();
+ProgramFacts::ProgramFacts(const RegexProgram &program)
+    : startState(program.firstState + 1), stopState(program.lastState) {
+  size_t count = program.instructions.size();
   bool literalByte[256] = {};
   for (size_t state = startState; state < stopState; ++state) {
-    switch (g.op(state)) {
+    switch (program.op(state)) {
     case RegexOp::Bow:
     case RegexOp::Eow:
       hasWordBoundaries = true;
       break;
     case RegexOp::Char:
-      literalByte[g.operand(state) & 0xff] = true;
+      literalByte[program.operand(state) & 0xff] = true;
       break;
     case RegexOp::Any:
       lineConfined = false;
@@ -119,7 +119,7 @@ ProgramFacts::ProgramFacts(const RegexProgram &g)
       hasChoices = true;
       break;
     case RegexOp::AnyOf:
-      if (g.sets[g.operand(state)].has('\n'))
+      if (program.sets[program.operand(state)].has('\n'))
         lineConfined = false;
       break;
     default:
@@ -128,13 +128,13 @@ ProgramFacts::ProgramFacts(const RegexProgram &g)
   }
   if (literalByte['\n'])
     lineConfined = false;
-  contextMatters = hasWordBoundaries || g.startAnchors != 0 || g.endAnchors != 0;
+  contextMatters = hasWordBoundaries || program.startAnchors != 0 || program.endAnchors != 0;
 
   classCount = 1;
   for (unsigned byte = 0; byte < 256; ++byte)
     if (literalByte[byte])
       refineClasses(byteClassOf, classCount, [byte](unsigned char c) { return c == byte; });
-  for (const CharSet &set : g.sets)
+  for (const CharSet &set : program.sets)
     refineClasses(byteClassOf, classCount, [&set](unsigned char c) { return set.has(c); });
   if (contextMatters) {
     refineClasses(byteClassOf, classCount, [](unsigned char c) { return c == '\n'; });
@@ -146,25 +146,25 @@ ProgramFacts::ProgramFacts(const RegexProgram &g)
   if (hasChoices) {
     choiceEndOf.assign(count, 0);
     for (size_t state = count; state-- > 0;) {
-      RegexOp op = g.op(state);
+      RegexOp op = program.op(state);
       if (op == RegexOp::Or2) {
-        size_t next = state + g.operand(state);
-        choiceEndOf[state] = g.op(next) == RegexOp::ChoiceEnd ? uint32_t(next) : choiceEndOf[next];
+        size_t next = state + program.operand(state);
+        choiceEndOf[state] = program.op(next) == RegexOp::ChoiceEnd ? uint32_t(next) : choiceEndOf[next];
       } else if (op == RegexOp::Or1) {
         choiceEndOf[state] = choiceEndOf[state + 1];
       }
     }
   }
-  literalStartsEveryMatch = regex_detail::literalStartsEveryMatch(g);
+  literalStartsEveryMatch = regex_detail::literalStartsEveryMatch(program);
 
-  if (!g.hasBackrefs)
+  if (!program.hasBackrefs)
     return;
   loopLevel.assign(count, 0);
   backrefEnd.assign(count, 0);
   unsigned depth = 0;
   std::vector<size_t> open;
   for (size_t state = 0; state < count; ++state) {
-    switch (g.op(state)) {
+    switch (program.op(state)) {
     case RegexOp::PlusStart:
       loopLevel[state] = ++depth;
       break;
@@ -188,12 +188,12 @@ ProgramFacts::ProgramFacts(const RegexProgram &g)
   }
 }
 
-void ProgramFacts::findGroupMarks(const RegexProgram &g) {
-  size_t count = g.instructions.size();
+void ProgramFacts::findGroupMarks(const RegexProgram &program) {
+  size_t count = program.instructions.size();
   nextGroupMark.assign(count + 1, uint32_t(count));
   nextNonMarker.assign(count + 1, uint32_t(count));
   for (size_t state = count; state-- > 0;) {
-    RegexOp op = g.op(state);
+    RegexOp op = program.op(state);
     nextGroupMark[state] = isGroupMark(op) ? uint32_t(state) : nextGroupMark[state + 1];
     nextNonMarker[state] = isMarker(op) ? nextNonMarker[state + 1] : uint32_t(state);
   }
@@ -201,7 +201,7 @@ void ProgramFacts::findGroupMarks(const RegexProgram &g) {
 
 template <class Form>
 Machine<Form>::Machine(const RegexProgram &program, RegexStateForm stateForm, bool persistent)
-    : RegexSearchMachine(program, stateForm), g(program), code(program.instructions.data()),
+    : RegexSearchMachine(program, stateForm), program(program), code(program.instructions.data()),
       facts(program), setOps(program.instructions.size()),
       newlineSensitive(program.compileFlags & regexNewline), persistent(persistent) {
   for (Set *set : {&current, &fresh, &tmp, &empty, &scratch, &alive}) {
@@ -213,7 +213,7 @@ Machine<Form>::Machine(const RegexProgram &program, RegexStateForm stateForm, bo
   Form::add(fresh, startState);
   step(startState, stopState, fresh, symNothing, fresh);
   prepareSkipping();
-  size_t count = g.instructions.size();
+  size_t count = program.instructions.size();
   if (count <= maxCachedProgram)
     cacheCapacity = std::min(maxCachedStates,
                              maxCachedBytes / (sizeof(CachedState) + count + 64 +
@@ -221,8 +221,8 @@ Machine<Form>::Machine(const RegexProgram &program, RegexStateForm stateForm, bo
   scanCache.joinFresh = true;
   scanCache.first = startState;
   scanCache.last = stopState;
-  if (g.hasBackrefs)
-    loopPositions.assign(g.loopDepth + 2, nullptr);
+  if (program.hasBackrefs)
+    loopPositions.assign(program.loopDepth + 2, nullptr);
 }
 
 template <class Form>
@@ -232,8 +232,8 @@ RegexStatus Machine<Form>::search(const char *base, const char *begin, const cha
   this->begin = begin;
   this->end = end;
   useCache = cacheCapacity && (persistent || end - begin >= minCachedScan);
-  groups.assign(g.subExpressionCount + 1, RegexMatchSlot{});
-  const std::string &literal = g.requiredLiteral;
+  groups.assign(program.subExpressionCount + 1, RegexMatchSlot{});
+  const std::string &literal = program.requiredLiteral;
   const char *searchFrom = begin;
   for (;;) {
     const char *windowStart = searchFrom;
@@ -280,7 +280,7 @@ RegexStatus Machine<Form>::searchWindow(const char *windowStart, const char *win
   for (;;) {
     if (!fast(start, windowEnd))
       return regexNoMatch;
-    if (slotCount == 0 && !g.hasBackrefs)
+    if (slotCount == 0 && !program.hasBackrefs)
       return regexOk;
     // The leftmost start, and the longest end for it.
     for (;;) {
@@ -300,13 +300,13 @@ RegexStatus Machine<Form>::searchWindow(const char *windowStart, const char *win
     }
     recordDeadEnds = false;
     matchStart = coldPos;
-    if (slotCount == 1 && !g.hasBackrefs)
+    if (slotCount == 1 && !program.hasBackrefs)
       return regexOk;
     for (RegexMatchSlot &group : groups)
       group = RegexMatchSlot{};
-    if (!g.hasBackrefs) {
+    if (!program.hasBackrefs) {
       if (facts.nextGroupMark.empty())
-        facts.findGroupMarks(g);
+        facts.findGroupMarks(program);
       dissect(matchStart, matchEnd, startState, stopState);
       return regexOk;
     }
@@ -358,7 +358,7 @@ RegexStatus matchRegex(const RegexProgram *program, const char *base, size_t sta
   const char *begin = base + startOffset;
   const char *end = base + endOffset;
   RegexSearchMachine *machine =
-      cache && cache->machine && cache->machine->program == program &&
+      cache && cache->machine && cache->machine->searchedProgram == program &&
               cache->machine->stateForm == form
           ? cache->machine.get()
           : nullptr;

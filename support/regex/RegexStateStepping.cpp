@@ -41,7 +41,7 @@ void Machine<Form>::step(size_t first, size_t last, const Set &before, int symbo
       break;
     case RegexOp::AnyOf:
       if (realByte && Form::has(before, state) &&
-          g.sets[regexOperandOf(word)].has((unsigned char)symbol))
+          program.sets[regexOperandOf(word)].has((unsigned char)symbol))
         Form::add(after, state + 1);
       break;
     case RegexOp::BackrefStart:
@@ -98,11 +98,11 @@ void Machine<Form>::pseudoSteps(size_t first, size_t last, Set &set, int lastSym
   bool anchors = false;
   if (lastSymbol == symOut || (newlineSensitive && lastSymbol == '\n')) {
     lineFlag = symBol;
-    anchors = g.startAnchors != 0;
+    anchors = program.startAnchors != 0;
   }
   if (symbol == symOut || (newlineSensitive && symbol == '\n')) {
     lineFlag = lineFlag == symBol ? symBolEol : symEol;
-    anchors = anchors || g.endAnchors != 0;
+    anchors = anchors || program.endAnchors != 0;
   }
   int wordFlag = 0;
   if (facts.hasWordBoundaries) {
@@ -139,7 +139,7 @@ template <class Form> void Machine<Form>::prepareSkipping() {
       break;
     case RegexOp::AnyOf:
       for (int byte = 0; byte < 256; ++byte)
-        if (g.sets[regexOperandOf(word)].has((unsigned char)byte))
+        if (program.sets[regexOperandOf(word)].has((unsigned char)byte))
           firstBytes[byte] = true;
       break;
     case RegexOp::Any:
