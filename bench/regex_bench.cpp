@@ -5,9 +5,9 @@
 //
 // Then the guards, each a ratio of two times measured in the same run (the
 // program exits non-zero when one is missed):
-// - Growth/...: the same work at two sizes ten times apart must take at most
-//   eleven times as long (long expressions, long subjects split into groups,
-//   many failed starts before the leftmost one).
+// - Growth/...: the same work at two sizes ten times apart (long
+//   expressions, long subjects split into groups, many failed starts before
+//   the leftmost one) must grow like the size, not like its square.
 // - Repeated/...: counting every match by searching again from the end of
 //   the last one, as CHECK-COUNT does, against one pass of a plain text
 //   search over the same listing (the floor; `grep -E -c` takes about twice
@@ -187,8 +187,10 @@ struct GrowthCase {
 constexpr double growthLimit = 18;
 
 const GrowthCase growthCases[] = {
-    {"LongStarExpression", [](benchmark::State &state, size_t size) { compileLong(state, "a*", size); }, 32000},
-    {"LongAlternation", [](benchmark::State &state, size_t size) { compileLong(state, "a|", size); }, 32000},
+    {"LongStarExpression",
+     [](benchmark::State &state, size_t size) { compileLong(state, "a*", size); }, 32000},
+    {"LongAlternation",
+     [](benchmark::State &state, size_t size) { compileLong(state, "a|", size); }, 32000},
     {"GroupSplitAnyEnd",
      [](benchmark::State &state, size_t size) {
        static const CompiledRegex regex("(.*)x(.*)", CompiledRegex::newlineSensitive);
@@ -209,10 +211,11 @@ const GrowthCase growthCases[] = {
      100000},
 };
 
-/// A compiler listing of `functions` functions of twenty lines.
+/// A compiler listing of 5000 functions of twenty lines.
 const std::string &listing() {
   static const std::string text = [] {
-    static const char *const operations[] = {"add", "sub", "mul", "xor", "and", "or", "shl", "lshr"};
+    static const char *const operations[] = {"add", "sub", "mul", "xor",
+                                             "and", "or",  "shl", "lshr"};
     std::string out;
     for (int function = 0; function < 5000; ++function) {
       out += "define i32 @func_" + std::to_string(function) + "(i32 %a, i32 %b) #" +
@@ -230,8 +233,8 @@ const std::string &listing() {
   return text;
 }
 
-/// Counts the matches of `expression` in the listing, each search starting
-/// where the last match ended.
+/// Counts the matches of `regex` in the listing, each search starting where
+/// the last match ended.
 size_t countMatches(const CompiledRegex &regex) {
   TextRef rest = listing();
   size_t count = 0;

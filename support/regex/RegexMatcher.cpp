@@ -52,7 +52,8 @@ void refineClasses(uint8_t (&classOf)[256], unsigned &classCount, Inside inside)
 bool literalStartsEveryMatch(const RegexProgram &program) {
   const std::string &literal = program.requiredLiteral;
   size_t matched = 0;
-  for (size_t state = program.firstState + 1; state < program.lastState && matched < literal.size(); ++state) {
+  for (size_t state = program.firstState + 1;
+       state < program.lastState && matched < literal.size(); ++state) {
     RegexOp op = program.op(state);
     if (isGroupMark(op))
       continue;
@@ -149,7 +150,8 @@ ProgramFacts::ProgramFacts(const RegexProgram &program)
       RegexOp op = program.op(state);
       if (op == RegexOp::Or2) {
         size_t next = state + program.operand(state);
-        choiceEndOf[state] = program.op(next) == RegexOp::ChoiceEnd ? uint32_t(next) : choiceEndOf[next];
+        choiceEndOf[state] =
+            program.op(next) == RegexOp::ChoiceEnd ? uint32_t(next) : choiceEndOf[next];
       } else if (op == RegexOp::Or1) {
         choiceEndOf[state] = choiceEndOf[state + 1];
       }
