@@ -1,7 +1,8 @@
 #include "tool/InputDump.h"
 
+#include "support/diag/ColourScope.h"
+
 #include <algorithm>
-#include <cmath>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -18,11 +19,14 @@ uint32_t countLines(TextRef text) {
   return static_cast<uint32_t>(std::min<uint64_t>(lines, UINT32_MAX));
 }
 
-/// Digits of the largest line number. An empty input still numbers from 1.
+/// Digits of the largest line number (the whole part of its log10, plus 1).
+/// An empty input still numbers from 1. Counted in integers, so that the
+/// program needs nothing from the maths library and links statically.
 uint32_t lineNumberWidth(uint32_t lineCount) {
-  if (lineCount == 0)
-    return 1;
-  return static_cast<uint32_t>(std::log10(static_cast<double>(lineCount))) + 1;
+  uint32_t digits = 1;
+  for (; lineCount >= 10; lineCount /= 10)
+    ++digits;
+  return digits;
 }
 
 /// Puts the annotations in print order: input line, then record. A search
@@ -62,15 +66,15 @@ void sortForPrinting(std::vector<DumpAnnotation> &annotations) {
 
 class DumpPrinter {
 public:
-  DumpPrinter(OutputStream &os, const CheckOptions &options, DumpFilter filter, uint32_t context,
-              TextRef input, const std::vector<DumpAnnotation> &annotations, uint32_t labelWidth)
-      : target(os), os(stagedStream), verbose(options.verbose), filter(filter),
-        context(context), input(input), annotations(annotations), stagedStream(staged),
-        elidedStream(elided) {
+  DumpPrinter(OutputStream &output, const CheckOptions &options, DumpFilter filter,
+              uint32_t context, TextRef input, const std::vector<DumpAnnotation> &annotations,
+              uint32_t labelWidth)
+      : target(output), verbose(options.verbose), filter(filter), context(context), input(input),
+        annotations(annotations), stagedStream(staged), elidedStream(elided) {
     width = std::max(labelWidth, lineNumberWidth(countLines(input))) + 3;
     {
       // The probe's own escapes (bold, then reset) are part of the output.
-      ColourScope probe(target, TextColour::KeepColour, false, false, ColourPolicy::Auto);
+      ColourScope probe(target, {.colour = TextColour::KeepColour}, ColourPolicy::Auto);
       colours = probe.showsColours();
     }
     // Standard error is unbuffered; the dump is collected in pieces so that
@@ -102,9 +106,9 @@ public:
       } else {
         if (!elide)
           flushElided();
-        OutputStream &out = elide ? elidedStream : os;
+        OutputStream &out = elide ? elidedStream : stagedStream;
         {
-          ColourScope number(out, TextColour::Black, true, false, mode);
+          ColourScope number(out, {.colour = TextColour::Black, .bold = true}, mode);
           out.writeNumberField(static_cast<int64_t>(line), width);
           out << ": ";
         }
@@ -124,7 +128,7 @@ public:
         break;
     }
     flushElided();
-    os << ">>>>>>\n";
+    stagedStream << ">>>>>>\n";
     flushStaged();
   }
 
@@ -159,9 +163,10 @@ private:
     const char *next = lineEnd ? lineEnd + 1 : end;
     size_t consumed = static_cast<size_t>(next - at);
 
-    ColourScope text(out, TextColour::KeepColour, false, false, mode);
+    ColourScope text(out, {.colour = TextColour::KeepColour}, mode);
     if (verbose && colours) {
-      out.setColour(TextColour::Cyan, true, true);
+      const ColourStyle unmatched = {.colour = TextColour::Cyan, .bold = true, .background = true};
+      out.setColour(unmatched);
       // Good matches stand out from the unmatched input around them. A line
       // may carry thousands of matches, so their column ranges are sorted by
       // start and swept once along the line.
@@ -181,7 +186,7 @@ private:
         if (nowInside && !inside)
           out.clearColour();
         else if (!nowInside && inside)
-          out.setColour(TextColour::Cyan, true, true);
+          out.setColour(unmatched);
         inside = nowInside;
         out.put(*c == '\n' ? ' ' : *c);
       }
@@ -198,7 +203,7 @@ private:
   void printAnnotations(OutputStream &out, uint32_t line, uint32_t lineWidth) {
     for (; cursor != annotations.size() && annotations[cursor].inputLine <= line; ++cursor) {
       const DumpAnnotation &a = annotations[cursor];
-      ColourScope scope(out, a.marker.colour, true, false, mode);
+      ColourScope scope(out, {.colour = a.marker.colour, .bold = true}, mode);
       out.writeJustified(a.label, width, Justification::Left);
       out << "  ";
       uint32_t start = a.startColumn ? a.startColumn : 1;
@@ -231,14 +236,14 @@ private:
       return;
     if (!elidedRunIsLong) {
       // Fewer than four lines: printing them is no longer than the dots.
-      os.write(elided.data(), elided.size());
+      stagedStream.write(elided.data(), elided.size());
     } else {
       for (int i = 0; i < 3; ++i) {
         {
-          ColourScope dots(os, TextColour::Black, true, false, mode);
-          os.writeJustified(".", width, Justification::Right);
+          ColourScope dots(stagedStream, {.colour = TextColour::Black, .bold = true}, mode);
+          stagedStream.writeJustified(".", width, Justification::Right);
         }
-        os << '\n';
+        stagedStream << '\n';
       }
     }
     elided.clear();
@@ -255,9 +260,8 @@ private:
 
   static constexpr size_t stageLimit = 64 * 1024;
 
-  /// Where the dump goes, and the staging stream that collects it.
+  /// Where the dump goes.
   OutputStream &target;
-  OutputStream &os;
   bool verbose;
   DumpFilter filter;
   uint32_t context;
@@ -267,6 +271,7 @@ private:
   uint32_t width = 0;
   bool colours = false;
   ColourPolicy mode = ColourPolicy::Disable;
+  /// Collects the dump in pieces before they go to `target`.
   std::string staged;
   StringOutputStream stagedStream;
   std::string elided;
@@ -289,11 +294,11 @@ void emitInputDump(OutputStream &os, const CheckOptions &options, DumpFilter fil
 
 void printDumpHelp(OutputStream &os) {
   auto bold = [&os](const char *text) {
-    ColourScope scope(os, TextColour::KeepColour, true);
+    ColourScope scope(os, {.colour = TextColour::KeepColour, .bold = true});
     os << text;
   };
   auto coloured = [&os](TextColour colour, bool background, const char *text) {
-    ColourScope scope(os, colour, true, background);
+    ColourScope scope(os, {.colour = colour, .bold = true, .background = background});
     os << text;
   };
 

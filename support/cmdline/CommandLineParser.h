@@ -29,9 +29,6 @@ std::vector<std::string> tokenizeCommandText(TextRef text);
 /// expanded, stays as it is. False when some argument was left in place.
 bool expandArgumentFiles(std::vector<std::string> &args);
 
-/// Levenshtein distance; with limit > 0 any answer above it is limit + 1.
-unsigned editDistance(TextRef from, TextRef to, unsigned limit = 0);
-
 /// The suggestion for an unknown option name ("name" or "name=value") among
 /// the options of scope, without dashes; empty when there is none.
 std::string nearestOptionName(const CommandScope &scope, TextRef name);
@@ -39,6 +36,12 @@ std::string nearestOptionName(const CommandScope &scope, TextRef name);
 /// Registers a routine that creates library-wide options; all of them run
 /// once, at the start of the first parse.
 void addLibraryOptionCreator(void (*creator)());
+
+/// Runs the library-wide option creators (once per process) and enters the
+/// pending overridable options, so that the scopes hold every option the
+/// program has. The first parse calls it; tools that list a program's
+/// options without parsing call it themselves.
+void createLibraryOptions();
 
 /// The expanded argument list of the last parse (entry 0 is the program
 /// path); option positions index into it.
