@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <set>
 
 namespace {
 
@@ -85,14 +86,26 @@ TextRef prefixAt(const std::vector<FoundDirective> &directives, SourceLocation l
 
 /// Turns what the reader reported into findings: its own errors, and the
 /// one error that has a finding of its own, a numeric variable used in the
-/// directive that defines it. Reports without a place are put at `fallback`.
+/// directive that defines it. The errors about misspelled directives and bad
+/// counts are left out: checkDirectiveWords reported those already. Reports
+/// without a place are put at `fallback`.
 void readerFindings(const DiagnosticRecorder &reports,
                     const std::vector<FoundDirective> &directives, SourceLocation fallback,
                     std::vector<Finding> &findings) {
   static constexpr TextRef sameLineEnding = " defined earlier in the same CHECK directive";
+  std::set<SourceLocation> covered;
+  for (const FoundDirective &directive : directives) {
+    DirectiveType type = directive.kind.type;
+    if (type == DirectiveType::Misspelled || type == DirectiveType::BadCount) {
+      covered.insert(directive.directive.data());
+      covered.insert(directive.directive.data() + directive.directive.size());
+    }
+  }
   for (const DiagnosticRecorder::Entry &entry : reports.reports()) {
     if (const auto *diag = std::get_if<SourceDiagnostic>(&entry)) {
       TextRef message = diag->message;
+      if (covered.contains(diag->location))
+        continue;
       if (message.ends_with(sameLineEnding)) {
         message.remove_suffix(sameLineEnding.size());
         std::string prefix(prefixAt(directives, diag->location));
@@ -166,12 +179,7 @@ FileFindings lintCheckFile(const LintSettings &settings, TextRef source, TextRef
   if (!result.isCheckFile)
     return result;
 
-  // The reader stops at the first error it meets; the rejected directives
-  // that have findings of their own would be that error.
-  bool rejected = std::any_of(directives.begin(), directives.end(), [](const FoundDirective &d) {
-    return d.kind.type == DirectiveType::Misspelled || d.kind.type == DirectiveType::BadCount;
-  });
-  bool readable = !rejected && hasCheckDirective;
+  bool readable = hasCheckDirective;
   if (readable) {
     if (ErrorValue error = engine->parseCheckText(registry, text, matcher)) {
       dropError(std::move(error));
