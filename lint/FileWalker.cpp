@@ -42,7 +42,7 @@ void walkFolder(const fs::path &root, const fs::path &relative,
       if (!entry.is_symlink(ignored))
         walkFolder(root, below, globs, targets, errors);
     } else if (entry.is_regular_file(ignored) && chosen(below, globs)) {
-      targets.push_back({entry.path().string(), false});
+      targets.push_back({entry.path().string(), !globs.empty()});
     }
   }
 }

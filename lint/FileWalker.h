@@ -11,8 +11,9 @@
 
 struct LintTarget {
   std::string path;
-  /// Named on the command line rather than found in a folder.
-  bool named;
+  /// Named on the command line or matched by a glob; a file found in a
+  /// folder without globs is linted only when it turns out to be a check file.
+  bool chosen;
 };
 
 /// Appends the files for `path` to `targets`. Below a folder, entries whose

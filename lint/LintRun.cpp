@@ -133,7 +133,7 @@ int runLint(int argc, char **argv) {
     SourceRegistry registry;
     FileFindings result =
         lintCheckFile(settings, file.buffer->text(), file.buffer->bufferName(), registry, store);
-    if (!result.isCheckFile && !target.named)
+    if (!result.isCheckFile && !target.chosen)
       continue;
     ++filesRead;
     for (const Finding &finding : result.findings) {
