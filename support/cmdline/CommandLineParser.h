@@ -42,9 +42,6 @@ struct ArgumentFileLimits {
 ValueOrError<bool> expandArgumentFiles(std::vector<std::string> &args,
                                        const ArgumentFileLimits &limits = {});
 
-/// Levenshtein distance; with limit > 0 any answer above it is limit + 1.
-unsigned editDistance(TextRef from, TextRef to, unsigned limit = 0);
-
 /// The suggestion for an unknown option name ("name" or "name=value") among
 /// the options of scope, without dashes; empty when there is none.
 std::string nearestOptionName(const CommandScope &scope, TextRef name);
