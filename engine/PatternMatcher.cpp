@@ -151,8 +151,19 @@ SearchResult CheckPattern::match(TextRef range, SourceRegistry &registry) const 
   }
 
   std::vector<TextRef> &groups = regexCache->groups;
-  if (!regex->search(range, &groups))
-    return SearchResult::makeNotFound(makePatternNotFoundError());
+  std::string searchError;
+  if (!regex->search(range, &groups, &searchError)) {
+    if (searchError.empty())
+      return SearchResult::makeNotFound(makePatternNotFoundError());
+    // Each piece compiled when the check file was read, but the whole
+    // expression (values inserted, pieces joined, line anchors added) can
+    // still exceed a limit of the engine: a pattern error, not a miss.
+    std::string message = regex->isValid()
+                              ? "unable to search with the pattern's regular expression: "
+                              : "unable to compile the pattern's regular expression: ";
+    return SearchResult::makeNotFound(
+        DiagnosticError::make(registry, location, message + searchError));
+  }
 
   TextRef whole = groups[0];
   // A group that took no part has no place in the input; its empty value is
