@@ -1,7 +1,6 @@
 #include "tool/InputDump.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -18,11 +17,14 @@ uint32_t countLines(TextRef text) {
   return static_cast<uint32_t>(std::min<uint64_t>(lines, UINT32_MAX));
 }
 
-/// Digits of the largest line number. An empty input still numbers from 1.
+/// Digits of the largest line number (the whole part of its log10, plus 1).
+/// An empty input still numbers from 1. Counted in integers, so that the
+/// program needs nothing from the maths library and links statically.
 uint32_t lineNumberWidth(uint32_t lineCount) {
-  if (lineCount == 0)
-    return 1;
-  return static_cast<uint32_t>(std::log10(static_cast<double>(lineCount))) + 1;
+  uint32_t digits = 1;
+  for (; lineCount >= 10; lineCount /= 10)
+    ++digits;
+  return digits;
 }
 
 /// Puts the annotations in print order: input line, then record. A search
