@@ -168,7 +168,7 @@ using FileIdentity = std::pair<dev_t, ino_t>;
 // it the words of each response file being expanded inside the one below.
 struct ArgumentFrame {
   std::optional<FileIdentity> file; // none for the command line and unknown files
-  std::vector<std::string> words;
+  const std::vector<std::string> *words;
   size_t next = 0;
 };
 
@@ -214,8 +214,9 @@ ValueOrError<bool> expandArgumentFiles(std::vector<std::string> &args,
                                        const ArgumentFileLimits &limits) {
   // The arguments are walked depth first into a fresh list, so a file's
   // words are examined right where it was named and nothing is shifted.
-  std::vector<ArgumentFrame> frames(1);
-  frames[0].words.swap(args);
+  const std::vector<std::string> commandLine = std::move(args);
+  args.clear();
+  std::vector<ArgumentFrame> frames{{std::nullopt, &commandLine, 0}};
   std::set<FileIdentity> open; // the files of frames[1..]
   // What a path names and holds, looked up once however often it is named.
   struct ResponseFile {
@@ -228,15 +229,15 @@ ValueOrError<bool> expandArgumentFiles(std::vector<std::string> &args,
   std::string cwd;
   while (!frames.empty()) {
     ArgumentFrame &top = frames.back();
-    if (top.next == top.words.size()) {
+    if (top.next == top.words->size()) {
       if (top.file)
         open.erase(*top.file);
       frames.pop_back();
       continue;
     }
-    std::string &argument = top.words[top.next++];
+    const std::string &argument = (*top.words)[top.next++];
     if (argument.empty() || argument[0] != '@') {
-      args.push_back(std::move(argument));
+      args.push_back(argument);
       continue;
     }
     std::string path = absolutePath(argument.substr(1), cwd);
@@ -248,25 +249,22 @@ ValueOrError<bool> expandArgumentFiles(std::vector<std::string> &args,
         file.identity = FileIdentity(status.st_dev, status.st_ino);
       file.words = readResponseFile(path);
     }
-    std::optional<std::vector<std::string>> words;
-    if (!file.identity || !open.count(*file.identity))
-      words = file.words;
-    if (!words) {
+    if (!file.words || (file.identity && open.count(*file.identity))) {
       allExpanded = false;
-      args.push_back(std::move(argument));
+      args.push_back(argument);
       continue;
     }
     if (frames.size() > limits.maxNesting)
       return boundError(argument.substr(1),
                         "be nested more than " + std::to_string(limits.maxNesting) + " deep");
-    produced += words->size();
+    produced += file.words->size();
     if (produced > limits.maxArguments)
       return boundError(argument.substr(1), "give more than " +
                                                 std::to_string(limits.maxArguments) +
                                                 " arguments");
     if (file.identity)
       open.insert(*file.identity);
-    frames.push_back(ArgumentFrame{file.identity, std::move(*words), 0});
+    frames.push_back(ArgumentFrame{file.identity, &*file.words, 0});
   }
   return allExpanded;
 }

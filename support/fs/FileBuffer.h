@@ -94,19 +94,19 @@ using OwnedFileBufferOrError = BufferOrError<OwnedFileBuffer>;
 std::error_code fileChangedSizeError();
 
 /// Reads standard input (name "-", buffer named "<stdin>") or the named file.
-/// Large regular files are mapped instead of copied. `textMode` changes
-/// nothing on this platform. `mayChange` marks a file that may be modified
-/// while it is read; with `requiresNul` it is never mapped. A mapped file
-/// that another process truncates faults when the lost pages are touched:
-/// callers that must survive that read with readFileOrInput instead.
+/// A regular file that reports no size (files under /proc) is read to its
+/// end; one whose size changes while it is read gives fileChangedSizeError();
+/// one that yields fewer bytes than it reports, without changing size, gives
+/// those bytes. Large regular files are mapped instead of copied. `textMode`
+/// changes nothing on this platform. `mayChange` marks a file that may be
+/// modified while it is read; with `requiresNul` it is never mapped. A mapped
+/// file that another process truncates faults when the lost pages are
+/// touched: callers that must survive that read with readFileOrInput.
 FileBufferOrError loadFileOrInput(TextRef name, bool textMode = true,
                                   bool requiresNul = true, bool mayChange = false);
 
 /// Reads like loadFileOrInput but never maps: the bytes are the caller's to
-/// rewrite (the run sequence prepares its texts in place). A regular file is
-/// read to its end when it reports no size (files under /proc); one whose size
-/// changes while it is read gives fileChangedSizeError(); one that yields
-/// fewer bytes than it reports, without changing size, gives those bytes.
+/// rewrite (the run sequence prepares its texts in place).
 OwnedFileBufferOrError readFileOrInput(TextRef name);
 
 /// Reads an open descriptor to its end (never mapped) into a buffer named `name`.
