@@ -57,14 +57,20 @@ const char *findPreparationPoint(const char *p, const char *end, bool strict) {
 
 } // namespace
 
-TextRef CheckEngine::prepareText(TextRef source, std::string &buffer) const {
-  buffer.resize(source.size() + 1);
-  char *out = buffer.data();
-  const char *p = source.data();
-  const char *end = p + source.size();
+namespace {
+
+/// Writes the prepared form of `size` bytes at `source` to `out`, which may
+/// be `source` itself (preparing only ever shortens a text), and answers its
+/// length. Stretches that preparation leaves alone are moved only once the
+/// text has shortened, so an unchanged text is never written at all.
+size_t prepareBytes(const char *source, size_t size, char *out, bool strict) {
+  char *const outStart = out;
+  const char *p = source;
+  const char *end = p + size;
   while (p < end) {
-    const char *stop = findPreparationPoint(p, end, opts.strictWhitespace);
-    std::memcpy(out, p, stop - p);
+    const char *stop = findPreparationPoint(p, end, strict);
+    if (out != p)
+      std::memmove(out, p, static_cast<size_t>(stop - p));
     out += stop - p;
     p = stop;
     if (p == end)
@@ -80,10 +86,24 @@ TextRef CheckEngine::prepareText(TextRef source, std::string &buffer) const {
     while (p < end && (*p == ' ' || *p == '\t'))
       ++p;
   }
-  *out = '\0';
-  size_t length = static_cast<size_t>(out - buffer.data());
+  return static_cast<size_t>(out - outStart);
+}
+
+} // namespace
+
+TextRef CheckEngine::prepareText(TextRef source, std::string &buffer) const {
+  buffer.resize(source.size() + 1);
+  size_t length = prepareBytes(source.data(), source.size(), buffer.data(),
+                               opts.strictWhitespace);
   buffer.resize(length + 1);
+  buffer[length] = '\0';
   return TextRef(buffer.data(), length);
+}
+
+TextRef CheckEngine::prepareText(OwnedFileBuffer &buffer) const {
+  buffer.truncate(prepareBytes(buffer.bufferStart(), buffer.bufferSize(),
+                               buffer.mutableStart(), opts.strictWhitespace));
+  return buffer.text();
 }
 
 namespace {

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <list>
 #include <memory>
 #include <string>
@@ -114,6 +115,32 @@ TEST(PrepareTextTest, FoldsBlanksAndDropsCarriageReturnsBeforeLineFeeds) {
   EXPECT_EQ(prepared, "a \t b\nc\rd \r\n\t");
   EXPECT_EQ(CheckEngine(options, reports).prepareText("", store), "");
   EXPECT_EQ(store, std::string(1, '\0'));
+}
+
+TEST(PrepareTextTest, InPlaceGivesTheSameTextAsACopy) {
+  // Long enough for the sixteen-byte scan, with changes at its edges.
+  const std::string longLine = std::string(40, 'x') + "  \t" + std::string(15, 'y') +
+                               "\r\n" + std::string(17, 'z') + " \r";
+  const std::string sources[] = {"", "unchanged text\n", "a \t b\r\nc\rd \r\r\n\t",
+                                 "   ", "\r\n\r\n", longLine};
+  for (bool strict : {false, true}) {
+    CheckOptions options;
+    options.strictWhitespace = strict;
+    DiagnosticRecorder reports;
+    CheckEngine engine(options, reports);
+    for (const std::string &source : sources) {
+      std::string store;
+      TextRef copied = engine.prepareText(source, store);
+      std::unique_ptr<OwnedFileBuffer> buffer = allocateBuffer(source.size(), "in place");
+      ASSERT_TRUE(buffer);
+      OwnedFileBuffer &owned = *buffer;
+      std::copy(source.begin(), source.end(), owned.mutableStart());
+      TextRef prepared = engine.prepareText(owned);
+      EXPECT_EQ(prepared, copied) << "strict " << strict << " source " << source;
+      EXPECT_EQ(prepared.data(), owned.bufferStart());
+      EXPECT_EQ(*owned.bufferEnd(), '\0');
+    }
+  }
 }
 
 TEST_F(CheckFileReaderTest, ClassifiesDirectives) {

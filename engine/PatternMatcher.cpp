@@ -151,12 +151,25 @@ SearchResult CheckPattern::match(TextRef range, SourceRegistry &registry) const 
   }
 
   std::vector<TextRef> &groups = regexCache->groups;
+  std::string searchError;
   TextRef whole;
   // Splitting the match among the groups costs more than finding it, and
   // only captures need it.
   bool wantGroups = !stringDefs.empty() || !numericDefs.empty();
-  if (!(wantGroups ? regex->search(range, &groups) : regex->searchWhole(range, whole)))
-    return SearchResult::makeNotFound(makePatternNotFoundError());
+  bool found = wantGroups ? regex->search(range, &groups, &searchError)
+                          : regex->searchWhole(range, whole, &searchError);
+  if (!found) {
+    if (searchError.empty())
+      return SearchResult::makeNotFound(makePatternNotFoundError());
+    // Each piece compiled when the check file was read, but the whole
+    // expression (values inserted, pieces joined, line anchors added) can
+    // still exceed a limit of the engine: a pattern error, not a miss.
+    std::string message = regex->isValid()
+                              ? "unable to search with the pattern's regular expression: "
+                              : "unable to compile the pattern's regular expression: ";
+    return SearchResult::makeNotFound(
+        DiagnosticError::make(registry, location, message + searchError));
+  }
   if (wantGroups)
     whole = groups[0];
   // A group that took no part has no place in the input; its empty value is

@@ -265,3 +265,34 @@ TEST_F(MatcherFixture, CompiledFormFollowsTheValues) {
   CheckPattern folded = parse("{{F}}oo");
   EXPECT_TRUE(found(folded.match(input("xfOo"), registry)));
 }
+
+TEST_F(MatcherFixture, WholeExpressionBeyondTheEngineIsALocatedPatternError) {
+  // Every piece compiles on its own when read; the whole expression does not.
+  const std::string nested = std::string(1000, '(') + "a" + std::string(1000, ')');
+  // Two values that each fit but together pass the engine's program size.
+  const std::string longValue(2100000, 'v');
+  struct Case {
+    std::string pattern;
+    bool matchFullLines;
+  };
+  const Case cases[] = {
+      {"x{{" + nested + "}}y", false},
+      {"[[V]]{{.}}[[V]]", true},
+      {"[[V]][[V]]", false},
+  };
+  context.setStringValue("V", longValue);
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.pattern.substr(0, 20));
+    options.matchFullLines = c.matchFullLines;
+    CheckPattern pattern = parse(c.pattern);
+    SearchResult result = pattern.match(input("xay"), registry);
+    EXPECT_FALSE(result.found);
+    ASSERT_TRUE(result.error.isA<DiagnosticError>());
+    auto *diag = static_cast<const DiagnosticError *>(result.error.payload());
+    EXPECT_EQ(diag->diagnostic().location, pattern.location);
+    EXPECT_EQ(diag->diagnostic().fileName, "check.txt");
+    EXPECT_EQ(diag->messageText(),
+              "unable to compile the pattern's regular expression: out of memory");
+    dropError(std::move(result.error));
+  }
+}
