@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstring>
 #include <set>
+#include <utility>
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
@@ -98,7 +99,7 @@ ErrorValue CheckEngine::parseCheckText(SourceRegistry &registry, TextRef checkTe
   }
   vars->createLineNumberVariable();
 
-  std::vector<CheckPattern> implicitPatterns;
+  auto implicitPatterns = std::make_shared<std::vector<CheckPattern>>();
   for (TextRef text : opts.implicitCheckNot) {
     static constexpr TextRef optionText = "-implicit-check-not='";
     std::string written = std::string(optionText) + std::string(text) + "'";
@@ -116,10 +117,15 @@ ErrorValue CheckEngine::parseCheckText(SourceRegistry &registry, TextRef checkTe
     CheckPattern pattern(CheckKind(DirectiveType::Not), *vars);
     if (ErrorValue error = pattern.parse(patternText, "IMPLICIT-CHECK", registry, opts, sink))
       return error;
-    implicitPatterns.push_back(std::move(pattern));
+    implicitPatterns->push_back(std::move(pattern));
   }
+  // Held once for all steps: thousands of patterns given on the command line
+  // must not be copied into thousands of steps.
+  std::shared_ptr<const std::vector<CheckPattern>> implicitNots;
+  if (!implicitPatterns->empty())
+    implicitNots = std::move(implicitPatterns);
 
-  std::vector<CheckPattern> pending = implicitPatterns;
+  std::vector<CheckPattern> pending;
   std::set<TextRef> unusedPrefixes(opts.checkPrefixes.begin(), opts.checkPrefixes.end());
   const size_t distinctPrefixes = unusedPrefixes.size();
 
@@ -178,9 +184,8 @@ ErrorValue CheckEngine::parseCheckText(SourceRegistry &registry, TextRef checkTe
       continue;
     }
     SourceLocation patternLocation = pattern.location;
-    checkSteps.push_back(
-        CheckStep{std::move(pattern), prefix, patternLocation, std::move(pending)});
-    pending = implicitPatterns;
+    checkSteps.push_back(CheckStep{std::move(pattern), prefix, patternLocation,
+                                   std::exchange(pending, {}), implicitNots});
   }
 
   bool noneFound = unusedPrefixes.size() == distinctPrefixes;
@@ -199,11 +204,11 @@ ErrorValue CheckEngine::parseCheckText(SourceRegistry &registry, TextRef checkTe
     return makeAlreadyReportedError();
   }
 
-  if (!pending.empty()) {
+  if (!pending.empty() || implicitNots) {
     CheckPattern eof(CheckKind(DirectiveType::ImplicitEof), *vars, scanner.lineNumber() + 1);
     TextRef firstPrefix = opts.checkPrefixes.empty() ? TextRef() : opts.checkPrefixes.front();
     checkSteps.push_back(CheckStep{std::move(eof), firstPrefix, scanner.remaining().data(),
-                                   std::move(pending)});
+                                   std::move(pending), implicitNots});
   }
   return ErrorValue::success();
 }

@@ -122,6 +122,10 @@ ErrorValue CheckPattern::parse(TextRef text, TextRef prefix, SourceRegistry &reg
     return ErrorValue::success();
   }
 
+  if (fullLine && text.find("{{") == TextRef::npos && text.find("[[") == TextRef::npos) {
+    fullLineText = text;
+    fullLineBlanks = !options.strictWhitespace;
+  }
   if (fullLine) {
     regexText += '^';
     if (!options.strictWhitespace)

@@ -53,6 +53,9 @@ public:
   /// Searches `range` of the prepared input for this pattern and stores the
   /// captured variable values on success.
   SearchResult match(TextRef range, SourceRegistry &registry) const;
+  /// The result of a fixed-text pattern whose text first occurs at `pos` of
+  /// the searched range (npos: nowhere), as match would give it.
+  SearchResult fixedTextResult(size_t pos) const;
   /// Edit distance between the start of `text` and this pattern's text.
   unsigned resemblanceDistance(TextRef text) const;
   /// Reports the place in `range` that most resembles this pattern, if any.
@@ -67,6 +70,12 @@ public:
   TextRef fixedText;
   /// Otherwise the assembled extended regular expression.
   std::string regexText;
+  /// A full-line pattern without blocks: the text that must fill a line, with
+  /// blanks around it unless whitespace is strict. It is searched as fixed
+  /// text; regexText holds the same pattern as an expression for messages
+  /// and the possible-intended-match search.
+  TextRef fullLineText;
+  bool fullLineBlanks = false;
   /// Values inserted into regexText at match time, in order of insertion.
   std::vector<Substitution *> substitutions;
   /// String variables defined here, with the capture group of each.

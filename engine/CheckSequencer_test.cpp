@@ -33,39 +33,34 @@ TEST(CountLineBreaksTest, PairsOfDifferentBreaksCountOnce) {
 TEST(DagRangeListTest, KeepsMatchesSortedAndApart) {
   DagRangeList ranges;
   DagRange overlapped;
-  ranges.startWalk();
   EXPECT_TRUE(ranges.tryInsert({10, 12}, overlapped));
-  ranges.startWalk();
   EXPECT_TRUE(ranges.tryInsert({2, 4}, overlapped));
-  ranges.startWalk();
   // Touching ranges do not overlap, and an empty match at an entry's start
   // goes in front of it.
   EXPECT_TRUE(ranges.tryInsert({4, 10}, overlapped));
-  ranges.startWalk();
   EXPECT_TRUE(ranges.tryInsert({2, 2}, overlapped));
-  EXPECT_EQ(ranges.entries(),
-            (std::vector<DagRange>{{2, 2}, {2, 4}, {4, 10}, {10, 12}}));
+  EXPECT_TRUE(ranges.tryInsert({0, 2}, overlapped));
+  // Empty matches where entries touch go after those that end there.
+  EXPECT_TRUE(ranges.tryInsert({2, 2}, overlapped));
+  EXPECT_TRUE(ranges.tryInsert({12, 12}, overlapped));
+  EXPECT_EQ(ranges.entries(), (std::vector<DagRange>{
+                                  {0, 2}, {2, 2}, {2, 2}, {2, 4}, {4, 10}, {10, 12}, {12, 12}}));
 }
 
-TEST(DagRangeListTest, OverlapMovesTheWalkPastTheOverlappedEntry) {
+TEST(DagRangeListTest, OverlapNamesTheFirstEntryEndingAfterTheMatchStarts) {
   DagRangeList ranges;
   DagRange overlapped;
-  ranges.startWalk();
   ASSERT_TRUE(ranges.tryInsert({0, 5}, overlapped));
-  ranges.startWalk();
   ASSERT_TRUE(ranges.tryInsert({8, 9}, overlapped));
 
-  ranges.startWalk();
   EXPECT_FALSE(ranges.tryInsert({3, 4}, overlapped));
   EXPECT_EQ(overlapped, (DagRange{0, 5}));
   // An empty match strictly inside an entry overlaps it.
-  ranges.startWalk();
   EXPECT_FALSE(ranges.tryInsert({1, 1}, overlapped));
   EXPECT_EQ(overlapped, (DagRange{0, 5}));
-  ranges.startWalk();
   EXPECT_FALSE(ranges.tryInsert({6, 9}, overlapped));
   EXPECT_EQ(overlapped, (DagRange{8, 9}));
-  // The walk is past [8, 9): a retry after it inserts at the end.
+  // A retry after [8, 9) inserts at the end.
   EXPECT_TRUE(ranges.tryInsert({9, 11}, overlapped));
   EXPECT_EQ(ranges.entries(), (std::vector<DagRange>{{0, 5}, {8, 9}, {9, 11}}));
 

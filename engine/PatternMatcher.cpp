@@ -105,22 +105,47 @@ TextRef resemblancePiece(TextRef example, TextRef text) {
   return lineEnd == TextRef::npos ? piece : piece.substr(0, lineEnd);
 }
 
+/// The first line of `range` that is `text`, with any blanks around it when
+/// `blanks` is set: what the expression ^ *text *$ finds, the whole line
+/// without its line feed, where the range's ends count as line ends.
+SearchResult findFullLine(TextRef range, TextRef text, bool blanks, bool ignoreCase) {
+  for (size_t from = 0; from <= range.size();) {
+    size_t found = findFixedText(range.substr(from), text, ignoreCase);
+    if (found == TextRef::npos)
+      break;
+    size_t start = from + found;
+    size_t end = start + text.size();
+    from = start + 1;
+    while (blanks && start > 0 && range[start - 1] == ' ')
+      --start;
+    while (blanks && end < range.size() && range[end] == ' ')
+      ++end;
+    if ((start == 0 || range[start - 1] == '\n') && (end == range.size() || range[end] == '\n'))
+      return SearchResult::makeFound(start, end - start);
+  }
+  return SearchResult::makeNotFound(makePatternNotFoundError());
+}
+
 TextRef resemblanceExample(const CheckPattern &pattern) {
   return pattern.fixedText.empty() ? TextRef(pattern.regexText) : pattern.fixedText;
 }
 
 } // namespace
 
+SearchResult CheckPattern::fixedTextResult(size_t pos) const {
+  if (pos == TextRef::npos)
+    return SearchResult::makeNotFound(makePatternNotFoundError());
+  return SearchResult::makeFound(pos, fixedText.size());
+}
+
 SearchResult CheckPattern::match(TextRef range, SourceRegistry &registry) const {
   if (kind.type == DirectiveType::ImplicitEof)
     return SearchResult::makeFound(range.size(), 0);
 
-  if (!fixedText.empty()) {
-    size_t pos = findFixedText(range, fixedText, ignoreCase);
-    if (pos == TextRef::npos)
-      return SearchResult::makeNotFound(makePatternNotFoundError());
-    return SearchResult::makeFound(pos, fixedText.size());
-  }
+  if (!fixedText.empty())
+    return fixedTextResult(findFixedText(range, fixedText, ignoreCase));
+  if (!fullLineText.empty())
+    return findFullLine(range, fullLineText, fullLineBlanks, ignoreCase);
 
   if (!regexCache)
     regexCache = std::make_shared<PatternRegexCache>();
