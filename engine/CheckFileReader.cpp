@@ -4,6 +4,7 @@
 #include "engine/CheckEngine.h"
 
 #include "engine/DirectiveScanner.h"
+#include "engine/PatternMatcher.h"
 #include "engine/numeric/EngineErrors.h"
 #include "engine/numeric/VariableContext.h"
 #include "support/diag/FatalError.h"
@@ -128,6 +129,19 @@ ErrorValue CheckEngine::parseCheckText(SourceRegistry &registry, TextRef checkTe
   std::vector<CheckPattern> pending;
   std::set<TextRef> unusedPrefixes(opts.checkPrefixes.begin(), opts.checkPrefixes.end());
   const size_t distinctPrefixes = unusedPrefixes.size();
+
+  // Every directive starts with a check prefix: room for as many steps as
+  // there are prefix occurrences saves moving large steps as the list grows.
+  size_t occurrences = 0;
+  for (TextRef prefix : opts.checkPrefixes) {
+    for (size_t from = 0;; ++occurrences) {
+      size_t found = findFixedText(checkText.substr(from), prefix, false);
+      if (found == TextRef::npos || prefix.empty())
+        break;
+      from += found + prefix.size();
+    }
+  }
+  checkSteps.reserve(checkSteps.size() + occurrences + 1);
 
   DirectiveScanner scanner(checkText, prefixMatcher, opts);
   FoundDirective found;
