@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstring>
 #include <set>
+#include <unordered_map>
 #include <utility>
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -143,6 +144,7 @@ ErrorValue CheckEngine::parseCheckText(SourceRegistry &registry, TextRef checkTe
   }
   checkSteps.reserve(checkSteps.size() + occurrences + 1);
 
+  std::unordered_map<std::string, std::shared_ptr<PatternRegexCache>> sharedRegexes;
   DirectiveScanner scanner(checkText, prefixMatcher, opts);
   FoundDirective found;
   while (scanner.next(found)) {
@@ -176,6 +178,14 @@ ErrorValue CheckEngine::parseCheckText(SourceRegistry &registry, TextRef checkTe
     CheckPattern pattern(kind, *vars, found.lineNumber);
     if (ErrorValue error = pattern.parse(found.patternText, prefix, registry, opts, sink))
       return error;
+    // Directives repeat: one compiled form serves every pattern whose
+    // expression never changes, and its state cache stays warm across them.
+    if (pattern.fixedText.empty() && pattern.substitutions.empty() && !pattern.regexIsText) {
+      std::shared_ptr<PatternRegexCache> &shared = sharedRegexes[pattern.regexText];
+      if (!shared)
+        shared = std::make_shared<PatternRegexCache>();
+      pattern.regexCache = shared;
+    }
 
     if (kind.type == DirectiveType::Label && pattern.hasVariables()) {
       sink.report(registry, directiveStart, DiagSeverity::Error,

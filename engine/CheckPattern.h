@@ -76,6 +76,11 @@ public:
   /// and the possible-intended-match search.
   TextRef fullLineText;
   bool fullLineBlanks = false;
+  /// regexText has no regular-expression piece of its own: escaped text and
+  /// the places of substituted (escaped) values only, so that once the values
+  /// are in it is searched as the text it stands for. The expression would
+  /// differ at every search when a value changes, and compile each time.
+  bool regexIsText = false;
   /// Values inserted into regexText at match time, in order of insertion.
   std::vector<Substitution *> substitutions;
   /// String variables defined here, with the capture group of each.

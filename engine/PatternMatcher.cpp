@@ -105,6 +105,25 @@ TextRef resemblancePiece(TextRef example, TextRef text) {
   return lineEnd == TextRef::npos ? piece : piece.substr(0, lineEnd);
 }
 
+/// The text an expression made by escapeText stands for.
+std::string unescapeText(TextRef expression) {
+  std::string text;
+  text.reserve(expression.size());
+  for (size_t i = 0; i < expression.size(); ++i) {
+    if (expression[i] == '\\' && i + 1 < expression.size())
+      ++i;
+    text += expression[i];
+  }
+  return text;
+}
+
+SearchResult fixedTextSearch(TextRef range, TextRef text, bool ignoreCase) {
+  size_t pos = findFixedText(range, text, ignoreCase);
+  if (pos == TextRef::npos)
+    return SearchResult::makeNotFound(makePatternNotFoundError());
+  return SearchResult::makeFound(pos, text.size());
+}
+
 /// The first line of `range` that is `text`, with any blanks around it when
 /// `blanks` is set: what the expression ^ *text *$ finds, the whole line
 /// without its line feed, where the range's ends count as line ends.
@@ -152,6 +171,8 @@ SearchResult CheckPattern::match(TextRef range, SourceRegistry &registry) const 
   unsigned flags = CompiledRegex::newlineSensitive | (ignoreCase ? CompiledRegex::ignoreCase : 0u);
   const CompiledRegex *regex = nullptr;
   if (substitutions.empty()) {
+    if (regexIsText)
+      return fixedTextSearch(range, unescapeText(regexText), ignoreCase);
     regex = &regexCache->get(regexText, flags);
   } else {
     if (lineNumber && context->lineNumberVariable)
@@ -172,6 +193,8 @@ SearchResult CheckPattern::match(TextRef range, SourceRegistry &registry) const 
     }
     if (failures)
       return SearchResult::makeNotFound(std::move(failures));
+    if (regexIsText)
+      return fixedTextSearch(range, unescapeText(expanded), ignoreCase);
     regex = &regexCache->get(expanded, flags);
   }
 

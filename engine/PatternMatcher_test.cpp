@@ -265,3 +265,35 @@ TEST_F(MatcherFixture, CompiledFormFollowsTheValues) {
   CheckPattern folded = parse("{{F}}oo");
   EXPECT_TRUE(found(folded.match(input("xfOo"), registry)));
 }
+
+TEST_F(MatcherFixture, FullLineTextFindsWhatItsExpressionFinds) {
+  // A full-line pattern without blocks is searched as fixed text with the
+  // line ends checked around it; the expression it stands for must agree.
+  const char *inputs[] = {
+      "foo bar\n",        "  foo bar  \n",      "xfoo bar\nfoo bar\n", "foo barx\n foo bar\n",
+      "a\nfoo bar",       "foo bar foo bar\n",  "\n\nfoo  bar\n",      "FOO BAR\n",
+      "foo bar\rx\n",     "a foo bar\nfoo bar", "",                    "foo ba\n",
+  };
+  for (bool strict : {false, true})
+    for (bool ignoreCase : {false, true}) {
+      options.matchFullLines = true;
+      options.strictWhitespace = strict;
+      options.ignoreCase = ignoreCase;
+      CheckPattern fixed = parse("foo bar");
+      ASSERT_FALSE(fixed.fullLineText.empty());
+      CheckPattern expression = fixed;
+      expression.fullLineText = TextRef();
+      for (const char *text : inputs) {
+        TextRef range = input(text);
+        SearchResult a = fixed.match(range, registry);
+        SearchResult b = expression.match(range, registry);
+        EXPECT_EQ(a.found, b.found) << text << strict << ignoreCase;
+        if (a.found && b.found) {
+          EXPECT_EQ(a.pos, b.pos) << text << strict << ignoreCase;
+          EXPECT_EQ(a.len, b.len) << text << strict << ignoreCase;
+        }
+        dropError(std::move(a.error));
+        dropError(std::move(b.error));
+      }
+    }
+}

@@ -165,7 +165,12 @@ ValueOrError<Subtree> BlockParser::parseOperand(TextRef &text, OperandRule rule,
     return parseParenthesized(text);
   }
 
-  if (rule == OperandRule::Any || rule == OperandRule::VariableOnly) {
+  // A literal operand is far more common than a failed name: only a text that
+  // could start a name is read as one, since reading fails with a located
+  // diagnostic that costs more than the literal itself.
+  bool mayBeName = !text.empty() && (text[0] == '$' || text[0] == '@' || text[0] == '_' ||
+                                     isLetter(text[0]));
+  if (rule == OperandRule::VariableOnly || (rule == OperandRule::Any && mayBeName)) {
     TextRef afterName = text;
     ValueOrError<ParsedVariableName> parsed = parseVariableName(afterName, registry);
     if (parsed) {
