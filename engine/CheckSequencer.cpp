@@ -4,7 +4,7 @@
 #include "engine/DiagnosticSink.h"
 #include "engine/FixedTextSet.h"
 #include "engine/MatchDiag.h"
-#include "engine/MatchDiagnostics.h"
+#include "engine/MatchReporter.h"
 #include "engine/numeric/EngineErrors.h"
 #include "engine/PatternMatcher.h"
 #include "engine/numeric/VariableContext.h"
@@ -66,15 +66,6 @@ namespace {
 using DiagList = std::vector<MatchDiag>;
 using NotList = std::vector<const CheckPattern *>;
 
-/// Consumes a report's answer: true when it reported a failure.
-bool reportFailed(ErrorValue reported, DiagnosticSink &sink) {
-  if (!reported)
-    return false;
-  ErrorValue rest = handleByKind(std::move(reported), [](const AlreadyReportedError &) {});
-  sink.reportErrors(std::move(rest));
-  return true;
-}
-
 /// Gives every record at the end of the list that is about the same
 /// directive as the last one a new outcome, looking no further back than
 /// `from`: a caller that knows the records before it already carry the
@@ -121,7 +112,8 @@ bool verifyNextLine(const CheckStep &step, SourceRegistry &registry, DiagnosticS
   DirectiveType type = step.pattern.kind.type;
   if (type != DirectiveType::Next && type != DirectiveType::Empty)
     return false;
-  std::string directive = std::string(step.prefix) + (type == DirectiveType::Next ? "-NEXT" : "-EMPTY");
+  std::string directive =
+      std::string(step.prefix) + (type == DirectiveType::Next ? "-NEXT" : "-EMPTY");
   LineBreakCount breaks = countLineBreaks(stretch);
   if (breaks.count == 1)
     return false;
@@ -152,22 +144,37 @@ bool verifySameLine(const CheckStep &step, SourceRegistry &registry, DiagnosticS
   return true;
 }
 
-/// The checking of one engine run: the steps, the options and where the
+/// How much of a step to run: only its positive pattern, to find where a
+/// LABEL divides the input, or the whole step.
+enum class StepScope { LabelOnly, Whole };
+
+/// The checking of one engine run: the options, where the reports and the
 /// records go.
 class Sequencer {
 public:
   Sequencer(const CheckOptions &options, SourceRegistry &registry, DiagnosticSink &sink,
             DiagList *diagList)
-      : options(options), registry(registry), sink(sink), diagList(diagList) {}
+      : options(options), registry(registry), sink(sink), diagList(diagList),
+        reporter(registry, sink, options, diagList) {}
 
-  std::optional<size_t> run(const CheckStep &step, TextRef region, bool labelScan,
+  /// Runs `step` on `region`: the offset of its match, whose length goes to
+  /// `matchLen`, or nothing when the step failed (and was reported).
+  std::optional<size_t> run(const CheckStep &step, TextRef region, StepScope scope,
                             size_t &matchLen);
 
 private:
+  /// Reports `result`; true when that reported a failure.
+  bool reportFailed(const SearchReport &search, SearchResult result);
   std::optional<size_t> runDagGroups(const CheckStep &step, TextRef region, NotList &notList);
+  /// The first match of a DAG pattern at or after `from` that overlaps no
+  /// earlier match of its group, entered into `matchRanges`.
+  /// `firstFound`, when given, is where the pattern (searched as fixed
+  /// text) first occurs at or after `from`, found ahead.
+  std::optional<DagRange> matchDagPattern(const CheckStep &step, const CheckPattern &pattern,
+                                          TextRef region, size_t from, DagRangeList &matchRanges,
+                                          std::optional<size_t> firstFound);
   bool runNotPatterns(const CheckStep &step, TextRef stretch, const NotList &notList);
   void recordWrongLine(const CheckStep &step, TextRef region, size_t first, size_t matchLen);
-
   /// Patterns searched as fixed text, whose search has no side effects and
   /// so may be done ahead, together with others.
   bool searchesAhead(const CheckPattern &pattern) const {
@@ -184,6 +191,7 @@ private:
   SourceRegistry &registry;
   DiagnosticSink &sink;
   DiagList *diagList;
+  MatchReporter reporter;
   /// The command-line NOT patterns as one set, made once: every step has
   /// them, and a large set costs more to make than one stretch to search.
   const std::vector<CheckPattern> *implicitList = nullptr;
@@ -192,12 +200,21 @@ private:
   std::vector<size_t> implicitMember;
 };
 
-std::optional<size_t> Sequencer::run(const CheckStep &step, TextRef region, bool labelScan,
+bool Sequencer::reportFailed(const SearchReport &search, SearchResult result) {
+  ErrorValue reported = reporter.reportOutcome(search, std::move(result));
+  if (!reported)
+    return false;
+  ErrorValue rest = handleByKind(std::move(reported), [](const AlreadyReportedError &) {});
+  sink.reportErrors(std::move(rest));
+  return true;
+}
+
+std::optional<size_t> Sequencer::run(const CheckStep &step, TextRef region, StepScope scope,
                                      size_t &matchLen) {
   const CheckPattern &pattern = step.pattern;
   size_t groupStart = 0;
   NotList notList;
-  if (!labelScan) {
+  if (scope == StepScope::Whole) {
     std::optional<size_t> dagEnd = runDagGroups(step, region, notList);
     if (!dagEnd)
       return std::nullopt;
@@ -212,9 +229,12 @@ std::optional<size_t> Sequencer::run(const CheckStep &step, TextRef region, bool
     SearchResult result = pattern.match(searched, registry);
     size_t pos = result.pos;
     size_t len = result.len;
-    if (reportFailed(reportOutcome(true, registry, sink, step.prefix, step.location, pattern,
-                                   repetition, searched, std::move(result), options, diagList),
-                     sink))
+    if (reportFailed({.pattern = pattern,
+                      .prefix = step.prefix,
+                      .location = step.location,
+                      .matchedCount = repetition,
+                      .searched = searched},
+                     std::move(result)))
       return std::nullopt;
     if (repetition == 1)
       first = end + pos;
@@ -223,7 +243,7 @@ std::optional<size_t> Sequencer::run(const CheckStep &step, TextRef region, bool
       break;
   }
   matchLen = end - first;
-  if (labelScan)
+  if (scope == StepScope::LabelOnly)
     return first;
 
   TextRef skipped = region.substr(groupStart, first - groupStart);
@@ -252,6 +272,45 @@ void Sequencer::recordWrongLine(const CheckStep &step, TextRef region, size_t fi
                          std::string());
 }
 
+std::optional<DagRange> Sequencer::matchDagPattern(const CheckStep &step,
+                                                   const CheckPattern &pattern, TextRef region,
+                                                   size_t from, DagRangeList &matchRanges,
+                                                   std::optional<size_t> firstFound) {
+  for (;;) {
+    TextRef searched = region.substr(from);
+    SearchResult result = firstFound ? pattern.fixedTextResult(*firstFound)
+                                     : pattern.match(searched, registry);
+    firstFound.reset();
+    DagRange match{from + result.pos, from + result.pos + result.len};
+    size_t recordsBefore = diagList ? diagList->size() : 0;
+    if (!result.found || result.error || options.veryVerbose) {
+      if (reportFailed({.pattern = pattern,
+                        .prefix = step.prefix,
+                        .location = pattern.location,
+                        .searched = searched},
+                       std::move(result)))
+        return std::nullopt;
+    }
+    if (options.allowDeprecatedDagOverlap) {
+      matchRanges.merge(match);
+      return match;
+    }
+    DagRange overlapped;
+    if (matchRanges.tryInsert(match, overlapped))
+      return match;
+    if (options.veryVerbose && diagList) {
+      // The records of the earlier searches of this pattern already say
+      // discarded; only this search's are new.
+      retagTrailingRecords(*diagList, MatchOutcome::DiscardedOverlap, recordsBefore);
+    } else if (options.veryVerbose) {
+      sink.report(registry, region.data() + overlapped.start, DiagSeverity::Note,
+                  "match discarded, overlaps earlier DAG match here",
+                  SourceRange(region.data() + overlapped.start, region.data() + overlapped.end));
+    }
+    from = overlapped.end;
+  }
+}
+
 std::optional<size_t> Sequencer::runDagGroups(const CheckStep &step, TextRef region,
                                               NotList &notList) {
   prepareImplicitSet(step.implicitNots());
@@ -261,11 +320,11 @@ std::optional<size_t> Sequencer::runDagGroups(const CheckStep &step, TextRef reg
   size_t groupStart = 0;
   DagRangeList matchRanges;
   // The first search of every DAG pattern of a group starts at the group's
-  // start, so the plain-text ones are found there together. Their later
+  // start, so the fixed-text ones are found there together. Their later
   // searches, after an overlap, go one by one.
   std::vector<size_t> firstFound;
   size_t groupFirst = 0;
-  // A plain text matched again in the same group cannot match before the end
+  // A fixed text matched again in the same group cannot match before the end
   // of its previous accepted match: every earlier occurrence overlaps an
   // accepted match, and accepted matches stay. Without -vv the searches in
   // between are not reported, so they are skipped.
@@ -286,67 +345,34 @@ std::optional<size_t> Sequencer::runDagGroups(const CheckStep &step, TextRef reg
     }
 
     size_t from = groupStart;
-    bool searchedAhead = searchesAhead(pattern);
-    if (resume && searchedAhead) {
-      auto previous = acceptedEnd.find(pattern.fixedText);
-      if (previous != acceptedEnd.end()) {
-        from = previous->second;
-        searchedAhead = false;
-      }
+    std::optional<size_t> foundAhead;
+    if (searchesAhead(pattern))
+      foundAhead = firstFound[index - groupFirst];
+    auto previous = resume ? acceptedEnd.find(pattern.fixedText) : acceptedEnd.end();
+    if (foundAhead && previous != acceptedEnd.end()) {
+      from = previous->second;
+      foundAhead.reset();
     }
-    DagRange accepted;
-    for (;;) {
-      TextRef searched = region.substr(from);
-      SearchResult result = searchedAhead ? pattern.fixedTextResult(firstFound[index - groupFirst])
-                                          : pattern.match(searched, registry);
-      searchedAhead = false;
-      DagRange match{from + result.pos, from + result.pos + result.len};
-      size_t recordsBefore = diagList ? diagList->size() : 0;
-      if (!result.found || result.error || options.veryVerbose) {
-        if (reportFailed(reportOutcome(true, registry, sink, step.prefix, pattern.location, pattern,
-                                       1, searched, std::move(result), options, diagList),
-                         sink))
-          return std::nullopt;
-      }
-      if (options.allowDeprecatedDagOverlap) {
-        matchRanges.merge(match);
-        accepted = match;
-        break;
-      }
-      DagRange overlapped;
-      if (matchRanges.tryInsert(match, overlapped)) {
-        accepted = match;
-        break;
-      }
-      if (options.veryVerbose) {
-        if (diagList) {
-          // The records of the earlier searches of this pattern already say
-          // discarded; only this search's are new.
-          retagTrailingRecords(*diagList, MatchOutcome::DiscardedOverlap, recordsBefore);
-        } else {
-          sink.report(
-              registry, region.data() + overlapped.start, DiagSeverity::Note,
-              "match discarded, overlaps earlier DAG match here",
-              SourceRange(region.data() + overlapped.start, region.data() + overlapped.end));
-        }
-      }
-      from = overlapped.end;
-    }
+    std::optional<DagRange> accepted =
+        matchDagPattern(step, pattern, region, from, matchRanges, foundAhead);
+    if (!accepted)
+      return std::nullopt;
     if (resume && searchesAhead(pattern))
-      acceptedEnd[pattern.fixedText] = accepted.end;
-    if (!options.veryVerbose) {
-      ErrorValue reported =
-          reportOutcome(true, registry, sink, step.prefix, pattern.location, pattern, 1, region,
-                        SearchResult::makeFound(accepted.start, accepted.end - accepted.start),
-                        options, diagList);
-      if (reportFailed(std::move(reported), sink))
-        return std::nullopt;
-    }
+      acceptedEnd[pattern.fixedText] = accepted->end;
+    // With -vv every attempt has been reported already.
+    if (!options.veryVerbose &&
+        reportFailed({.pattern = pattern,
+                      .prefix = step.prefix,
+                      .location = pattern.location,
+                      .searched = region},
+                     SearchResult::makeFound(accepted->start, accepted->end - accepted->start)))
+      return std::nullopt;
 
     bool groupEnds = index + 1 == patterns.size() ||
                      patterns[index + 1].kind.type == DirectiveType::Not;
     if (!groupEnds)
       continue;
+    // The NOT patterns before the group must not occur before its first match.
     if (!notList.empty()) {
       size_t stretchEnd = std::max(matchRanges.front().start, groupStart);
       if (runNotPatterns(step, region.substr(groupStart, stretchEnd - groupStart), notList))
@@ -405,19 +431,24 @@ std::vector<size_t> Sequencer::searchAhead(const std::vector<const CheckPattern 
   return found;
 }
 
+
 bool Sequencer::runNotPatterns(const CheckStep &step, TextRef stretch, const NotList &notList) {
   std::vector<size_t> found = searchAhead(notList, stretch);
   bool failed = false;
   for (size_t i = 0; i != notList.size(); ++i) {
     const CheckPattern *pattern = notList[i];
-    bool plain = searchesAhead(*pattern);
-    // Not finding a plain text is reported only with -vv.
-    if (plain && found[i] == TextRef::npos && !options.veryVerbose)
+    bool ahead = searchesAhead(*pattern);
+    // Not finding a fixed text is reported only with -vv.
+    if (ahead && found[i] == TextRef::npos && !options.veryVerbose)
       continue;
-    SearchResult result = plain ? pattern->fixedTextResult(found[i]) : pattern->match(stretch, registry);
-    if (reportFailed(reportOutcome(false, registry, sink, step.prefix, pattern->location, *pattern,
-                                   1, stretch, std::move(result), options, diagList),
-                     sink))
+    SearchResult result =
+        ahead ? pattern->fixedTextResult(found[i]) : pattern->match(stretch, registry);
+    if (reportFailed({.pattern = *pattern,
+                      .expected = false,
+                      .prefix = step.prefix,
+                      .location = pattern->location,
+                      .searched = stretch},
+                     std::move(result)))
       failed = true;
   }
   return failed;
@@ -440,7 +471,7 @@ ErrorValue CheckEngine::verifyInput(SourceRegistry &registry, TextRef input,
     if (nextLabel < stepCount) {
       size_t matchLen = 0;
       std::optional<size_t> labelPos =
-          sequencer.run(checkSteps[nextLabel], rest, /*labelScan=*/true, matchLen);
+          sequencer.run(checkSteps[nextLabel], rest, StepScope::LabelOnly, matchLen);
       if (!labelPos)
         return makeAlreadyReportedError();
       block = rest.substr(0, *labelPos + matchLen);
@@ -455,7 +486,7 @@ ErrorValue CheckEngine::verifyInput(SourceRegistry &registry, TextRef input,
     for (; firstUnrun < nextLabel; ++firstUnrun) {
       size_t matchLen = 0;
       std::optional<size_t> pos =
-          sequencer.run(checkSteps[firstUnrun], block.substr(blockPos), false, matchLen);
+          sequencer.run(checkSteps[firstUnrun], block.substr(blockPos), StepScope::Whole, matchLen);
       if (!pos) {
         failed = true;
         firstUnrun = nextLabel;

@@ -1,7 +1,6 @@
 #include "tool/InputDump.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
 #include <functional>
 #include <map>
@@ -21,11 +20,14 @@ uint32_t countLines(TextRef text) {
   return static_cast<uint32_t>(std::min<uint64_t>(lines, UINT32_MAX));
 }
 
-/// Digits of the largest line number. An empty input still numbers from 1.
+/// Digits of the largest line number (the whole part of its log10, plus 1).
+/// An empty input still numbers from 1. Counted in integers, so that the
+/// program needs nothing from the maths library and links statically.
 uint32_t lineNumberWidth(uint32_t lineCount) {
-  if (lineCount == 0)
-    return 1;
-  return static_cast<uint32_t>(std::log10(static_cast<double>(lineCount))) + 1;
+  uint32_t digits = 1;
+  for (; lineCount >= 10; lineCount /= 10)
+    ++digits;
+  return digits;
 }
 
 /// Puts the annotations in print order: input line, then record. A search
@@ -65,11 +67,11 @@ void sortForPrinting(std::vector<DumpAnnotation> &annotations) {
 
 class DumpPrinter {
 public:
-  DumpPrinter(OutputStream &os, const CheckOptions &options, DumpFilter filter, uint32_t context,
-              TextRef input, const std::vector<DumpAnnotation> &annotations, uint32_t labelWidth)
-      : target(os), os(stagedStream), verbose(options.verbose), filter(filter),
-        context(context), input(input), annotations(annotations), stagedStream(staged),
-        elidedStream(elided) {
+  DumpPrinter(OutputStream &output, const CheckOptions &options, DumpFilter filter,
+              uint32_t context, TextRef input, const std::vector<DumpAnnotation> &annotations,
+              uint32_t labelWidth)
+      : target(output), verbose(options.verbose), filter(filter), context(context), input(input),
+        annotations(annotations), stagedStream(staged), elidedStream(elided) {
     width = std::max(labelWidth, lineNumberWidth(countLines(input))) + 3;
     {
       // The probe's own escapes (bold, then reset) are part of the output.
@@ -108,7 +110,7 @@ public:
       } else {
         if (!elide)
           flushElided();
-        OutputStream &out = elide ? elidedStream : os;
+        OutputStream &out = elide ? elidedStream : stagedStream;
         {
           ColourScope number(out, TextColour::Black, true, false, mode);
           out.writeNumberField(static_cast<int64_t>(line), width);
@@ -128,7 +130,7 @@ public:
         break;
     }
     flushElided();
-    os << ">>>>>>\n";
+    stagedStream << ">>>>>>\n";
     flushStaged();
   }
 
@@ -296,14 +298,14 @@ private:
       return;
     if (!elidedRunIsLong) {
       // Fewer than four lines: printing them is no longer than the dots.
-      os.write(elided.data(), elided.size());
+      stagedStream.write(elided.data(), elided.size());
     } else {
       for (int i = 0; i < 3; ++i) {
         {
-          ColourScope dots(os, TextColour::Black, true, false, mode);
-          os.writeJustified(".", width, Justification::Right);
+          ColourScope dots(stagedStream, TextColour::Black, true, false, mode);
+          stagedStream.writeJustified(".", width, Justification::Right);
         }
-        os << '\n';
+        stagedStream << '\n';
       }
     }
     elided.clear();
@@ -320,9 +322,8 @@ private:
 
   static constexpr size_t stageLimit = 64 * 1024;
 
-  /// Where the dump goes, and the staging stream that collects it.
+  /// Where the dump goes.
   OutputStream &target;
-  OutputStream &os;
   bool verbose;
   DumpFilter filter;
   uint32_t context;
@@ -332,6 +333,7 @@ private:
   uint32_t width = 0;
   bool colours = false;
   ColourPolicy mode = ColourPolicy::Disable;
+  /// Collects the dump in pieces before they go to `target`.
   std::string staged;
   StringOutputStream stagedStream;
   std::string elided;

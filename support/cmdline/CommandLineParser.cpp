@@ -641,14 +641,23 @@ std::string programNameOf(TextRef path) {
 
 } // namespace
 
-bool parseCommandLine(int argc, const char *const *argv, TextRef overview,
-                      const char *envVarName) {
+void createLibraryOptions() {
   static bool creatorsRun = false;
   if (!creatorsRun) {
     creatorsRun = true;
     for (size_t k = 0; k < creators().size(); ++k)
       creators()[k]();
   }
+  OptionRegistry &registry = OptionRegistry::get();
+  std::vector<CommandOption *> pending;
+  pending.swap(registry.pendingOverridable);
+  for (CommandOption *option : pending)
+    registry.addOption(*option, true);
+}
+
+bool parseCommandLine(int argc, const char *const *argv, TextRef overview,
+                      const char *envVarName) {
+  createLibraryOptions();
 
   std::vector<std::string> &args = argumentStore();
   args.clear();
@@ -665,11 +674,6 @@ bool parseCommandLine(int argc, const char *const *argv, TextRef overview,
   OptionRegistry &registry = OptionRegistry::get();
   registry.programName = programNameOf(args[0]);
   registry.overview = overview;
-
-  std::vector<CommandOption *> pending;
-  pending.swap(registry.pendingOverridable);
-  for (CommandOption *option : pending)
-    registry.addOption(*option, true);
 
   CommandScope &scope = topLevelScope();
   registry.activeScope = &scope;

@@ -37,6 +37,12 @@ std::string nearestOptionName(const CommandScope &scope, TextRef name);
 /// once, at the start of the first parse.
 void addLibraryOptionCreator(void (*creator)());
 
+/// Runs the library-wide option creators (once per process) and enters the
+/// pending overridable options, so that the scopes hold every option the
+/// program has. The first parse calls it; tools that list a program's
+/// options without parsing call it themselves.
+void createLibraryOptions();
+
 /// The expanded argument list of the last parse (entry 0 is the program
 /// path); option positions index into it.
 const std::vector<std::string> &parsedArguments();
