@@ -342,6 +342,8 @@ std::optional<size_t> Sequencer::runDagGroups(const CheckStep &step, TextRef reg
         group.push_back(&patterns[i]);
       firstFound = searchAhead(group, region.substr(groupStart));
       groupFirst = index;
+      if (resume)
+        acceptedEnd.reserve(group.size());
     }
 
     size_t from = groupStart;

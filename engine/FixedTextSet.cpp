@@ -1,7 +1,7 @@
 #include "engine/FixedTextSet.h"
 
 #include <algorithm>
-#include <map>
+#include <string>
 #include <utility>
 
 namespace {
@@ -16,35 +16,71 @@ inline unsigned char fold(unsigned char c, bool ignoreCase) {
 
 FixedTextSet::FixedTextSet(const std::vector<TextRef> &texts, bool ignoreCase)
     : ignoreCase(ignoreCase) {
-  // The trie, with its edges in a map while it grows.
-  std::map<std::pair<uint32_t, unsigned char>, uint32_t> edges;
-  nodes.emplace_back();
-  memberText.reserve(texts.size());
+  // The trie is built from the texts in sorted order: each text shares its
+  // path with the one before it up to their common prefix, so every node is
+  // made without a lookup, and the children of a node come in byte order.
+  std::vector<std::string> folded;
+  folded.reserve(texts.size());
   for (TextRef text : texts) {
-    uint32_t node = 0;
-    for (char c : text) {
-      auto [edge, added] = edges.try_emplace({node, fold(c, ignoreCase)}, uint32_t(nodes.size()));
-      if (added)
-        nodes.emplace_back();
-      node = edge->second;
+    std::string &f = folded.emplace_back(text);
+    for (char &c : f)
+      c = static_cast<char>(fold(static_cast<unsigned char>(c), ignoreCase));
+  }
+  std::vector<uint32_t> order(texts.size());
+  for (uint32_t i = 0; i != order.size(); ++i)
+    order[i] = i;
+  std::sort(order.begin(), order.end(),
+            [&](uint32_t a, uint32_t b) { return folded[a] < folded[b]; });
+
+  struct Edge {
+    uint32_t parent;
+    unsigned char byte;
+    uint32_t child;
+  };
+  std::vector<Edge> edges;
+  std::vector<uint32_t> path = {0}; // nodes along the previous text
+  nodes.emplace_back();
+  memberText.assign(texts.size(), 0);
+  const std::string *previous = nullptr;
+  for (uint32_t member : order) {
+    const std::string &text = folded[member];
+    size_t shared = 0;
+    if (previous)
+      while (shared < previous->size() && shared < text.size() &&
+             (*previous)[shared] == text[shared])
+        ++shared;
+    path.resize(shared + 1);
+    for (size_t depth = shared; depth != text.size(); ++depth) {
+      uint32_t child = static_cast<uint32_t>(nodes.size());
+      nodes.emplace_back();
+      edges.push_back({path.back(), static_cast<unsigned char>(text[depth]), child});
+      path.push_back(child);
     }
-    if (nodes[node].text == noText) {
-      nodes[node].text = static_cast<uint32_t>(distinctLength.size());
+    Node &end = nodes[path.back()];
+    if (end.text == noText) {
+      end.text = static_cast<uint32_t>(distinctLength.size());
       distinctLength.push_back(static_cast<uint32_t>(text.size()));
     }
-    memberText.push_back(nodes[node].text);
+    memberText[member] = end.text;
+    previous = &text;
   }
 
-  // The map's order groups each node's edges, sorted by byte.
-  edgeBytes.reserve(edges.size());
-  edgeTargets.reserve(edges.size());
-  for (auto &[key, target] : edges) {
-    Node &from = nodes[key.first];
-    if (from.edgesEnd == 0)
-      from.edgesBegin = from.edgesEnd = static_cast<uint32_t>(edgeBytes.size());
-    edgeBytes.push_back(key.second);
-    edgeTargets.push_back(target);
-    ++from.edgesEnd;
+  // Each node's edges together: counted, then placed in creation order,
+  // which is byte order within one parent.
+  for (const Edge &edge : edges)
+    ++nodes[edge.parent].edgesEnd;
+  uint32_t placed = 0;
+  for (Node &node : nodes) {
+    node.edgesBegin = placed;
+    placed += node.edgesEnd;
+    node.edgesEnd = node.edgesBegin;
+  }
+  edgeBytes.resize(edges.size());
+  edgeTargets.resize(edges.size());
+  for (const Edge &edge : edges) {
+    uint32_t slot = nodes[edge.parent].edgesEnd++;
+    edgeBytes[slot] = edge.byte;
+    edgeTargets[slot] = edge.child;
   }
 
   // Fail links in breadth-first order: a node's fail target is shallower.
@@ -69,11 +105,17 @@ FixedTextSet::FixedTextSet(const std::vector<TextRef> &texts, bool ignoreCase)
 uint32_t FixedTextSet::next(uint32_t node, unsigned char byte) const {
   while (node != 0) {
     const Node &n = nodes[node];
-    auto begin = edgeBytes.begin() + n.edgesBegin;
-    auto end = edgeBytes.begin() + n.edgesEnd;
-    auto found = std::lower_bound(begin, end, byte);
-    if (found != end && *found == byte)
-      return edgeTargets[static_cast<size_t>(found - edgeBytes.begin())];
+    // Deep in the trie most nodes have a single edge.
+    if (n.edgesEnd - n.edgesBegin == 1) {
+      if (edgeBytes[n.edgesBegin] == byte)
+        return edgeTargets[n.edgesBegin];
+    } else {
+      auto begin = edgeBytes.begin() + n.edgesBegin;
+      auto end = edgeBytes.begin() + n.edgesEnd;
+      auto found = std::lower_bound(begin, end, byte);
+      if (found != end && *found == byte)
+        return edgeTargets[static_cast<size_t>(found - edgeBytes.begin())];
+    }
     node = n.fail;
   }
   return rootNext[byte];
@@ -85,6 +127,13 @@ std::vector<size_t> FixedTextSet::firstOccurrences(TextRef haystack) const {
   const auto *bytes = reinterpret_cast<const unsigned char *>(haystack.data());
   uint32_t node = 0;
   for (size_t i = 0; i != haystack.size() && missing != 0; ++i) {
+    if (node == 0) {
+      // Most bytes start no text at all.
+      while (i != haystack.size() && rootNext[fold(bytes[i], ignoreCase)] == 0)
+        ++i;
+      if (i == haystack.size())
+        break;
+    }
     node = next(node, fold(bytes[i], ignoreCase));
     uint32_t found = nodes[node].text != noText ? node : nodes[node].outputLink;
     for (; found != 0; found = nodes[found].outputLink) {
