@@ -199,10 +199,14 @@ SearchResult CheckPattern::match(TextRef range, SourceRegistry &registry) const 
   }
 
   std::vector<TextRef> &groups = regexCache->groups;
-  if (!regex->search(range, &groups))
+  TextRef whole;
+  // Splitting the match among the groups costs more than finding it, and
+  // only captures need it.
+  bool wantGroups = !stringDefs.empty() || !numericDefs.empty();
+  if (!(wantGroups ? regex->search(range, &groups) : regex->searchWhole(range, whole)))
     return SearchResult::makeNotFound(makePatternNotFoundError());
-
-  TextRef whole = groups[0];
+  if (wantGroups)
+    whole = groups[0];
   // A group that took no part has no place in the input; its empty value is
   // anchored at the match so that notes about it still point somewhere.
   auto groupText = [&](unsigned group) -> TextRef {

@@ -1,5 +1,7 @@
 #include "tool/InputDump.h"
 
+#include "support/diag/ColourScope.h"
+
 #include <algorithm>
 #include <cstring>
 #include <functional>
@@ -75,7 +77,7 @@ public:
     width = std::max(labelWidth, lineNumberWidth(countLines(input))) + 3;
     {
       // The probe's own escapes (bold, then reset) are part of the output.
-      ColourScope probe(target, TextColour::KeepColour, false, false, ColourPolicy::Auto);
+      ColourScope probe(target, {.colour = TextColour::KeepColour}, ColourPolicy::Auto);
       colours = probe.showsColours();
     }
     // Standard error is unbuffered; the dump is collected in pieces so that
@@ -112,7 +114,7 @@ public:
           flushElided();
         OutputStream &out = elide ? elidedStream : stagedStream;
         {
-          ColourScope number(out, TextColour::Black, true, false, mode);
+          ColourScope number(out, {.colour = TextColour::Black, .bold = true}, mode);
           out.writeNumberField(static_cast<int64_t>(line), width);
           out << ": ";
         }
@@ -165,9 +167,10 @@ private:
     const char *next = lineEnd ? lineEnd + 1 : end;
     size_t consumed = static_cast<size_t>(next - at);
 
-    ColourScope text(out, TextColour::KeepColour, false, false, mode);
+    ColourScope text(out, {.colour = TextColour::KeepColour}, mode);
     if (verbose && colours) {
-      out.setColour(TextColour::Cyan, true, true);
+      const ColourStyle unmatched = {.colour = TextColour::Cyan, .bold = true, .background = true};
+      out.setColour(unmatched);
       // Good matches stand out from the unmatched input around them. A line
       // may carry thousands of matches, so their column ranges are sorted by
       // start and swept once along the line.
@@ -190,7 +193,7 @@ private:
         if (nowInside && !inside)
           out.clearColour();
         else if (!nowInside && inside)
-          out.setColour(TextColour::Cyan, true, true);
+          out.setColour(unmatched);
         inside = nowInside;
         out.put(*c == '\n' ? ' ' : *c);
       }
@@ -232,7 +235,7 @@ private:
   }
 
   void printAnnotation(OutputStream &out, const DumpAnnotation &a, uint32_t lineWidth) {
-    ColourScope scope(out, a.marker.colour, true, false, mode);
+    ColourScope scope(out, {.colour = a.marker.colour, .bold = true}, mode);
     out.writeJustified(a.label, width, Justification::Left);
     out << "  ";
     uint32_t start = a.startColumn ? a.startColumn : 1;
@@ -302,7 +305,7 @@ private:
     } else {
       for (int i = 0; i < 3; ++i) {
         {
-          ColourScope dots(stagedStream, TextColour::Black, true, false, mode);
+          ColourScope dots(stagedStream, {.colour = TextColour::Black, .bold = true}, mode);
           stagedStream.writeJustified(".", width, Justification::Right);
         }
         stagedStream << '\n';
@@ -364,11 +367,11 @@ void emitInputDump(OutputStream &os, const CheckOptions &options, DumpFilter fil
 
 void printDumpHelp(OutputStream &os) {
   auto bold = [&os](const char *text) {
-    ColourScope scope(os, TextColour::KeepColour, true);
+    ColourScope scope(os, {.colour = TextColour::KeepColour, .bold = true});
     os << text;
   };
   auto coloured = [&os](TextColour colour, bool background, const char *text) {
-    ColourScope scope(os, colour, true, background);
+    ColourScope scope(os, {.colour = colour, .bold = true, .background = background});
     os << text;
   };
 

@@ -1,5 +1,7 @@
 #include "tool/InputDump.h"
 
+#include "support/diag/ColourScope.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -10,7 +10,7 @@
 #include "support/cmdline/CommandLineParser.h"
 #include "support/cmdline/CompletionScript.h"
 #include "support/cmdline/OptionRegistry.h"
-#include "support/diag/OutputStream.h"
+#include "support/diag/FileOutputStream.h"
 
 namespace {
 
