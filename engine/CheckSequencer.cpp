@@ -433,7 +433,6 @@ std::vector<size_t> Sequencer::searchAhead(const std::vector<const CheckPattern 
   return found;
 }
 
-
 bool Sequencer::runNotPatterns(const CheckStep &step, TextRef stretch, const NotList &notList) {
   std::vector<size_t> found = searchAhead(notList, stretch);
   bool failed = false;

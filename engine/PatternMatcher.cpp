@@ -166,14 +166,18 @@ SearchResult CheckPattern::match(TextRef range, SourceRegistry &registry) const 
   if (!fullLineText.empty())
     return findFullLine(range, fullLineText, fullLineBlanks, ignoreCase);
 
-  if (!regexCache)
-    regexCache = std::make_shared<PatternRegexCache>();
   unsigned flags = CompiledRegex::newlineSensitive | (ignoreCase ? CompiledRegex::ignoreCase : 0u);
+  // Made on the first search that needs an expression: text patterns never do.
+  auto compiled = [&](TextRef expression) {
+    if (!regexCache)
+      regexCache = std::make_shared<PatternRegexCache>();
+    return &regexCache->get(expression, flags);
+  };
   const CompiledRegex *regex = nullptr;
   if (substitutions.empty()) {
     if (regexIsText)
       return fixedTextSearch(range, unescapeText(regexText), ignoreCase);
-    regex = &regexCache->get(regexText, flags);
+    regex = compiled(regexText);
   } else {
     if (lineNumber && context->lineNumberVariable)
       context->lineNumberVariable->setValue(NumericValue::fromUnsigned(*lineNumber));
@@ -195,7 +199,7 @@ SearchResult CheckPattern::match(TextRef range, SourceRegistry &registry) const 
       return SearchResult::makeNotFound(std::move(failures));
     if (regexIsText)
       return fixedTextSearch(range, unescapeText(expanded), ignoreCase);
-    regex = &regexCache->get(expanded, flags);
+    regex = compiled(expanded);
   }
 
   std::vector<TextRef> &groups = regexCache->groups;
