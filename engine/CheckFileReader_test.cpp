@@ -85,10 +85,12 @@ std::string summary(const std::vector<CheckStep> &steps) {
   for (const CheckStep &step : steps) {
     if (!text.empty())
       text += " ";
-    if (!step.dagNotPatterns.empty()) {
+    if (!step.implicitNots().empty() || !step.dagNotPatterns.empty()) {
       text += "[";
-      for (const CheckPattern &p : step.dagNotPatterns)
-        text += kindOf(p) + ":" + std::string(p.fixedText.empty() ? p.regexText : p.fixedText) + ";";
+      for (const auto *list : {&step.implicitNots(), &step.dagNotPatterns})
+        for (const CheckPattern &p : *list)
+          text += kindOf(p) + ":" + std::string(p.fixedText.empty() ? p.regexText : p.fixedText) +
+                  ";";
       text += "]";
     }
     text += kindOf(step.pattern) + ":" +
@@ -282,8 +284,10 @@ TEST_F(CheckFileReaderTest, ImplicitPatternsPrecedeEveryStep) {
   const FileBuffer &first = registry.buffer(implicitRange.first);
   EXPECT_EQ(first.bufferName(), "command line");
   EXPECT_EQ(first.text(), "-implicit-check-not='foo'");
-  EXPECT_EQ(steps[0].dagNotPatterns[0].location, first.text().data() + 21);
-  EXPECT_FALSE(steps[0].dagNotPatterns[0].lineNumber.has_value());
+  EXPECT_EQ(steps[0].implicitNots()[0].location, first.text().data() + 21);
+  EXPECT_FALSE(steps[0].implicitNots()[0].lineNumber.has_value());
+  // One list, held once, for every step.
+  EXPECT_EQ(steps[0].implicitNotPatterns, steps[2].implicitNotPatterns);
   EXPECT_EQ(registry.buffer(implicitRange.first + 1).text(), "-implicit-check-not='b{{a}}r'");
 }
 
