@@ -14,6 +14,7 @@
 #include "engine/DiagnosticSink.h"
 #include "support/diag/ErrorValue.h"
 #include "support/diag/SourceRegistry.h"
+#include "support/fs/FileBuffer.h"
 #include "support/fs/TextRef.h"
 #include "support/regex/CompiledRegex.h"
 
@@ -47,14 +48,15 @@ public:
   /// whitespace is strict, every run of blanks and tabs folded into one blank.
   /// The buffer ends with a NUL that the returned text does not include.
   TextRef prepareText(TextRef source, std::string &buffer) const;
+  /// Prepares the bytes of `buffer` in place, so the program holds one copy
+  /// of a large input instead of two, and shortens the buffer to the result.
+  TextRef prepareText(OwnedFileBuffer &buffer) const;
 
   /// Reads the prepared check text into steps. On failure answers an
   /// AlreadyReportedError, or its kind UnbalancedBracketError for a
   /// substitution block with a stray "]". `implicitBufferRange`, when given,
   /// receives the half-open range of the ids of the "command line" buffers
-  /// registered for the implicit NOT patterns. The directives are found as
-  /// `prefixMatcher` (from buildPrefixMatcher) would find them, by comparing
-  /// the prefixes directly (DirectiveScanner).
+  /// registered for the implicit NOT patterns.
   ErrorValue parseCheckText(SourceRegistry &registry, TextRef checkText,
                             const CompiledRegex &prefixMatcher,
                             std::pair<unsigned, unsigned> *implicitBufferRange = nullptr);

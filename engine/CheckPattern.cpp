@@ -97,6 +97,10 @@ ErrorValue CheckPattern::parse(TextRef text, TextRef prefix, SourceRegistry &reg
     return ErrorValue::success();
   }
 
+  if (fullLine && text.find("{{") == TextRef::npos && text.find("[[") == TextRef::npos) {
+    fullLineText = text;
+    fullLineBlanks = !options.strictWhitespace;
+  }
   if (fullLine) {
     regexText += '^';
     if (!options.strictWhitespace)
@@ -104,8 +108,10 @@ ErrorValue CheckPattern::parse(TextRef text, TextRef prefix, SourceRegistry &reg
   }
 
   TextRef rest = text;
+  bool regexPieces = fullLine;
   while (!rest.empty()) {
     if (rest.starts_with("{{")) {
+      regexPieces = true;
       TextRef inner = rest.substr(2);
       size_t end = inner.find("}}");
       if (end == TextRef::npos) {
@@ -134,6 +140,7 @@ ErrorValue CheckPattern::parse(TextRef text, TextRef prefix, SourceRegistry &reg
       regexText += " *";
     regexText += '$';
   }
+  regexIsText = !regexPieces && stringDefs.empty() && numericDefs.empty();
   return ErrorValue::success();
 }
 

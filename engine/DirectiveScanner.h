@@ -9,7 +9,8 @@
 #include "engine/CheckKind.h"
 #include "engine/CheckOptions.h"
 #include "support/fs/TextRef.h"
-#include <array>
+#include "support/regex/CompiledRegex.h"
+
 #include <span>
 #include <vector>
 
@@ -45,12 +46,13 @@ bool isDirectiveWordChar(char c);
 
 class DirectiveScanner {
 public:
-  /// Scans `checkText` (prepared, as given to the reader) for the prefixes of
-  /// `options`, completed by the engine's buildPrefixMatcher; the options
-  /// must outlive the scanner. The prefixes are plain words, so the scanner
-  /// finds the leftmost and there the longest of them as the engine's prefix
-  /// expression would, by comparing text instead of running the expression.
-  DirectiveScanner(TextRef checkText, const CheckOptions &options);
+  /// Scans `checkText` (prepared, as given to the reader) with the prefix
+  /// expression of an engine whose completed options are `options`; both
+  /// must outlive the scanner. Prefixes made of word characters alone (all
+  /// that an engine accepts) are found as fixed texts, without the
+  /// expression.
+  DirectiveScanner(TextRef checkText, const CompiledRegex &prefixMatcher,
+                   const CheckOptions &options);
 
   /// The next directive, or false when no further prefix occurrence is one.
   bool next(FoundDirective &found);
@@ -62,17 +64,24 @@ public:
   unsigned lineNumber() const { return line; }
 
 private:
-  /// The leftmost prefix occurrence in `rest`, the longest one there.
-  bool findPrefix(size_t &offset, size_t &length) const;
+  /// The leftmost prefix occurrence in `rest`, the longest there.
+  bool findPrefix(size_t &offset, size_t &length);
+
+  const CompiledRegex &matcher;
+  /// The distinct prefixes when all are fixed texts (else empty), and for
+  /// each the offset in the text of its next occurrence found so far: npos
+  /// when there is none up to the end, smaller than the search position when
+  /// it must be looked for again.
+  std::vector<TextRef> fixedPrefixes;
+  std::vector<size_t> nextOccurrence;
+  const char *textStart;
 
   const CheckOptions &opts;
   TextRef rest;
-  /// Check and comment prefixes, longest first.
-  std::vector<TextRef> prefixes;
-  /// The bytes a prefix begins with.
-  std::array<bool, 256> startsPrefix{};
+  size_t longestPrefix = 0;
   unsigned line = 1;
   const char *countedTo;
+  std::vector<TextRef> groups;
 };
 
 #endif

@@ -1,5 +1,8 @@
 #include "engine/DirectiveScanner.h"
 
+#include "engine/CheckEngine.h"
+#include "engine/DiagnosticSink.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -8,8 +11,11 @@ namespace {
 
 /// The directives of `text` as "line kind directive|pattern" lines.
 std::string scan(TextRef text, CheckOptions options) {
+  DiagnosticRecorder reports;
+  CheckEngine engine(options, reports);
+  CompiledRegex matcher = engine.buildPrefixMatcher();
   std::string found;
-  DirectiveScanner scanner(text, options);
+  DirectiveScanner scanner(text, matcher, engine.options());
   FoundDirective directive;
   while (scanner.next(directive))
     found += std::to_string(directive.lineNumber) + " " +

@@ -31,9 +31,10 @@ CheckOptions readerOptions(const LintSettings &settings) {
   return options;
 }
 
-std::vector<FoundDirective> findDirectives(TextRef text, const CheckOptions &options) {
+std::vector<FoundDirective> findDirectives(TextRef text, const CompiledRegex &matcher,
+                                           const CheckOptions &options) {
   std::vector<FoundDirective> directives;
-  DirectiveScanner scanner(text, options);
+  DirectiveScanner scanner(text, matcher, options);
   FoundDirective found;
   while (scanner.next(found))
     directives.push_back(found);
@@ -136,7 +137,7 @@ FileFindings lintCheckFile(const LintSettings &settings, TextRef source, TextRef
   CompiledRegex matcher = engine->buildPrefixMatcher();
   TextRef text = engine->prepareText(source, store);
   registry.addBuffer(viewText(text, name));
-  std::vector<FoundDirective> directives = findDirectives(text, engine->options());
+  std::vector<FoundDirective> directives = findDirectives(text, matcher, engine->options());
 
   // The engine's options keep views of these values.
   RunLineOptions run;
@@ -164,7 +165,7 @@ FileFindings lintCheckFile(const LintSettings &settings, TextRef source, TextRef
     engine = std::make_unique<CheckEngine>(options, reports);
     matcher = engine->buildPrefixMatcher();
     if (!options.checkPrefixes.empty())
-      directives = findDirectives(text, engine->options());
+      directives = findDirectives(text, matcher, engine->options());
   }
 
   const CheckOptions &completed = engine->options();

@@ -4,6 +4,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
+#include <map>
+#include <queue>
 #include <string>
 #include <utility>
 
@@ -89,7 +92,10 @@ public:
     const char *end = at + input.size();
     uint32_t previousShown = 0; // last line selected by the filter, 0 = none
     uint32_t nextSelected = 0;  // next line selected by the filter, 0 = not known yet
-    for (uint32_t line = 1; at != end || cursor != annotations.size(); ++line) {
+    for (uint32_t line = 1;; ++line) {
+      dropFinishedSpans(line);
+      if (at == end && cursor == annotations.size() && spanning.empty())
+        break;
       if (nextSelected < line)
         nextSelected = findNextSelected(line);
       if (nextSelected == line)
@@ -114,13 +120,11 @@ public:
         }
         uint32_t lineWidth = printInputLine(out, line, at, end);
         out << '\n';
-        printAnnotations(out, line, lineWidth);
-        // Four stored lines already mean the run is shown as dots: its text
-        // is not needed, and the rest of the run need not be formatted.
-        if (elide && std::count(elided.begin(), elided.end(), '\n') >= 4) {
-          elidedRunIsLong = true;
-          elided.clear();
-        }
+        if (elide)
+          elidedLines += 1;
+        printAnnotations(out, line, lineWidth, elide);
+        if (elide)
+          elidedRunBecameLong();
       }
       if (staged.size() >= stageLimit)
         flushStaged();
@@ -134,12 +138,12 @@ public:
 
 private:
   uint32_t findNextSelected(uint32_t line) const {
-    if (filter == DumpFilter::All)
+    if (filter == DumpFilter::All || (filter == DumpFilter::AnnotationFull && !spanning.empty()))
       return line;
     for (size_t i = cursor; i != annotations.size(); ++i) {
       const DumpAnnotation &a = annotations[i];
       switch (filter) {
-      case DumpFilter::AnnotationFull:
+        case DumpFilter::AnnotationFull:
         return a.inputLine;
       case DumpFilter::Annotation:
         if (a.isFirstLine)
@@ -174,6 +178,9 @@ private:
       for (size_t i = cursor; i != annotations.size() && annotations[i].inputLine == line; ++i)
         if (annotations[i].isExpectedMatch)
           goodMatches.emplace_back(annotations[i].startColumn, annotations[i].endColumn);
+      for (auto [diagIndex, index] : spanning)
+        if (annotations[index].isExpectedMatch)
+          goodMatches.emplace_back(1, annotations[index].continuation(line).endColumn);
       std::sort(goodMatches.begin(), goodMatches.end());
       size_t started = 0;     // ranges that start at or before the column
       uint32_t coveredTo = 0; // the furthest end among them
@@ -200,27 +207,85 @@ private:
     return static_cast<uint32_t>(std::min<size_t>(consumed, UINT32_MAX));
   }
 
-  void printAnnotations(OutputStream &out, uint32_t line, uint32_t lineWidth) {
-    for (; cursor != annotations.size() && annotations[cursor].inputLine <= line; ++cursor) {
-      const DumpAnnotation &a = annotations[cursor];
-      ColourScope scope(out, {.colour = a.marker.colour, .bold = true}, mode);
-      out.writeJustified(a.label, width, Justification::Left);
-      out << "  ";
-      uint32_t start = a.startColumn ? a.startColumn : 1;
-      out.indent(start - 1);
-      out.put(a.marker.lead);
-      uint32_t lastColumn = start;
-      uint64_t stop = std::min<uint64_t>(uint64_t(a.endColumn) - 1, lineWidth);
-      for (uint64_t column = uint64_t(start) + 1; column <= stop; ++column) {
-        out.put('~');
-        lastColumn = static_cast<uint32_t>(column);
+  /// Prints the annotations of `line` in record order: those that start on
+  /// it and the continuations of ranges from earlier lines. Into the elided
+  /// store they go only until the run is known to become dots.
+  void printAnnotations(OutputStream &out, uint32_t line, uint32_t lineWidth, bool elide) {
+    auto span = spanning.begin();
+    while (true) {
+      bool starts = cursor != annotations.size() && annotations[cursor].inputLine <= line;
+      if (!starts && span == spanning.end())
+        break;
+      if (elide && elidedRunBecameLong()) {
+        skipAnnotations(line);
+        return;
       }
-      if (!a.marker.note.empty()) {
-        if (lastColumn < lineWidth)
-          out.indent(lineWidth - lastColumn);
-        out << ' ' << a.marker.note;
+      if (starts && (span == spanning.end() || annotations[cursor].diagIndex < span->first)) {
+        printAnnotation(out, annotations[cursor], lineWidth);
+        startSpan(line);
+      } else {
+        printAnnotation(out, annotations[span->second].continuation(line), lineWidth);
+        ++span;
       }
-      out << '\n';
+      if (elide)
+        elidedLines += 1;
+      else if (staged.size() >= stageLimit)
+        flushStaged();
+    }
+  }
+
+  void printAnnotation(OutputStream &out, const DumpAnnotation &a, uint32_t lineWidth) {
+    ColourScope scope(out, {.colour = a.marker.colour, .bold = true}, mode);
+    out.writeJustified(a.label, width, Justification::Left);
+    out << "  ";
+    uint32_t start = a.startColumn ? a.startColumn : 1;
+    out.indent(start - 1);
+    out.put(a.marker.lead);
+    uint32_t lastColumn = start;
+    uint64_t stop = std::min<uint64_t>(uint64_t(a.endColumn) - 1, lineWidth);
+    for (uint64_t column = uint64_t(start) + 1; column <= stop; ++column) {
+      out.put('~');
+      lastColumn = static_cast<uint32_t>(column);
+    }
+    if (!a.marker.note.empty()) {
+      if (lastColumn < lineWidth)
+        out.indent(lineWidth - lastColumn);
+      out << ' ' << a.marker.note;
+    }
+    out << '\n';
+  }
+
+  /// Four stored lines already mean the run is shown as dots: its text is
+  /// not needed, and the rest of the run need not be formatted.
+  bool elidedRunBecameLong() {
+    if (elidedLines >= 4) {
+      elidedRunIsLong = true;
+      elided.clear();
+    }
+    return elidedRunIsLong;
+  }
+
+  /// Moves past the annotation at the cursor; a range that goes on joins the
+  /// spans drawn on the following lines.
+  void startSpan(uint32_t line) {
+    const DumpAnnotation &a = annotations[cursor];
+    if (a.lastLine > line) {
+      spanning.emplace(a.diagIndex, cursor);
+      spanEnds.push({a.lastLine, a.diagIndex});
+    }
+    ++cursor;
+  }
+
+  void skipAnnotations(uint32_t line) {
+    while (cursor != annotations.size() && annotations[cursor].inputLine <= line)
+      startSpan(line);
+  }
+
+  /// Forgets the spans that end before `line`.
+  void dropFinishedSpans(uint32_t line) {
+    while (!spanEnds.empty() && spanEnds.top().first < line) {
+      spanning.erase(spanEnds.top().second);
+      spanEnds.pop();
     }
   }
 
@@ -247,6 +312,7 @@ private:
       }
     }
     elided.clear();
+    elidedLines = 0;
     elidedRunIsLong = false;
   }
 
@@ -254,8 +320,7 @@ private:
   void skipLine(uint32_t line, const char *&at, const char *end) {
     const char *lineEnd = static_cast<const char *>(std::memchr(at, '\n', end - at));
     at = lineEnd ? lineEnd + 1 : end;
-    while (cursor != annotations.size() && annotations[cursor].inputLine <= line)
-      ++cursor;
+    skipAnnotations(line);
   }
 
   static constexpr size_t stageLimit = 64 * 1024;
@@ -276,8 +341,16 @@ private:
   StringOutputStream stagedStream;
   std::string elided;
   StringOutputStream elidedStream;
+  /// Output lines in the elided store.
+  size_t elidedLines = 0;
   /// The current elided run has reached four output lines.
   bool elidedRunIsLong = false;
+  /// The ranges from earlier lines that go on at the current line, by record
+  /// (diagIndex to the annotation's index), and when each of them ends.
+  std::map<uint32_t, size_t> spanning;
+  std::priority_queue<std::pair<uint32_t, uint32_t>, std::vector<std::pair<uint32_t, uint32_t>>,
+                      std::greater<>>
+      spanEnds;
   /// Column ranges [start, end) of the good matches on the current line.
   std::vector<std::pair<uint32_t, uint32_t>> goodMatches;
 };
