@@ -248,11 +248,7 @@ bool DirectiveScanner::next(FoundDirective &found) {
     rest.remove_prefix(classified.tail);
     if (!(opts.strictWhitespace && opts.matchFullLines))
       rest = trimLeft(rest, " \t");
-    // One pass, not find_first_of: that asks the two-byte set about every
-    // byte of the line.
-    size_t lineEnd = 0;
-    while (lineEnd < rest.size() && rest[lineEnd] != '\n' && rest[lineEnd] != '\r')
-      ++lineEnd;
+    size_t lineEnd = findLineEnd(rest);
     found.patternText = rest.substr(0, lineEnd);
     rest.remove_prefix(lineEnd);
     return true;
