@@ -1,0 +1,210 @@
+// Finding and classifying directives: the prefix search and the grammar of
+// suffixes, counts and modifiers that the check-file reader applies.
+
+#include "engine/DirectiveScanner.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+
+bool isDirectiveWordChar(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+         c == '-' || c == '_';
+}
+
+namespace {
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+/// What follows a prefix occurrence: the directive kind and where its tail
+/// (the text after the colon, or the place a message points at) begins, as
+/// an offset from the start of the occurrence.
+struct Classification {
+  CheckKind kind;
+  size_t tail = 0;
+};
+
+constexpr Classification invalid{};
+
+/// Reads "{LITERAL,...}:" or ":" at `pos` of `text` for a directive of `kind`.
+Classification readModifiers(TextRef text, size_t pos, CheckKind kind) {
+  auto skipSpace = [&] {
+    while (pos < text.size() && isSpaceByte(text[pos]))
+      ++pos;
+  };
+  if (pos >= text.size())
+    return invalid;
+  if (text[pos] == ':')
+    return {kind, pos + 1};
+  if (text[pos] != '{')
+    return invalid;
+  do {
+    ++pos; // the "{" or ","
+    skipSpace();
+    if (!text.substr(pos).starts_with("LITERAL"))
+      return invalid;
+    pos += 7;
+    kind.setLiteral();
+    skipSpace();
+  } while (pos < text.size() && text[pos] == ',');
+  if (!text.substr(pos).starts_with("}:"))
+    return invalid;
+  return {kind, pos + 2};
+}
+
+/// Reads an optionally negative decimal number at `pos`; false when there is
+/// no digit or the value does not fit 64 signed bits. `pos` ends after it.
+bool readCount(TextRef text, size_t &pos, int64_t &value) {
+  size_t p = pos;
+  bool negative = p < text.size() && text[p] == '-';
+  if (negative)
+    ++p;
+  if (p >= text.size() || !isDigit(text[p]))
+    return false;
+  // Accumulate the magnitude; the negative range is one larger.
+  uint64_t limit = negative ? uint64_t(1) << 63 : uint64_t(std::numeric_limits<int64_t>::max());
+  uint64_t magnitude = 0;
+  for (; p < text.size() && isDigit(text[p]); ++p) {
+    uint64_t digit = static_cast<uint64_t>(text[p] - '0');
+    if (magnitude > (limit - digit) / 10)
+      return false;
+    magnitude = magnitude * 10 + digit;
+  }
+  value = negative ? static_cast<int64_t>(0 - magnitude) : static_cast<int64_t>(magnitude);
+  pos = p;
+  return true;
+}
+
+struct SuffixWord {
+  TextRef word;
+  DirectiveType type;
+};
+
+constexpr TextRef badNotCombinations[] = {"DAG-NOT:",  "NOT-DAG:",  "NEXT-NOT:",  "NOT-NEXT:",
+                                         "SAME-NOT:", "NOT-SAME:", "EMPTY-NOT:", "NOT-EMPTY:"};
+
+// Tried in this order, after the -COUNT and bad -NOT forms.
+constexpr SuffixWord suffixWords[] = {
+    {"NEXT", DirectiveType::Next}, {"SAME", DirectiveType::Same},   {"NOT", DirectiveType::Not},
+    {"DAG", DirectiveType::Dag},   {"LABEL", DirectiveType::Label}, {"EMPTY", DirectiveType::Empty},
+};
+
+/// Classifies the occurrence of `prefix` at the start of `text`.
+Classification classify(TextRef text, TextRef prefix, const std::vector<TextRef> &commentPrefixes) {
+  if (text.size() <= prefix.size())
+    return invalid;
+  size_t pos = prefix.size();
+  if (std::find(commentPrefixes.begin(), commentPrefixes.end(), prefix) != commentPrefixes.end()) {
+    if (text[pos] == ':')
+      return {CheckKind(DirectiveType::Comment), pos + 1};
+    return invalid;
+  }
+  if (text[pos] == ':')
+    return {CheckKind(DirectiveType::Plain), pos + 1};
+  if (text[pos] == '{')
+    return readModifiers(text, pos, CheckKind(DirectiveType::Plain));
+
+  bool misspelled = text[pos] == '_';
+  if (!misspelled && text[pos] != '-')
+    return invalid;
+  ++pos;
+  TextRef suffix = text.substr(pos);
+
+  Classification result = invalid;
+  if (suffix.starts_with("COUNT-")) {
+    size_t numberStart = pos + 6;
+    size_t after = numberStart;
+    int64_t count = 0;
+    if (!readCount(text, after, count))
+      result = {CheckKind(DirectiveType::BadCount), numberStart};
+    else if (count < 1 || count > std::numeric_limits<int32_t>::max() || after >= text.size() ||
+             (text[after] != ':' && text[after] != '{'))
+      result = {CheckKind(DirectiveType::BadCount), after};
+    else
+      result = readModifiers(text, after,
+                             CheckKind(DirectiveType::Plain, static_cast<int32_t>(count)));
+  } else if (std::any_of(std::begin(badNotCombinations), std::end(badNotCombinations),
+                         [&](TextRef combo) { return suffix.starts_with(combo); })) {
+    result = {CheckKind(DirectiveType::BadNot), pos};
+  } else {
+    for (const SuffixWord &entry : suffixWords) {
+      if (suffix.starts_with(entry.word)) {
+        result = readModifiers(text, pos + entry.word.size(), CheckKind(entry.type));
+        break;
+      }
+    }
+  }
+  if (misspelled && result.kind.type != DirectiveType::Invalid)
+    result.kind = CheckKind(DirectiveType::Misspelled);
+  return result;
+}
+
+/// Finds the leftmost (longest) prefix occurrence in `text`, as an offset and
+/// a length. The search goes window by window, so that finding a directive
+/// costs time in proportion to the distance to it, however long the rest of
+/// the text is. Windows overlap by the longest prefix, so an occurrence that
+/// starts in a window is seen whole.
+bool findPrefix(const CompiledRegex &matcher, TextRef text, size_t longestPrefix,
+                std::vector<TextRef> &groups, size_t &offset, size_t &length) {
+  constexpr size_t window = 1 << 16;
+  size_t start = 0;
+  while (true) {
+    size_t available = text.size() - start;
+    bool last = longestPrefix == 0 || available <= window + longestPrefix;
+    TextRef part = last ? text.substr(start) : text.substr(start, window + longestPrefix);
+    if (matcher.search(part, &groups) && !groups.empty()) {
+      size_t at = static_cast<size_t>(groups[0].data() - part.data());
+      if (last || at < window) {
+        offset = start + at;
+        length = groups[0].size();
+        return true;
+      }
+    }
+    if (last)
+      return false;
+    start += window;
+  }
+}
+
+} // namespace
+
+DirectiveScanner::DirectiveScanner(const CompiledRegex &prefixMatcher,
+                                   const std::vector<TextRef> &checkPrefixes,
+                                   const std::vector<TextRef> &commentPrefixes)
+    : matcher(prefixMatcher), commentPrefixes(commentPrefixes) {
+  for (TextRef prefix : checkPrefixes)
+    longestPrefix = std::max(longestPrefix, prefix.size());
+  for (TextRef prefix : commentPrefixes)
+    longestPrefix = std::max(longestPrefix, prefix.size());
+}
+
+bool DirectiveScanner::next(TextRef text, FoundDirective &found) {
+  size_t from = 0;
+  while (from < text.size()) {
+    TextRef rest = text.substr(from);
+    size_t offset = 0, length = 0;
+    if (!findPrefix(matcher, rest, longestPrefix, groups, offset, length))
+      return false;
+    bool afterWordChar = offset > 0 && isDirectiveWordChar(rest[offset - 1]);
+    rest.remove_prefix(offset);
+    TextRef prefix = rest.substr(0, length);
+    Classification kind;
+    if (!afterWordChar)
+      kind = classify(rest, prefix, commentPrefixes);
+    if (kind.kind.type != DirectiveType::Invalid) {
+      found = FoundDirective{from + offset, prefix, kind.kind, kind.tail};
+      return true;
+    }
+    size_t skip = length;
+    while (skip < rest.size() && isDirectiveWordChar(rest[skip]))
+      ++skip;
+    from += offset + std::max<size_t>(skip, 1);
+  }
+  return false;
+}
+
+TextRef directivePatternText(TextRef text, bool keepLeadingBlanks) {
+  if (!keepLeadingBlanks)
+    text = trimLeft(text, " \t");
+  return text.substr(0, std::min(text.find_first_of("\n\r"), text.size()));
+}
