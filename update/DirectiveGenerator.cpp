@@ -358,7 +358,7 @@ private:
 
     if (line.text.empty() && !line.label && !first)
       return prefix + "-EMPTY:";
-    if (line.contentStart == line.contentEnd && !keepsAllBlanks())
+    if (line.text.empty() || (line.contentStart == line.contentEnd && !keepsAllBlanks()))
       return finish(line, prefix + suffix + ":" + separator + "{{^" + std::string(line.text) + "$}}");
 
     bool coverTrailing = !settings.matchFullLines && line.contentEnd < line.text.size() &&

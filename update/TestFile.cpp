@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <optional>
 #include <set>
 
 namespace {
@@ -138,6 +139,18 @@ RewrittenFile TestFile::rewrite(const std::vector<DirectiveBlock> &blocks,
       }
     }
     placed.back().insert(placed.back().end(), waiting.begin(), waiting.end());
+    // The checker takes labels in file order: when the output has put them in
+    // another order than the groups, one group holds them all.
+    std::vector<size_t> order(blocks.size());
+    for (size_t g = 0; g < placed.size(); ++g)
+      for (const DirectiveBlock *block : placed[g])
+        order[static_cast<size_t>(block - blocks.data())] = g;
+    if (!std::is_sorted(order.begin(), order.end())) {
+      for (std::vector<const DirectiveBlock *> &list : placed)
+        list.clear();
+      for (const DirectiveBlock &block : blocks)
+        placed[0].push_back(&block);
+    }
   }
 
   std::set<std::string> oldKeys, newKeys;
