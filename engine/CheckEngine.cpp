@@ -1,7 +1,7 @@
 #include "engine/CheckEngine.h"
 
+#include "engine/numeric/EngineErrors.h"
 #include "engine/numeric/VariableContext.h"
-#include "support/diag/OutputStream.h"
 
 #include <set>
 #include <string>
@@ -11,24 +11,25 @@ namespace {
 constexpr TextRef defaultCheckPrefix = "CHECK";
 constexpr TextRef defaultCommentPrefixes[] = {"COM", "RUN"};
 
-/// Writes the message for an unacceptable prefix, or answers true.
-bool checkPrefix(TextRef prefix, TextRef kindWord, std::set<TextRef> &seen) {
+/// Reports an unacceptable prefix, or answers true.
+bool checkPrefix(TextRef prefix, TextRef kindWord, std::set<TextRef> &seen, DiagnosticSink &sink) {
   // Compiled once for the life of the process.
   static const CompiledRegex validName("^[a-zA-Z0-9_-]*$");
-  OutputStream &err = standardError();
+  const std::string supplied = "error: supplied " + std::string(kindWord);
   if (prefix.empty()) {
-    err << "error: supplied " << kindWord << " prefix must not be the empty " << "string\n";
+    sink.text(supplied + " prefix must not be the empty string\n");
     return false;
   }
   if (!validName.search(prefix)) {
-    err << "error: supplied " << kindWord << " prefix must start with a "
-        << "letter and contain only alphanumeric characters, hyphens, and "
-        << "underscores: '" << prefix << "'\n";
+    sink.text(supplied +
+              " prefix must start with a letter and contain only alphanumeric characters, "
+              "hyphens, and underscores: '" +
+              std::string(prefix) + "'\n");
     return false;
   }
   if (!seen.insert(prefix).second) {
-    err << "error: supplied " << kindWord << " prefix must be unique among "
-        << "check and comment prefixes: '" << prefix << "'\n";
+    sink.text(supplied + " prefix must be unique among check and comment prefixes: '" +
+              std::string(prefix) + "'\n");
     return false;
   }
   return true;
@@ -36,24 +37,24 @@ bool checkPrefix(TextRef prefix, TextRef kindWord, std::set<TextRef> &seen) {
 
 } // namespace
 
-CheckEngine::CheckEngine(const CheckOptions &options)
-    : opts(options), vars(std::make_unique<VariableContext>()) {}
+CheckEngine::CheckEngine(const CheckOptions &options, DiagnosticSink &sink)
+    : opts(options), sink(sink), vars(std::make_unique<VariableContext>()) {}
 
 CheckEngine::~CheckEngine() = default;
 
-bool CheckEngine::verifyPrefixes() {
+ErrorValue CheckEngine::verifyPrefixes() {
   std::set<TextRef> seen;
   if (opts.checkPrefixes.empty())
     seen.insert(defaultCheckPrefix);
   if (opts.commentPrefixes.empty())
     seen.insert(std::begin(defaultCommentPrefixes), std::end(defaultCommentPrefixes));
   for (TextRef prefix : opts.checkPrefixes)
-    if (!checkPrefix(prefix, "check", seen))
-      return false;
+    if (!checkPrefix(prefix, "check", seen, sink))
+      return makeAlreadyReportedError();
   for (TextRef prefix : opts.commentPrefixes)
-    if (!checkPrefix(prefix, "comment", seen))
-      return false;
-  return true;
+    if (!checkPrefix(prefix, "comment", seen, sink))
+      return makeAlreadyReportedError();
+  return ErrorValue::success();
 }
 
 CompiledRegex CheckEngine::buildPrefixMatcher() {

@@ -5,10 +5,14 @@
 /// steps and verifies an input against them. The driver calls, in order:
 /// construction, verifyPrefixes, buildPrefixMatcher, prepareText and
 /// parseCheckText for the check file, prepareText and verifyInput for the
-/// input.
+/// input. Every message goes to the DiagnosticSink given at construction;
+/// every fallible operation answers success or an error that says the
+/// failure has been reported there.
 
 #include "engine/CheckOptions.h"
 #include "engine/CheckStep.h"
+#include "engine/DiagnosticSink.h"
+#include "support/diag/ErrorValue.h"
 #include "support/diag/SourceRegistry.h"
 #include "support/fs/TextRef.h"
 #include "support/regex/CompiledRegex.h"
@@ -25,14 +29,15 @@ struct MatchDiag;
 class CheckEngine {
 public:
   /// Keeps a copy of `options`, an empty variable context and no steps.
-  explicit CheckEngine(const CheckOptions &options);
+  /// Reports go to `sink`, which outlives the engine.
+  CheckEngine(const CheckOptions &options, DiagnosticSink &sink);
   ~CheckEngine();
   CheckEngine(const CheckEngine &) = delete;
   CheckEngine &operator=(const CheckEngine &) = delete;
 
-  /// True when every check and comment prefix is acceptable; otherwise the
-  /// first bad one has been reported on standard error.
-  bool verifyPrefixes();
+  /// Success when every check and comment prefix is acceptable; otherwise an
+  /// AlreadyReportedError, the first bad prefix having been reported.
+  ErrorValue verifyPrefixes();
 
   /// Completes the prefix lists with their defaults and compiles the
   /// expression that finds any of them (check prefixes first).
@@ -43,29 +48,28 @@ public:
   /// The buffer ends with a NUL that the returned text does not include.
   TextRef prepareText(TextRef source, std::string &buffer) const;
 
-  /// Reads the prepared check text into steps. Answers true when reading
-  /// failed; the error has been reported. `implicitBufferRange`, when given,
+  /// Reads the prepared check text into steps. On failure answers an
+  /// AlreadyReportedError, or its kind UnbalancedBracketError for a
+  /// substitution block with a stray "]". `implicitBufferRange`, when given,
   /// receives the half-open range of the ids of the "command line" buffers
   /// registered for the implicit NOT patterns.
-  bool parseCheckText(SourceRegistry &registry, TextRef checkText,
-                      const CompiledRegex &prefixMatcher,
-                      std::pair<unsigned, unsigned> *implicitBufferRange = nullptr);
+  ErrorValue parseCheckText(SourceRegistry &registry, TextRef checkText,
+                            const CompiledRegex &prefixMatcher,
+                            std::pair<unsigned, unsigned> *implicitBufferRange = nullptr);
 
-  /// Verifies the prepared `input` against the steps. Answers true when every
-  /// step was satisfied. `diagList`, when given, receives the match records
-  /// for the input dump.
-  bool verifyInput(SourceRegistry &registry, TextRef input,
-                   std::vector<MatchDiag> *diagList = nullptr);
+  /// Verifies the prepared `input` against the steps. Answers success when
+  /// every step was satisfied, an AlreadyReportedError otherwise. `diagList`,
+  /// when given, receives the match records for the input dump.
+  ErrorValue verifyInput(SourceRegistry &registry, TextRef input,
+                         std::vector<MatchDiag> *diagList = nullptr);
 
   const CheckOptions &options() const { return opts; }
   VariableContext &context() { return *vars; }
   const std::vector<CheckStep> &steps() const { return checkSteps; }
 
 private:
-  // ---- Check sequencing (implemented with the matcher) ----
-  // Declarations of the sequencing helpers go here.
-
   CheckOptions opts;
+  DiagnosticSink &sink;
   std::unique_ptr<VariableContext> vars;
   std::vector<CheckStep> checkSteps;
 };

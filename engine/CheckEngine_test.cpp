@@ -1,5 +1,8 @@
 #include "engine/CheckEngine.h"
 
+#include "engine/DiagnosticSink.h"
+#include "engine/numeric/EngineErrors.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -9,20 +12,21 @@ namespace {
 
 std::vector<TextRef> list(std::initializer_list<TextRef> items) { return items; }
 
-/// Runs verifyPrefixes and returns what it wrote on standard error, or "ok".
+/// Runs verifyPrefixes and returns what it reported, or "ok".
 std::string verify(std::vector<TextRef> checkPrefixes, std::vector<TextRef> commentPrefixes) {
   CheckOptions options;
   options.checkPrefixes = std::move(checkPrefixes);
   options.commentPrefixes = std::move(commentPrefixes);
-  CheckEngine engine(options);
-  testing::internal::CaptureStderr();
-  bool ok = engine.verifyPrefixes();
-  std::string written = testing::internal::GetCapturedStderr();
-  if (ok) {
-    EXPECT_EQ(written, "");
+  DiagnosticRecorder reports;
+  CheckEngine engine(options, reports);
+  ErrorValue rejected = engine.verifyPrefixes();
+  if (!rejected) {
+    EXPECT_EQ(reports.printed(), "");
     return "ok";
   }
-  return written;
+  EXPECT_TRUE(rejected.isA<AlreadyReportedError>());
+  dropError(std::move(rejected));
+  return reports.printed();
 }
 
 } // namespace
@@ -48,7 +52,8 @@ TEST(CheckEngineTest, VerifyPrefixesReportsTheFirstBadPrefix) {
 }
 
 TEST(CheckEngineTest, BuildPrefixMatcherFillsInTheDefaults) {
-  CheckEngine defaults{CheckOptions()};
+  DiagnosticRecorder reports;
+  CheckEngine defaults(CheckOptions(), reports);
   CompiledRegex matcher = defaults.buildPrefixMatcher();
   EXPECT_TRUE(defaults.options().defaultPrefixInUse);
   EXPECT_EQ(defaults.options().checkPrefixes, list({"CHECK"}));
@@ -61,7 +66,7 @@ TEST(CheckEngineTest, BuildPrefixMatcherFillsInTheDefaults) {
   CheckOptions explicitPrefixes;
   explicitPrefixes.checkPrefixes = {"CHECK"};
   explicitPrefixes.commentPrefixes = {"NOTE"};
-  CheckEngine engine(explicitPrefixes);
+  CheckEngine engine(explicitPrefixes, reports);
   matcher = engine.buildPrefixMatcher();
   EXPECT_FALSE(engine.options().defaultPrefixInUse);
   EXPECT_EQ(engine.options().commentPrefixes, list({"NOTE"}));
@@ -72,7 +77,8 @@ TEST(CheckEngineTest, BuildPrefixMatcherFillsInTheDefaults) {
 TEST(CheckEngineTest, PrefixMatcherPrefersTheLongestPrefix) {
   CheckOptions options;
   options.checkPrefixes = {"A", "A-B"};
-  CheckEngine engine(options);
+  DiagnosticRecorder reports;
+  CheckEngine engine(options, reports);
   CompiledRegex matcher = engine.buildPrefixMatcher();
   std::vector<TextRef> groups;
   ASSERT_TRUE(matcher.search("x A-B: y", &groups));

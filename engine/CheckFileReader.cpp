@@ -1,22 +1,19 @@
-// Reading a check file: preparing its text, finding and classifying the
-// directives, and grouping their patterns into check steps.
+// Reading a check file: preparing its text and grouping the patterns of the
+// directives that the scanner finds into check steps.
 
 #include "engine/CheckEngine.h"
 
 #include "engine/DirectiveScanner.h"
+#include "engine/numeric/EngineErrors.h"
 #include "engine/numeric/VariableContext.h"
 #include "support/diag/FatalError.h"
-#include "support/diag/OutputStream.h"
 
 #include <algorithm>
-#include <cstdint>
 #include <cstring>
-#include <limits>
 #include <set>
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
-
 
 namespace {
 
@@ -88,16 +85,16 @@ TextRef CheckEngine::prepareText(TextRef source, std::string &buffer) const {
   return TextRef(buffer.data(), length);
 }
 
-bool CheckEngine::parseCheckText(SourceRegistry &registry, TextRef checkText,
-                                 const CompiledRegex &prefixMatcher,
-                                 std::pair<unsigned, unsigned> *implicitBufferRange) {
+ErrorValue CheckEngine::parseCheckText(SourceRegistry &registry, TextRef checkText,
+                                       const CompiledRegex &prefixMatcher,
+                                       std::pair<unsigned, unsigned> *implicitBufferRange) {
   if (implicitBufferRange)
     *implicitBufferRange = {0, 0};
 
   ErrorValue definitionErrors = vars->applyCommandLineDefinitions(opts.defines, registry);
   if (definitionErrors) {
-    printAllErrors(std::move(definitionErrors), standardError());
-    return true;
+    sink.reportErrors(std::move(definitionErrors));
+    return makeAlreadyReportedError();
   }
   vars->createLineNumberVariable();
 
@@ -117,79 +114,53 @@ bool CheckEngine::parseCheckText(SourceRegistry &registry, TextRef checkText,
     }
     TextRef patternText = registry.buffer(id).text().substr(optionText.size(), text.size());
     CheckPattern pattern(CheckKind(DirectiveType::Not), *vars);
-    if (pattern.parse(patternText, "IMPLICIT-CHECK", registry, opts))
-      return true;
+    if (ErrorValue error = pattern.parse(patternText, "IMPLICIT-CHECK", registry, opts, sink))
+      return error;
     implicitPatterns.push_back(std::move(pattern));
   }
 
   std::vector<CheckPattern> pending = implicitPatterns;
   std::set<TextRef> unusedPrefixes(opts.checkPrefixes.begin(), opts.checkPrefixes.end());
   const size_t distinctPrefixes = unusedPrefixes.size();
-  DirectiveScanner scanner(prefixMatcher, opts.checkPrefixes, opts.commentPrefixes);
 
-  // lineNumber is the line of the character at countedTo: every line feed the
-  // reader passes over is counted once, including those inside a modifier
-  // list, so a directive's line is always the line of its prefix.
-  unsigned lineNumber = 1;
-  const char *countedTo = checkText.data();
-  auto advanceLineTo = [&](const char *position) {
-    lineNumber += static_cast<unsigned>(std::count(countedTo, position, '\n'));
-    countedTo = position;
-  };
-
-  TextRef rest = checkText;
-  while (!rest.empty()) {
-    FoundDirective found;
-    if (!scanner.next(rest, found))
-      break;
-    rest.remove_prefix(found.offset);
-    advanceLineTo(rest.data());
-    TextRef prefix = found.prefix;
-
-    // Handle it.
+  DirectiveScanner scanner(checkText, prefixMatcher, opts);
+  FoundDirective found;
+  while (scanner.next(found)) {
     const CheckKind kind = found.kind;
-    const SourceLocation directiveStart = rest.data();
+    const TextRef prefix = found.prefix;
+    const SourceLocation directiveStart = found.directive.data();
+    const SourceLocation tail = found.directive.data() + found.directive.size();
     if (kind.type != DirectiveType::Comment)
       unusedPrefixes.erase(prefix);
-    TextRef directive = rest.substr(0, found.tail);
-    // A directive that ends the text leaves an empty tail at the text's end;
-    // its pattern text is then the empty text there.
-    rest.remove_prefix(found.tail);
 
     switch (kind.type) {
     case DirectiveType::Misspelled:
-      registry.report(directiveStart, DiagSeverity::Error,
-                      "misspelled directive '" + std::string(directive) + "'");
-      return true;
+      sink.report(registry, directiveStart, DiagSeverity::Error,
+                  "misspelled directive '" + std::string(found.directive) + "'");
+      return makeAlreadyReportedError();
     case DirectiveType::BadNot:
-      registry.report(rest.data(), DiagSeverity::Error,
-                      "unsupported -NOT combo on prefix '" + std::string(prefix) + "'");
-      return true;
+      sink.report(registry, tail, DiagSeverity::Error,
+                  "unsupported -NOT combo on prefix '" + std::string(prefix) + "'");
+      return makeAlreadyReportedError();
     case DirectiveType::BadCount:
-      registry.report(rest.data(), DiagSeverity::Error,
-                      "invalid count in -COUNT specification on prefix '" +
-                          std::string(prefix) + "'");
-      return true;
+      sink.report(registry, tail, DiagSeverity::Error,
+                  "invalid count in -COUNT specification on prefix '" + std::string(prefix) + "'");
+      return makeAlreadyReportedError();
     default:
       break;
     }
 
-    TextRef patternText =
-        directivePatternText(rest, opts.strictWhitespace && opts.matchFullLines);
-    rest = rest.substr(static_cast<size_t>(patternText.data() + patternText.size() - rest.data()));
-
     if (kind.type == DirectiveType::Comment)
       continue;
 
-    CheckPattern pattern(kind, *vars, lineNumber);
-    if (pattern.parse(patternText, prefix, registry, opts))
-      return true;
+    CheckPattern pattern(kind, *vars, found.lineNumber);
+    if (ErrorValue error = pattern.parse(found.patternText, prefix, registry, opts, sink))
+      return error;
 
     if (kind.type == DirectiveType::Label && pattern.hasVariables()) {
-      registry.report(directiveStart, DiagSeverity::Error,
-                      "found '" + std::string(prefix) +
-                          "-LABEL:' with variable definition or use");
-      return true;
+      sink.report(registry, directiveStart, DiagSeverity::Error,
+                  "found '" + std::string(prefix) + "-LABEL:' with variable definition or use");
+      return makeAlreadyReportedError();
     }
     if ((kind.type == DirectiveType::Next || kind.type == DirectiveType::Same ||
          kind.type == DirectiveType::Empty) &&
@@ -197,10 +168,10 @@ bool CheckEngine::parseCheckText(SourceRegistry &registry, TextRef checkText,
       const char *word = kind.type == DirectiveType::Next   ? "NEXT"
                          : kind.type == DirectiveType::Same ? "SAME"
                                                             : "EMPTY";
-      registry.report(directiveStart, DiagSeverity::Error,
-                      "found '" + std::string(prefix) + "-" + word + "' without previous '" +
-                          std::string(prefix) + ": line");
-      return true;
+      sink.report(registry, directiveStart, DiagSeverity::Error,
+                  "found '" + std::string(prefix) + "-" + word + "' without previous '" +
+                      std::string(prefix) + ": line");
+      return makeAlreadyReportedError();
     }
     if (kind.type == DirectiveType::Not || kind.type == DirectiveType::Dag) {
       pending.push_back(std::move(pattern));
@@ -215,23 +186,24 @@ bool CheckEngine::parseCheckText(SourceRegistry &registry, TextRef checkText,
   bool noneFound = unusedPrefixes.size() == distinctPrefixes;
   bool someMissing = !opts.allowUnusedPrefixes && !unusedPrefixes.empty();
   if ((noneFound || someMissing) && (opts.implicitCheckNot.empty() || !opts.defaultPrefixInUse)) {
-    OutputStream &err = standardError();
-    err << "error: no check strings found with prefix" << (unusedPrefixes.size() > 1 ? "es " : " ");
+    std::string message = "error: no check strings found with prefix";
+    message += unusedPrefixes.size() > 1 ? "es " : " ";
     bool first = true;
     for (TextRef unused : unusedPrefixes) {
       if (!first)
-        err << ", ";
+        message += ", ";
       first = false;
-      err << "'" << unused << ":'";
+      message += "'" + std::string(unused) + ":'";
     }
-    err << "\n";
-    return true;
+    sink.text(message + "\n");
+    return makeAlreadyReportedError();
   }
 
   if (!pending.empty()) {
-    CheckPattern eof(CheckKind(DirectiveType::ImplicitEof), *vars, lineNumber + 1);
+    CheckPattern eof(CheckKind(DirectiveType::ImplicitEof), *vars, scanner.lineNumber() + 1);
     TextRef firstPrefix = opts.checkPrefixes.empty() ? TextRef() : opts.checkPrefixes.front();
-    checkSteps.push_back(CheckStep{std::move(eof), firstPrefix, rest.data(), std::move(pending)});
+    checkSteps.push_back(CheckStep{std::move(eof), firstPrefix, scanner.remaining().data(),
+                                   std::move(pending)});
   }
-  return false;
+  return ErrorValue::success();
 }

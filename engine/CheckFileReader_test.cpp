@@ -1,5 +1,6 @@
 #include "engine/CheckEngine.h"
 
+#include "engine/CheckRunTestSupport.h"
 #include "engine/numeric/Substitution.h"
 #include "engine/numeric/VariableContext.h"
 
@@ -18,18 +19,20 @@ const std::string badCountMessage = "invalid count in -COUNT specification on pr
 class CheckFileReaderTest : public testing::Test {
 protected:
   /// Prepares `text`, registers it as "check.txt" and reads it. `errors`
-  /// receives what was written on standard error.
+  /// receives what the reader reported.
   bool read(TextRef text, std::string &errors) {
-    engine = std::make_unique<CheckEngine>(options);
-    EXPECT_TRUE(engine->verifyPrefixes());
+    reports.clear();
+    engine = std::make_unique<CheckEngine>(options, reports);
+    expectSuccess(engine->verifyPrefixes(), reports);
     CompiledRegex matcher = engine->buildPrefixMatcher();
     std::string &store = stores.emplace_back();
     checkText = engine->prepareText(text, store);
     registry.addBuffer(viewText(checkText, "check.txt"));
-    testing::internal::CaptureStderr();
-    bool failed = engine->parseCheckText(registry, checkText, matcher, &implicitRange);
-    errors = testing::internal::GetCapturedStderr();
-    return failed;
+    ErrorValue failed = engine->parseCheckText(registry, checkText, matcher, &implicitRange);
+    errors = reports.printed();
+    const bool rejected = failed.isError();
+    dropError(std::move(failed));
+    return rejected;
   }
 
   /// Reads `text`, expecting success.
@@ -53,6 +56,7 @@ protected:
   }
 
   CheckOptions options;
+  DiagnosticRecorder reports;
   SourceRegistry registry;
   std::list<std::string> stores;
   std::unique_ptr<CheckEngine> engine;
@@ -98,16 +102,17 @@ std::string summary(const std::vector<CheckStep> &steps) {
 TEST(PrepareTextTest, FoldsBlanksAndDropsCarriageReturnsBeforeLineFeeds) {
   const TextRef source("a \t b\r\nc\rd \r\r\n\t", 15);
   CheckOptions options;
+  DiagnosticRecorder reports;
   std::string store;
-  TextRef prepared = CheckEngine(options).prepareText(source, store);
+  TextRef prepared = CheckEngine(options, reports).prepareText(source, store);
   EXPECT_EQ(prepared, "a b\nc\rd \r\n ");
   ASSERT_EQ(store.size(), prepared.size() + 1);
   EXPECT_EQ(store.back(), '\0');
 
   options.strictWhitespace = true;
-  prepared = CheckEngine(options).prepareText(source, store);
+  prepared = CheckEngine(options, reports).prepareText(source, store);
   EXPECT_EQ(prepared, "a \t b\nc\rd \r\n\t");
-  EXPECT_EQ(CheckEngine(options).prepareText("", store), "");
+  EXPECT_EQ(CheckEngine(options, reports).prepareText("", store), "");
   EXPECT_EQ(store, std::string(1, '\0'));
 }
 

@@ -1,17 +1,20 @@
 #include "engine/CheckPattern.h"
 
+#include "engine/DiagnosticSink.h"
+#include "engine/numeric/EngineErrors.h"
 #include "engine/numeric/NumericExpressionParser.h"
 #include "engine/numeric/VariableContext.h"
-#include "support/diag/OutputStream.h"
 #include "support/regex/CompiledRegex.h"
 
-#include <cstdlib>
 #include <string>
 
 namespace {
 
-void reportError(SourceRegistry &registry, SourceLocation location, TextRef message) {
-  registry.report(location, DiagSeverity::Error, message);
+/// Reports an error at `location` and answers that it has been reported.
+ErrorValue reportError(DiagnosticSink &sink, const SourceRegistry &registry,
+                       SourceLocation location, TextRef message) {
+  sink.report(registry, location, DiagSeverity::Error, message);
+  return makeAlreadyReportedError();
 }
 
 /// Offset of the first "{{" or "[[" in `text` at or after `from`, or the size.
@@ -22,17 +25,23 @@ size_t nextBlockStart(TextRef text, size_t from) {
   return next == TextRef::npos ? text.size() : next;
 }
 
-/// Offset of the "]]" that ends a substitution block whose text (after the
-/// "[[") is `text`, or npos. Brackets nest, a backslash hides the next
-/// character. A "]" with nothing open cannot be recovered from: it ends the
-/// process.
-size_t findBlockEnd(TextRef text, SourceRegistry &registry) {
+/// Where the text of a substitution block (after the "[[") ends.
+struct BlockEnd {
+  /// Offset of the closing "]]" (npos when there is none), or of the stray "]".
+  size_t offset = TextRef::npos;
+  /// A "]" that closes nothing comes first.
+  bool stray = false;
+};
+
+/// Finds the "]]" that ends a substitution block whose text is `text`.
+/// Brackets nest, a backslash hides the next character.
+BlockEnd findBlockEnd(TextRef text) {
   size_t depth = 0;
   size_t i = 0;
   while (i < text.size()) {
     char c = text[i];
     if (depth == 0 && c == ']' && i + 1 < text.size() && text[i + 1] == ']')
-      return i;
+      return {i, false};
     if (c == '\\') {
       i += 2;
       continue;
@@ -40,16 +49,13 @@ size_t findBlockEnd(TextRef text, SourceRegistry &registry) {
     if (c == '[') {
       ++depth;
     } else if (c == ']') {
-      if (depth == 0) {
-        reportError(registry, text.data() + i, "missing closing \"]\" for regex variable");
-        standardError().flush();
-        std::exit(1);
-      }
+      if (depth == 0)
+        return {i, true};
       --depth;
     }
     ++i;
   }
-  return TextRef::npos;
+  return {};
 }
 
 /// Length of the bracket expression that starts at text[0] == '['. The
@@ -83,8 +89,8 @@ CheckPattern::CheckPattern(CheckKind kind, VariableContext &context,
                            std::optional<unsigned> lineNumber)
     : context(&context), kind(kind), lineNumber(lineNumber) {}
 
-bool CheckPattern::parse(TextRef text, TextRef prefix, SourceRegistry &registry,
-                         const CheckOptions &options) {
+ErrorValue CheckPattern::parse(TextRef text, TextRef prefix, SourceRegistry &registry,
+                               const CheckOptions &options, DiagnosticSink &sink) {
   location = text.data();
   ignoreCase = options.ignoreCase;
   bool fullLine = options.matchFullLines && kind.type != DirectiveType::Not;
@@ -95,27 +101,25 @@ bool CheckPattern::parse(TextRef text, TextRef prefix, SourceRegistry &registry,
   if (text.empty()) {
     if (kind.type == DirectiveType::Empty) {
       regexText = "(\n$)";
-      return false;
+      return ErrorValue::success();
     }
-    reportError(registry, location,
-                "found empty check string with prefix '" + std::string(prefix) + ":'");
-    return true;
+    return reportError(sink, registry, location,
+                       "found empty check string with prefix '" + std::string(prefix) + ":'");
   }
   if (kind.type == DirectiveType::Empty) {
-    reportError(registry, location,
-                "found non-empty check string for empty check with prefix '" +
-                    std::string(prefix) + ":'");
-    return true;
+    return reportError(sink, registry, location,
+                       "found non-empty check string for empty check with prefix '" +
+                           std::string(prefix) + ":'");
   }
 
   if (kind.literal()) {
     fixedText = text;
-    return false;
+    return ErrorValue::success();
   }
   if (!fullLine && (text.size() < 2 || (text.find("{{") == TextRef::npos &&
                                         text.find("[[") == TextRef::npos))) {
     fixedText = text;
-    return false;
+    return ErrorValue::success();
   }
 
   if (fullLine) {
@@ -130,18 +134,18 @@ bool CheckPattern::parse(TextRef text, TextRef prefix, SourceRegistry &registry,
       TextRef inner = rest.substr(2);
       size_t end = inner.find("}}");
       if (end == TextRef::npos) {
-        reportError(registry, rest.data(), "found start of regex string with no end '}}'");
-        return true;
+        return reportError(sink, registry, rest.data(),
+                           "found start of regex string with no end '}}'");
       }
       regexText += '(';
       ++curGroup;
-      if (appendRegex(inner.substr(0, end), inner.data(), registry))
-        return true;
+      if (ErrorValue error = appendRegex(inner.substr(0, end), inner.data(), registry, sink))
+        return error;
       regexText += ')';
       rest = inner.substr(end + 2);
     } else if (rest.starts_with("[[") && !(rest.size() >= 3 && rest[2] == '[')) {
-      if (parseSubstitutionBlock(rest, registry))
-        return true;
+      if (ErrorValue error = parseSubstitutionBlock(rest, registry, sink))
+        return error;
     } else {
       size_t end = nextBlockStart(rest, 1);
       regexText += CompiledRegex::escapeText(rest.substr(0, end));
@@ -154,16 +158,15 @@ bool CheckPattern::parse(TextRef text, TextRef prefix, SourceRegistry &registry,
       regexText += " *";
     regexText += '$';
   }
-  return false;
+  return ErrorValue::success();
 }
 
-bool CheckPattern::appendRegex(TextRef expression, SourceLocation errorAt,
-                               SourceRegistry &registry) {
+ErrorValue CheckPattern::appendRegex(TextRef expression, SourceLocation errorAt,
+                                     SourceRegistry &registry, DiagnosticSink &sink) {
   CompiledRegex regex(expression);
   std::string errorText;
   if (!regex.checkValid(errorText)) {
-    reportError(registry, errorAt, "invalid regex: " + errorText);
-    return true;
+    return reportError(sink, registry, errorAt, "invalid regex: " + errorText);
   }
 
   // The expression is appended after every earlier group of the pattern, so
@@ -184,11 +187,10 @@ bool CheckPattern::appendRegex(TextRef expression, SourceLocation errorAt,
       if (next >= '1' && next <= '9') {
         unsigned group = firstGroup + static_cast<unsigned>(next - '1');
         if (group > 9) {
-          reportError(registry, expression.data() + i,
-                      "back-reference '\\" + std::string(1, next) +
-                          "' in regex names group " + std::to_string(group) +
-                          " of the whole pattern; can't back-reference groups above 9");
-          return true;
+          return reportError(sink, registry, expression.data() + i,
+                             "back-reference '\\" + std::string(1, next) +
+                                 "' in regex names group " + std::to_string(group) +
+                                 " of the whole pattern; can't back-reference groups above 9");
         }
         regexText += '\\';
         regexText += static_cast<char>('0' + group);
@@ -202,20 +204,27 @@ bool CheckPattern::appendRegex(TextRef expression, SourceLocation errorAt,
     ++i;
   }
   curGroup += regex.groupCount();
-  return false;
+  return ErrorValue::success();
 }
 
-bool CheckPattern::parseSubstitutionBlock(TextRef &rest, SourceRegistry &registry) {
+ErrorValue CheckPattern::parseSubstitutionBlock(TextRef &rest, SourceRegistry &registry,
+                                                DiagnosticSink &sink) {
   TextRef blockStart = rest;
   TextRef content = rest.substr(2);
-  size_t end = findBlockEnd(content, registry);
+  BlockEnd blockEnd = findBlockEnd(content);
+  if (blockEnd.stray) {
+    sink.report(registry, content.data() + blockEnd.offset, DiagSeverity::Error,
+                "missing closing \"]\" for regex variable");
+    return makeUnbalancedBracketError();
+  }
+  size_t end = blockEnd.offset;
   TextRef block = content.substr(0, end == TextRef::npos ? content.size() : end);
   bool isNumeric = block.starts_with('#');
   if (isNumeric)
     block.remove_prefix(1);
   if (end == TextRef::npos) {
-    reportError(registry, blockStart.data(), "Invalid substitution block, no ]] found");
-    return true;
+    return reportError(sink, registry, blockStart.data(),
+                       "Invalid substitution block, no ]] found");
   }
   rest = content.substr(end + 2);
 
@@ -236,25 +245,23 @@ bool CheckPattern::parseSubstitutionBlock(TextRef &rest, SourceRegistry &registr
     size_t colon = block.find(':');
     size_t blank = block.substr(0, colon).find_first_of(" \t");
     if (blank != TextRef::npos) {
-      reportError(registry, block.data() + blank, "unexpected whitespace");
-      return true;
+      return reportError(sink, registry, block.data() + blank, "unexpected whitespace");
     }
     TextRef afterName = block;
     ValueOrError<ParsedVariableName> parsed = parseVariableName(afterName, registry);
     if (!parsed) {
-      printAllErrors(parsed.takeError(), standardError());
-      return true;
+      sink.reportErrors(parsed.takeError());
+      return makeAlreadyReportedError();
     }
     name = parsed->name;
     if (colon != TextRef::npos) {
       if (parsed->isPseudo || !afterName.starts_with(':')) {
-        reportError(registry, name.data(), "invalid name in string variable definition");
-        return true;
+        return reportError(sink, registry, name.data(),
+                           "invalid name in string variable definition");
       }
       if (context->lookupNumeric(name)) {
-        reportError(registry, name.data(),
-                    "numeric variable with name '" + std::string(name) + "' already exists");
-        return true;
+        return reportError(sink, registry, name.data(),
+                           "numeric variable with name '" + std::string(name) + "' already exists");
       }
       isStringDefinition = true;
       captureText = block.substr(colon + 1);
@@ -262,8 +269,7 @@ bool CheckPattern::parseSubstitutionBlock(TextRef &rest, SourceRegistry &registr
       isLegacyLine = true;
     } else {
       if (!afterName.empty()) {
-        reportError(registry, name.data(), "invalid name in string variable use");
-        return true;
+        return reportError(sink, registry, name.data(), "invalid name in string variable use");
       }
       isStringUse = true;
     }
@@ -276,8 +282,8 @@ bool CheckPattern::parseSubstitutionBlock(TextRef &rest, SourceRegistry &registr
     ValueOrError<ParsedNumericBlock> parsed =
         parseNumericBlock(block, isLegacyLine, line, *context, registry);
     if (!parsed) {
-      printAllErrors(parsed.takeError(), standardError());
-      return true;
+      sink.reportErrors(parsed.takeError());
+      return makeAlreadyReportedError();
     }
     definedNumeric = parsed->definedVariable;
     if (parsed->expression.hasRoot()) {
@@ -285,8 +291,8 @@ bool CheckPattern::parseSubstitutionBlock(TextRef &rest, SourceRegistry &registr
     } else {
       ValueOrError<std::string> wildcard = numberWildcard(parsed->expression.format());
       if (!wildcard) {
-        printAllErrors(wildcard.takeError(), standardError());
-        return true;
+        sink.reportErrors(wildcard.takeError());
+        return makeAlreadyReportedError();
       }
       captureExpression = std::move(*wildcard);
     }
@@ -307,14 +313,14 @@ bool CheckPattern::parseSubstitutionBlock(TextRef &rest, SourceRegistry &registr
   }
 
   if (!captureText.empty()) {
-    if (appendRegex(captureText, captureText.data(), registry))
-      return true;
+    if (ErrorValue error = appendRegex(captureText, captureText.data(), registry, sink))
+      return error;
   } else if (!captureExpression.empty()) {
     // The number expression is made here, not written in the check file: a
     // precision beyond what a counted repetition allows is reported at the
     // block's format.
-    if (appendRegex(captureExpression, block.data(), registry))
-      return true;
+    if (ErrorValue error = appendRegex(captureExpression, block.data(), registry, sink))
+      return error;
   }
 
   if (isDefinition)
@@ -325,8 +331,8 @@ bool CheckPattern::parseSubstitutionBlock(TextRef &rest, SourceRegistry &registr
     if (earlier != stringDefs.end()) {
       unsigned group = earlier->second;
       if (group == 0 || group > 9) {
-        reportError(registry, name.data(), "Can't back-reference more than 9 variables");
-        return true;
+        return reportError(sink, registry, name.data(),
+                           "Can't back-reference more than 9 variables");
       }
       regexText += '\\';
       regexText += static_cast<char>('0' + group);
@@ -337,5 +343,5 @@ bool CheckPattern::parseSubstitutionBlock(TextRef &rest, SourceRegistry &registr
     substitutions.push_back(
         &context->addNumericSubstitution(block, std::move(*numericUse), insertAt));
   }
-  return false;
+  return ErrorValue::success();
 }

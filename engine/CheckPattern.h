@@ -10,6 +10,7 @@
 #include "engine/CheckKind.h"
 #include "engine/CheckOptions.h"
 #include "engine/SearchResult.h"
+#include "support/diag/ErrorValue.h"
 #include "support/diag/SourceRegistry.h"
 #include "support/fs/TextRef.h"
 
@@ -21,6 +22,7 @@
 #include <utility>
 #include <vector>
 
+class DiagnosticSink;
 class VariableContext;
 class Substitution;
 struct NumericVariable;
@@ -36,11 +38,11 @@ public:
 
   /// Parses `text` (the pattern as cut by the reader) into this pattern.
   /// `prefix` names the directive in messages ("IMPLICIT-CHECK" for
-  /// command-line patterns). Answers true when the text was rejected; the
-  /// error has then been reported. A stray "]" inside a substitution block
-  /// ends the process with status 1.
-  bool parse(TextRef text, TextRef prefix, SourceRegistry &registry,
-             const CheckOptions &options);
+  /// command-line patterns). When the text is rejected the error goes to
+  /// `sink` and the answer is an AlreadyReportedError (an
+  /// UnbalancedBracketError for a stray "]" inside a substitution block).
+  ErrorValue parse(TextRef text, TextRef prefix, SourceRegistry &registry,
+                   const CheckOptions &options, DiagnosticSink &sink);
 
   /// True when the pattern uses or defines a string variable, or uses any
   /// variable or expression through a substitution.
@@ -54,7 +56,7 @@ public:
   /// Edit distance between the start of `text` and this pattern's text.
   unsigned resemblanceDistance(TextRef text) const;
   /// Reports the place in `range` that most resembles this pattern, if any.
-  void reportFuzzyMatch(SourceRegistry &registry, TextRef range,
+  void reportFuzzyMatch(SourceRegistry &registry, DiagnosticSink &sink, TextRef range,
                         std::vector<MatchDiag> *diagList) const;
 
   // ---- Parsed form ----
@@ -81,10 +83,11 @@ public:
 
 private:
   /// Parses the "[[...]]" block at the start of `rest` and moves `rest` past it.
-  bool parseSubstitutionBlock(TextRef &rest, SourceRegistry &registry);
+  ErrorValue parseSubstitutionBlock(TextRef &rest, SourceRegistry &registry, DiagnosticSink &sink);
   /// Checks `expression` and appends it with its back-references renumbered;
   /// an invalid one is reported at `errorAt`.
-  bool appendRegex(TextRef expression, SourceLocation errorAt, SourceRegistry &registry);
+  ErrorValue appendRegex(TextRef expression, SourceLocation errorAt, SourceRegistry &registry,
+                         DiagnosticSink &sink);
 
   /// Number of the next capture group of regexText.
   unsigned curGroup = 1;

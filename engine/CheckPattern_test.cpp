@@ -1,5 +1,8 @@
 #include "engine/CheckPattern.h"
 
+#include "engine/DiagnosticSink.h"
+#include "engine/numeric/EngineErrors.h"
+
 #include "engine/numeric/NumericVariable.h"
 #include "engine/numeric/Substitution.h"
 #include "engine/numeric/VariableContext.h"
@@ -29,13 +32,15 @@ protected:
     return registry.buffer(id).text();
   }
 
-  /// Parses `text` as a pattern of `kind`; `errors` receives standard error.
+  /// Parses `text` as a pattern of `kind`; `errors` receives what was reported.
   CheckPattern parse(TextRef text, CheckKind kind, bool &failed, std::string &errors) {
     CheckPattern pattern(kind, context, 1);
     TextRef stored = addText(text);
-    testing::internal::CaptureStderr();
-    failed = pattern.parse(stored, "CHECK", registry, options);
-    errors = testing::internal::GetCapturedStderr();
+    DiagnosticRecorder reports;
+    ErrorValue rejected = pattern.parse(stored, "CHECK", registry, options, reports);
+    failed = rejected.isError();
+    dropError(std::move(rejected));
+    errors = reports.printed();
     return pattern;
   }
 
@@ -208,15 +213,30 @@ TEST_F(CheckPatternTest, NameClashesWithNumericVariables) {
   EXPECT_TRUE(context.isStringName("S"));
 }
 
-TEST_F(CheckPatternTest, StrayClosingBracketEndsTheProcess) {
-  EXPECT_EXIT(
-      {
-        CheckPattern pattern(CheckKind(DirectiveType::Plain), context, 1);
-        bool ignored = pattern.parse(addText("[[X:a]b]]"), "CHECK", registry, options);
-        (void)ignored;
-      },
-      testing::ExitedWithCode(1),
-      "check.txt:1:6: error: missing closing \"]\" for regex variable");
+// Only a stray "]" answers its own kind of error; every other rejection is
+// a plain AlreadyReportedError.
+TEST_F(CheckPatternTest, StrayClosingBracketIsAnErrorOfItsOwnKind) {
+  struct Case {
+    TextRef text;
+    bool unbalanced;
+    TextRef reported;
+  } cases[] = {
+      {"[[X:a]b]]", true,
+       "check.txt:1:6: error: missing closing \"]\" for regex variable\n[[X:a]b]]\n     ^\n"},
+      {"[[X:a\\]b]]", false, ""},
+      {"[[X:[a]]] [[Y:]x]]", true, ""},
+      {"[[X:a", false, "check.txt:1:1: error: Invalid substitution block, no ]] found\n"},
+  };
+  for (const Case &c : cases) {
+    CheckPattern pattern(CheckKind(DirectiveType::Plain), context, 1);
+    DiagnosticRecorder reports;
+    ErrorValue rejected = pattern.parse(addText(c.text), "CHECK", registry, options, reports);
+    EXPECT_EQ(rejected.isA<UnbalancedBracketError>(), c.unbalanced) << c.text;
+    if (!c.reported.empty()) {
+      EXPECT_EQ(reports.printed().substr(0, c.reported.size()), c.reported) << c.text;
+    }
+    dropError(std::move(rejected));
+  }
 }
 
 // A back-reference written inside an expression means a group of that

@@ -2,10 +2,11 @@
 #define OSTREL_ENGINE_CHECKRUNTESTSUPPORT_H
 
 /// Test helper: runs the whole engine (prefixes, reading, checking) on a
-/// check text and an input held in memory, capturing what it writes on
-/// standard error, the way the driver would call it.
+/// check text and an input held in memory, the way the driver would call it,
+/// and keeps what it reported.
 
 #include "engine/CheckEngine.h"
+#include "engine/DiagnosticSink.h"
 #include "engine/MatchDiag.h"
 #include "support/diag/SourceRegistry.h"
 #include "support/fs/FileBuffer.h"
@@ -16,35 +17,41 @@
 #include <string>
 #include <vector>
 
+/// Expects `result` to be success; otherwise shows what was reported.
+inline void expectSuccess(ErrorValue result, const DiagnosticRecorder &reports) {
+  EXPECT_FALSE(result) << reports.printed();
+  dropError(std::move(result));
+}
+
 struct CheckRun {
   CheckOptions options;
+  DiagnosticRecorder reports;
   SourceRegistry registry;
   std::unique_ptr<CheckEngine> engine;
   std::string checkStore;
   std::string inputStore;
   TextRef input;
   std::vector<MatchDiag> records;
-  /// What verifyInput wrote on standard error.
+  /// What verifyInput reported, as the checker would print it.
   std::string errors;
   bool passed = false;
 
   /// Reads `check` (named check.txt) and verifies `input` (input.txt);
   /// records go to `records` when `withRecords`.
   CheckRun &run(TextRef check, TextRef inputText, bool withRecords = false) {
-    engine = std::make_unique<CheckEngine>(options);
-    EXPECT_TRUE(engine->verifyPrefixes());
+    engine = std::make_unique<CheckEngine>(options, reports);
+    expectSuccess(engine->verifyPrefixes(), reports);
     CompiledRegex prefixMatcher = engine->buildPrefixMatcher();
     TextRef checkText = engine->prepareText(check, checkStore);
     registry.addBuffer(viewText(checkText, "check.txt"));
-    testing::internal::CaptureStderr();
-    bool readFailed = engine->parseCheckText(registry, checkText, prefixMatcher);
-    std::string readErrors = testing::internal::GetCapturedStderr();
-    EXPECT_FALSE(readFailed) << readErrors;
+    expectSuccess(engine->parseCheckText(registry, checkText, prefixMatcher), reports);
+    reports.clear();
     input = engine->prepareText(inputText, inputStore);
     registry.addBuffer(viewText(input, "input.txt"));
-    testing::internal::CaptureStderr();
-    passed = engine->verifyInput(registry, input, withRecords ? &records : nullptr);
-    errors = testing::internal::GetCapturedStderr();
+    ErrorValue failed = engine->verifyInput(registry, input, withRecords ? &records : nullptr);
+    passed = !failed;
+    dropError(std::move(failed));
+    errors = reports.printed();
     return *this;
   }
 };

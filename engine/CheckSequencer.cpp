@@ -1,11 +1,11 @@
 #include "engine/CheckSequencer.h"
 
 #include "engine/CheckEngine.h"
+#include "engine/DiagnosticSink.h"
 #include "engine/MatchDiag.h"
 #include "engine/MatchDiagnostics.h"
 #include "engine/numeric/EngineErrors.h"
 #include "engine/numeric/VariableContext.h"
-#include "support/diag/OutputStream.h"
 
 #include <algorithm>
 #include <optional>
@@ -57,11 +57,11 @@ using DiagList = std::vector<MatchDiag>;
 using NotList = std::vector<const CheckPattern *>;
 
 /// Consumes a report's answer: true when it reported a failure.
-bool reportFailed(ErrorValue reported) {
+bool reportFailed(ErrorValue reported, DiagnosticSink &sink) {
   if (!reported)
     return false;
   ErrorValue rest = handleByKind(std::move(reported), [](const AlreadyReportedError &) {});
-  printAllErrors(std::move(rest), standardError());
+  sink.reportErrors(std::move(rest));
   return true;
 }
 
@@ -76,16 +76,17 @@ void retagTrailingRecords(DiagList &diagList, MatchOutcome outcome) {
     record->outcome = outcome;
 }
 
-/// The three notes every line-rule failure carries after its error.
-void reportLineRuleNotes(SourceRegistry &registry, TextRef stretch) {
-  registry.report(stretch.data() + stretch.size(), DiagSeverity::Note,
-                  "'next' match was here");
-  registry.report(stretch.data(), DiagSeverity::Note, "previous match ended here");
+/// The two notes every line-rule failure carries after its error.
+void reportLineRuleNotes(SourceRegistry &registry, DiagnosticSink &sink, TextRef stretch) {
+  sink.report(registry, stretch.data() + stretch.size(), DiagSeverity::Note,
+              "'next' match was here");
+  sink.report(registry, stretch.data(), DiagSeverity::Note, "previous match ended here");
 }
 
 /// NEXT and EMPTY: the match must be on the line right after the previous
 /// match. Answers true on failure, which has been reported.
-bool verifyNextLine(const CheckStep &step, SourceRegistry &registry, TextRef stretch) {
+bool verifyNextLine(const CheckStep &step, SourceRegistry &registry, DiagnosticSink &sink,
+                    TextRef stretch) {
   DirectiveType type = step.pattern.kind.type;
   if (type != DirectiveType::Next && type != DirectiveType::Empty)
     return false;
@@ -94,28 +95,29 @@ bool verifyNextLine(const CheckStep &step, SourceRegistry &registry, TextRef str
   if (breaks.count == 1)
     return false;
   if (breaks.count == 0) {
-    registry.report(step.location, DiagSeverity::Error,
-                    directive + ": is on the same line as previous match");
-    reportLineRuleNotes(registry, stretch);
+    sink.report(registry, step.location, DiagSeverity::Error,
+                directive + ": is on the same line as previous match");
+    reportLineRuleNotes(registry, sink, stretch);
     return true;
   }
-  registry.report(step.location, DiagSeverity::Error,
-                  directive + ": is not on the line after the previous match");
-  reportLineRuleNotes(registry, stretch);
-  registry.report(stretch.data() + breaks.firstLineStart, DiagSeverity::Note,
-                  "non-matching line after previous match is here");
+  sink.report(registry, step.location, DiagSeverity::Error,
+              directive + ": is not on the line after the previous match");
+  reportLineRuleNotes(registry, sink, stretch);
+  sink.report(registry, stretch.data() + breaks.firstLineStart, DiagSeverity::Note,
+              "non-matching line after previous match is here");
   return true;
 }
 
 /// SAME: the match must be on the line where the previous match ended.
-bool verifySameLine(const CheckStep &step, SourceRegistry &registry, TextRef stretch) {
+bool verifySameLine(const CheckStep &step, SourceRegistry &registry, DiagnosticSink &sink,
+                    TextRef stretch) {
   if (step.pattern.kind.type != DirectiveType::Same)
     return false;
   if (countLineBreaks(stretch, 1).count == 0)
     return false;
-  registry.report(step.location, DiagSeverity::Error,
-                  std::string(step.prefix) + "-SAME: is not on the same line as the previous match");
-  reportLineRuleNotes(registry, stretch);
+  sink.report(registry, step.location, DiagSeverity::Error,
+              std::string(step.prefix) + "-SAME: is not on the same line as the previous match");
+  reportLineRuleNotes(registry, sink, stretch);
   return true;
 }
 
@@ -123,8 +125,9 @@ bool verifySameLine(const CheckStep &step, SourceRegistry &registry, TextRef str
 /// records go.
 class Sequencer {
 public:
-  Sequencer(const CheckOptions &options, SourceRegistry &registry, DiagList *diagList)
-      : options(options), registry(registry), diagList(diagList) {}
+  Sequencer(const CheckOptions &options, SourceRegistry &registry, DiagnosticSink &sink,
+            DiagList *diagList)
+      : options(options), registry(registry), sink(sink), diagList(diagList) {}
 
   std::optional<size_t> run(const CheckStep &step, TextRef region, bool labelScan,
                             size_t &matchLen);
@@ -136,6 +139,7 @@ private:
 
   const CheckOptions &options;
   SourceRegistry &registry;
+  DiagnosticSink &sink;
   DiagList *diagList;
 };
 
@@ -159,8 +163,9 @@ std::optional<size_t> Sequencer::run(const CheckStep &step, TextRef region, bool
     SearchResult result = pattern.match(searched, registry);
     size_t pos = result.pos;
     size_t len = result.len;
-    if (reportFailed(reportOutcome(true, registry, step.prefix, step.location, pattern,
-                                   repetition, searched, std::move(result), options, diagList)))
+    if (reportFailed(reportOutcome(true, registry, sink, step.prefix, step.location, pattern,
+                                   repetition, searched, std::move(result), options, diagList),
+                     sink))
       return std::nullopt;
     if (repetition == 1)
       first = end + pos;
@@ -173,7 +178,8 @@ std::optional<size_t> Sequencer::run(const CheckStep &step, TextRef region, bool
     return first;
 
   TextRef skipped = region.substr(groupStart, first - groupStart);
-  if (verifyNextLine(step, registry, skipped) || verifySameLine(step, registry, skipped)) {
+  if (verifyNextLine(step, registry, sink, skipped) ||
+      verifySameLine(step, registry, sink, skipped)) {
     recordWrongLine(step, region, first, matchLen);
     return std::nullopt;
   }
@@ -217,8 +223,9 @@ std::optional<size_t> Sequencer::runDagGroups(const CheckStep &step, TextRef reg
       SearchResult result = pattern.match(searched, registry);
       DagRange match{from + result.pos, from + result.pos + result.len};
       if (!result.found || result.error || options.veryVerbose) {
-        if (reportFailed(reportOutcome(true, registry, step.prefix, pattern.location, pattern, 1,
-                                       searched, std::move(result), options, diagList)))
+        if (reportFailed(reportOutcome(true, registry, sink, step.prefix, pattern.location, pattern,
+                                       1, searched, std::move(result), options, diagList),
+                         sink))
           return std::nullopt;
       }
       if (options.allowDeprecatedDagOverlap) {
@@ -235,20 +242,20 @@ std::optional<size_t> Sequencer::runDagGroups(const CheckStep &step, TextRef reg
         if (diagList) {
           retagTrailingRecords(*diagList, MatchOutcome::DiscardedOverlap);
         } else {
-          registry.report(region.data() + overlapped.start, DiagSeverity::Note,
-                          "match discarded, overlaps earlier DAG match here",
-                          SourceRange(region.data() + overlapped.start,
-                                      region.data() + overlapped.end));
+          sink.report(
+              registry, region.data() + overlapped.start, DiagSeverity::Note,
+              "match discarded, overlaps earlier DAG match here",
+              SourceRange(region.data() + overlapped.start, region.data() + overlapped.end));
         }
       }
       from = overlapped.end;
     }
     if (!options.veryVerbose) {
-      ErrorValue reported = reportOutcome(
-          true, registry, step.prefix, pattern.location, pattern, 1, region,
-          SearchResult::makeFound(accepted.start, accepted.end - accepted.start), options,
-          diagList);
-      if (reportFailed(std::move(reported)))
+      ErrorValue reported =
+          reportOutcome(true, registry, sink, step.prefix, pattern.location, pattern, 1, region,
+                        SearchResult::makeFound(accepted.start, accepted.end - accepted.start),
+                        options, diagList);
+      if (reportFailed(std::move(reported), sink))
         return std::nullopt;
     }
 
@@ -272,8 +279,9 @@ bool Sequencer::runNotPatterns(const CheckStep &step, TextRef stretch, const Not
   bool failed = false;
   for (const CheckPattern *pattern : notList) {
     SearchResult result = pattern->match(stretch, registry);
-    if (reportFailed(reportOutcome(false, registry, step.prefix, pattern->location, *pattern, 1,
-                                   stretch, std::move(result), options, diagList)))
+    if (reportFailed(reportOutcome(false, registry, sink, step.prefix, pattern->location, *pattern,
+                                   1, stretch, std::move(result), options, diagList),
+                     sink))
       failed = true;
   }
   return failed;
@@ -281,9 +289,9 @@ bool Sequencer::runNotPatterns(const CheckStep &step, TextRef stretch, const Not
 
 } // namespace
 
-bool CheckEngine::verifyInput(SourceRegistry &registry, TextRef input,
-                              std::vector<MatchDiag> *diagList) {
-  Sequencer sequencer(opts, registry, diagList);
+ErrorValue CheckEngine::verifyInput(SourceRegistry &registry, TextRef input,
+                                    std::vector<MatchDiag> *diagList) {
+  Sequencer sequencer(opts, registry, sink, diagList);
   const size_t stepCount = checkSteps.size();
   bool failed = false;
   size_t firstUnrun = 0;
@@ -298,7 +306,7 @@ bool CheckEngine::verifyInput(SourceRegistry &registry, TextRef input,
       std::optional<size_t> labelPos =
           sequencer.run(checkSteps[nextLabel], rest, /*labelScan=*/true, matchLen);
       if (!labelPos)
-        return false;
+        return makeAlreadyReportedError();
       block = rest.substr(0, *labelPos + matchLen);
       rest = rest.substr(*labelPos + matchLen);
       ++nextLabel;
@@ -321,7 +329,7 @@ bool CheckEngine::verifyInput(SourceRegistry &registry, TextRef input,
     }
 
     if (nextLabel == stepCount)
-      return !failed;
+      return failed ? makeAlreadyReportedError() : ErrorValue::success();
     firstUnrun = nextLabel;
   }
 }

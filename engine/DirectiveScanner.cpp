@@ -1,5 +1,5 @@
-// Finding and classifying directives: the prefix search and the grammar of
-// suffixes, counts and modifiers that the check-file reader applies.
+// Finding and classifying directives: the prefix search, the suffixes,
+// the count and the modifier list.
 
 #include "engine/DirectiveScanner.h"
 
@@ -75,16 +75,11 @@ bool readCount(TextRef text, size_t &pos, int64_t &value) {
   return true;
 }
 
-struct SuffixWord {
-  TextRef word;
-  DirectiveType type;
-};
-
 constexpr TextRef badNotCombinations[] = {"DAG-NOT:",  "NOT-DAG:",  "NEXT-NOT:",  "NOT-NEXT:",
                                          "SAME-NOT:", "NOT-SAME:", "EMPTY-NOT:", "NOT-EMPTY:"};
 
 // Tried in this order, after the -COUNT and bad -NOT forms.
-constexpr SuffixWord suffixWords[] = {
+constexpr DirectiveSuffix suffixWords[] = {
     {"NEXT", DirectiveType::Next}, {"SAME", DirectiveType::Same},   {"NOT", DirectiveType::Not},
     {"DAG", DirectiveType::Dag},   {"LABEL", DirectiveType::Label}, {"EMPTY", DirectiveType::Empty},
 };
@@ -127,7 +122,7 @@ Classification classify(TextRef text, TextRef prefix, const std::vector<TextRef>
                          [&](TextRef combo) { return suffix.starts_with(combo); })) {
     result = {CheckKind(DirectiveType::BadNot), pos};
   } else {
-    for (const SuffixWord &entry : suffixWords) {
+    for (const DirectiveSuffix &entry : suffixWords) {
       if (suffix.starts_with(entry.word)) {
         result = readModifiers(text, pos + entry.word.size(), CheckKind(entry.type));
         break;
@@ -168,43 +163,56 @@ bool findPrefix(const CompiledRegex &matcher, TextRef text, size_t longestPrefix
 
 } // namespace
 
-DirectiveScanner::DirectiveScanner(const CompiledRegex &prefixMatcher,
-                                   const std::vector<TextRef> &checkPrefixes,
-                                   const std::vector<TextRef> &commentPrefixes)
-    : matcher(prefixMatcher), commentPrefixes(commentPrefixes) {
-  for (TextRef prefix : checkPrefixes)
+std::span<const DirectiveSuffix> directiveSuffixes() { return suffixWords; }
+
+DirectiveScanner::DirectiveScanner(TextRef checkText, const CompiledRegex &prefixMatcher,
+                                   const CheckOptions &options)
+    : matcher(prefixMatcher), opts(options), rest(checkText), countedTo(checkText.data()) {
+  for (TextRef prefix : opts.checkPrefixes)
     longestPrefix = std::max(longestPrefix, prefix.size());
-  for (TextRef prefix : commentPrefixes)
+  for (TextRef prefix : opts.commentPrefixes)
     longestPrefix = std::max(longestPrefix, prefix.size());
 }
 
-bool DirectiveScanner::next(TextRef text, FoundDirective &found) {
-  size_t from = 0;
-  while (from < text.size()) {
-    TextRef rest = text.substr(from);
+bool DirectiveScanner::next(FoundDirective &found) {
+  while (!rest.empty()) {
     size_t offset = 0, length = 0;
     if (!findPrefix(matcher, rest, longestPrefix, groups, offset, length))
       return false;
     bool afterWordChar = offset > 0 && isDirectiveWordChar(rest[offset - 1]);
     rest.remove_prefix(offset);
+    // line is the line of the character at countedTo: every line feed passed
+    // over is counted once, including those inside a modifier list, so a
+    // directive's line is always the line of its prefix.
+    line += static_cast<unsigned>(std::count(countedTo, rest.data(), '\n'));
+    countedTo = rest.data();
     TextRef prefix = rest.substr(0, length);
-    Classification kind;
+    Classification classified;
     if (!afterWordChar)
-      kind = classify(rest, prefix, commentPrefixes);
-    if (kind.kind.type != DirectiveType::Invalid) {
-      found = FoundDirective{from + offset, prefix, kind.kind, kind.tail};
-      return true;
+      classified = classify(rest, prefix, opts.commentPrefixes);
+    if (classified.kind.type == DirectiveType::Invalid) {
+      size_t skip = length;
+      while (skip < rest.size() && isDirectiveWordChar(rest[skip]))
+        ++skip;
+      rest.remove_prefix(std::max<size_t>(skip, 1));
+      continue;
     }
-    size_t skip = length;
-    while (skip < rest.size() && isDirectiveWordChar(rest[skip]))
-      ++skip;
-    from += offset + std::max<size_t>(skip, 1);
+
+    found.kind = classified.kind;
+    found.prefix = prefix;
+    found.lineNumber = line;
+    // A directive that ends the text leaves an empty tail at the text's end;
+    // its pattern text is then the empty text there.
+    found.directive = rest.substr(0, classified.tail);
+    rest.remove_prefix(classified.tail);
+    if (!(opts.strictWhitespace && opts.matchFullLines))
+      rest = trimLeft(rest, " \t");
+    size_t lineEnd = rest.find_first_of("\n\r");
+    if (lineEnd == TextRef::npos)
+      lineEnd = rest.size();
+    found.patternText = rest.substr(0, lineEnd);
+    rest.remove_prefix(lineEnd);
+    return true;
   }
   return false;
-}
-
-TextRef directivePatternText(TextRef text, bool keepLeadingBlanks) {
-  if (!keepLeadingBlanks)
-    text = trimLeft(text, " \t");
-  return text.substr(0, std::min(text.find_first_of("\n\r"), text.size()));
 }

@@ -1,56 +1,74 @@
 #ifndef OSTREL_ENGINE_DIRECTIVESCANNER_H
 #define OSTREL_ENGINE_DIRECTIVESCANNER_H
 
-/// Finds the directives of a check text the way the check-file reader does:
-/// a check or comment prefix that does not follow a word character, then a
-/// suffix, optional modifiers and a colon. Programs that rewrite or inspect
-/// check files use it to see exactly the directives the checker will see.
+/// Finds the directives of a prepared check text one after another and
+/// classifies each, exactly as the check-file reader does: the reader builds
+/// its steps from what this scanner finds, and tools that inspect check files
+/// see the same directives the checker would.
 
 #include "engine/CheckKind.h"
+#include "engine/CheckOptions.h"
 #include "support/fs/TextRef.h"
 #include "support/regex/CompiledRegex.h"
 
-#include <cstddef>
+#include <span>
 #include <vector>
 
-/// One directive occurrence.
+/// One directive as found in the check text.
 struct FoundDirective {
-  /// Offset of the prefix from the start of the scanned text.
-  size_t offset = 0;
-  /// The prefix as written (a view into the scanned text).
-  TextRef prefix;
   CheckKind kind;
-  /// Offset, from the prefix, of the text after the directive's colon (for
-  /// the malformed kinds: of the place their message points at).
-  size_t tail = 0;
+  /// The prefix as written (into the check text).
+  TextRef prefix;
+  /// From the prefix through the colon. For Misspelled, BadNot and BadCount
+  /// it ends where the reader's message points: after the colon, at the
+  /// suffix after the hyphen, and after the count.
+  TextRef directive;
+  /// The rest of the directive's line, without the blanks after the
+  /// directive (kept when whitespace is strict and lines are matched whole).
+  TextRef patternText;
+  /// The check-file line of the prefix.
+  unsigned lineNumber = 1;
 };
+
+/// A word that may follow a check prefix and a hyphen, and the directive it
+/// makes.
+struct DirectiveSuffix {
+  TextRef word;
+  DirectiveType type;
+};
+
+/// NEXT, SAME, NOT, DAG, LABEL and EMPTY, in the order the reader tries them.
+std::span<const DirectiveSuffix> directiveSuffixes();
+
+/// The characters a directive is made of and that no prefix may follow:
+/// ASCII letters, digits, "-" and "_".
+bool isDirectiveWordChar(char c);
 
 class DirectiveScanner {
 public:
-  /// `prefixMatcher` is the engine's compiled prefix expression and
-  /// `commentPrefixes` the completed comment-prefix list; both must outlive
-  /// the scanner.
-  DirectiveScanner(const CompiledRegex &prefixMatcher, const std::vector<TextRef> &checkPrefixes,
-                   const std::vector<TextRef> &commentPrefixes);
+  /// Scans `checkText` (prepared, as given to the reader) with the prefix
+  /// expression of an engine whose completed options are `options`; both
+  /// must outlive the scanner.
+  DirectiveScanner(TextRef checkText, const CompiledRegex &prefixMatcher,
+                   const CheckOptions &options);
 
-  /// Finds the first directive in `text`; an occurrence at offset 0 counts
-  /// whatever precedes the text. False when there is none.
-  bool next(TextRef text, FoundDirective &found);
+  /// The next directive, or false when no further prefix occurrence is one.
+  bool next(FoundDirective &found);
+
+  /// Where the last search for a prefix began: after the last directive's
+  /// line once next() has answered false.
+  TextRef remaining() const { return rest; }
+  /// The line of the last prefix occurrence met, directive or not.
+  unsigned lineNumber() const { return line; }
 
 private:
   const CompiledRegex &matcher;
-  const std::vector<TextRef> &commentPrefixes;
+  const CheckOptions &opts;
+  TextRef rest;
   size_t longestPrefix = 0;
+  unsigned line = 1;
+  const char *countedTo;
   std::vector<TextRef> groups;
 };
-
-/// True for the bytes that may not precede a prefix occurrence: ASCII letters,
-/// digits, "-" and "_".
-bool isDirectiveWordChar(char c);
-
-/// The pattern text of a directive whose tail starts `text`, as the reader cuts
-/// it: blanks after the colon dropped (unless `keepLeadingBlanks`), then up to
-/// the first line feed or carriage return.
-TextRef directivePatternText(TextRef text, bool keepLeadingBlanks);
 
 #endif

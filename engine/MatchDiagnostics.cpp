@@ -4,7 +4,6 @@
 #include "engine/numeric/NumericVariable.h"
 #include "engine/numeric/Substitution.h"
 #include "engine/numeric/VariableContext.h"
-#include "support/diag/OutputStream.h"
 
 #include <algorithm>
 #include <utility>
@@ -23,12 +22,6 @@ std::string outcomeMessage(const CheckPattern &pattern, TextRef prefix, bool exp
                std::to_string(pattern.kind.count) + ")";
   }
   return message;
-}
-
-/// Errors other than the engine's located ones should not reach the reports;
-/// if one does, it is printed rather than lost.
-void printUnexpectedErrors(ErrorValue rest) {
-  printAllErrors(std::move(rest), standardError());
 }
 
 } // namespace
@@ -57,8 +50,9 @@ std::string escapeForDisplay(TextRef text) {
   return out;
 }
 
-void reportSubstitutions(const CheckPattern &pattern, SourceRegistry &registry, TextRef range,
-                         MatchOutcome outcome, std::vector<MatchDiag> *diagList) {
+void reportSubstitutions(const CheckPattern &pattern, SourceRegistry &registry,
+                         DiagnosticSink &sink, TextRef range, MatchOutcome outcome,
+                         std::vector<MatchDiag> *diagList) {
   for (const Substitution *substitution : pattern.substitutions) {
     ValueOrError<std::string> value = substitution->result();
     if (!value) {
@@ -72,12 +66,12 @@ void reportSubstitutions(const CheckPattern &pattern, SourceRegistry &registry, 
       diagList->emplace_back(registry, pattern.kind, pattern.location, outcome,
                              SourceRange(range.data(), range.data()), std::move(note));
     else
-      registry.report(range.data(), DiagSeverity::Note, note);
+      sink.report(registry, range.data(), DiagSeverity::Note, note);
   }
 }
 
-void reportCaptures(const CheckPattern &pattern, SourceRegistry &registry, MatchOutcome outcome,
-                    std::vector<MatchDiag> *diagList) {
+void reportCaptures(const CheckPattern &pattern, SourceRegistry &registry, DiagnosticSink &sink,
+                    MatchOutcome outcome, std::vector<MatchDiag> *diagList) {
   if (pattern.stringDefs.empty() && pattern.numericDefs.empty())
     return;
   std::vector<std::pair<TextRef, SourceRange>> captures;
@@ -100,14 +94,14 @@ void reportCaptures(const CheckPattern &pattern, SourceRegistry &registry, Match
       diagList->emplace_back(registry, pattern.kind, pattern.location, outcome, range,
                              std::move(note));
     else
-      registry.report(range.start, DiagSeverity::Note, note, range);
+      sink.report(registry, range.start, DiagSeverity::Note, note, range);
   }
 }
 
-ErrorValue reportFound(bool expected, SourceRegistry &registry, TextRef prefix,
-                       SourceLocation location, const CheckPattern &pattern, int matchedCount,
-                       TextRef searched, SearchResult searchResult, const CheckOptions &options,
-                       std::vector<MatchDiag> *diagList) {
+ErrorValue reportFound(bool expected, SourceRegistry &registry, DiagnosticSink &sink,
+                       TextRef prefix, SourceLocation location, const CheckPattern &pattern,
+                       int matchedCount, TextRef searched, SearchResult searchResult,
+                       const CheckOptions &options, std::vector<MatchDiag> *diagList) {
   bool hasError = !expected || searchResult.error;
   bool printWanted = true;
   if (!hasError) {
@@ -123,32 +117,35 @@ ErrorValue reportFound(bool expected, SourceRegistry &registry, TextRef prefix,
   SourceRange matchRange(matchStart, matchStart + searchResult.len);
   if (diagList) {
     diagList->emplace_back(registry, pattern.kind, location, outcome, matchRange, std::string());
-    reportSubstitutions(pattern, registry, TextRef(matchStart, searchResult.len), outcome,
+    reportSubstitutions(pattern, registry, sink, TextRef(matchStart, searchResult.len), outcome,
                         diagList);
-    reportCaptures(pattern, registry, outcome, diagList);
+    reportCaptures(pattern, registry, sink, outcome, diagList);
   }
   if (!printWanted)
     return ErrorValue();
 
-  registry.report(location, expected ? DiagSeverity::Remark : DiagSeverity::Error,
-                  outcomeMessage(pattern, prefix, expected, "found", matchedCount));
-  registry.report(matchStart, DiagSeverity::Note, "found here", matchRange);
-  reportSubstitutions(pattern, registry, TextRef(matchStart, searchResult.len), outcome, nullptr);
-  reportCaptures(pattern, registry, outcome, nullptr);
+  sink.report(registry, location, expected ? DiagSeverity::Remark : DiagSeverity::Error,
+              outcomeMessage(pattern, prefix, expected, "found", matchedCount));
+  sink.report(registry, matchStart, DiagSeverity::Note, "found here", matchRange);
+  reportSubstitutions(pattern, registry, sink, TextRef(matchStart, searchResult.len), outcome,
+                      nullptr);
+  reportCaptures(pattern, registry, sink, outcome, nullptr);
 
   ErrorValue rest = handleByKind(std::move(searchResult.error), [&](const DiagnosticError &error) {
-    error.diagnostic().print(standardError());
+    sink.diagnostic(error.diagnostic());
     if (diagList)
       diagList->emplace_back(registry, pattern.kind, location, MatchOutcome::ErrorAfterMatch,
                              error.range(), error.messageText());
   });
-  printUnexpectedErrors(std::move(rest));
+  // Errors other than the engine's located ones should not reach the
+  // reports; if one does, it is printed rather than lost.
+  sink.reportErrors(std::move(rest));
   return hasError ? makeAlreadyReportedError() : ErrorValue();
 }
 
-ErrorValue reportNotFound(bool expected, SourceRegistry &registry, TextRef prefix,
-                          SourceLocation location, const CheckPattern &pattern, int matchedCount,
-                          TextRef searched, SearchResult searchResult,
+ErrorValue reportNotFound(bool expected, SourceRegistry &registry, DiagnosticSink &sink,
+                          TextRef prefix, SourceLocation location, const CheckPattern &pattern,
+                          int matchedCount, TextRef searched, SearchResult searchResult,
                           const CheckOptions &options, std::vector<MatchDiag> *diagList) {
   bool hasError = expected;
   bool patternError = false;
@@ -165,7 +162,7 @@ ErrorValue reportNotFound(bool expected, SourceRegistry &registry, TextRef prefi
       std::move(searchResult.error), [](const PatternNotFoundError &) {},
       [&](const DiagnosticError &error) {
         notePatternError();
-        error.diagnostic().print(standardError());
+        sink.diagnostic(error.diagnostic());
         if (diagList)
           keptMessages.push_back(error.messageText());
       },
@@ -173,8 +170,8 @@ ErrorValue reportNotFound(bool expected, SourceRegistry &registry, TextRef prefi
         // Not a located failure, but the search did not take place all the
         // same: printed with its own text, like any error.
         notePatternError();
-        other.print(standardError());
-        standardError() << "\n";
+        sink.text(other.message());
+        sink.text("\n");
         if (diagList)
           keptMessages.push_back(other.message());
       });
@@ -193,29 +190,29 @@ ErrorValue reportNotFound(bool expected, SourceRegistry &registry, TextRef prefi
     for (std::string &message : keptMessages)
       diagList->emplace_back(registry, pattern.kind, location, outcome,
                              SourceRange(searched.data(), searched.data()), std::move(message));
-    reportSubstitutions(pattern, registry, searched, outcome, diagList);
+    reportSubstitutions(pattern, registry, sink, searched, outcome, diagList);
   }
   if (!printWanted)
     return ErrorValue();
 
   if (!patternError) {
-    registry.report(location, expected ? DiagSeverity::Error : DiagSeverity::Remark,
-                    outcomeMessage(pattern, prefix, expected, "not found", matchedCount));
-    registry.report(searched.data(), DiagSeverity::Note, "scanning from here");
+    sink.report(registry, location, expected ? DiagSeverity::Error : DiagSeverity::Remark,
+                outcomeMessage(pattern, prefix, expected, "not found", matchedCount));
+    sink.report(registry, searched.data(), DiagSeverity::Note, "scanning from here");
   }
-  reportSubstitutions(pattern, registry, searched, outcome, nullptr);
+  reportSubstitutions(pattern, registry, sink, searched, outcome, nullptr);
   if (expected)
-    pattern.reportFuzzyMatch(registry, searched, diagList);
+    pattern.reportFuzzyMatch(registry, sink, searched, diagList);
   return hasError ? makeAlreadyReportedError() : ErrorValue();
 }
 
-ErrorValue reportOutcome(bool expected, SourceRegistry &registry, TextRef prefix,
-                         SourceLocation location, const CheckPattern &pattern, int matchedCount,
-                         TextRef searched, SearchResult searchResult, const CheckOptions &options,
-                         std::vector<MatchDiag> *diagList) {
+ErrorValue reportOutcome(bool expected, SourceRegistry &registry, DiagnosticSink &sink,
+                         TextRef prefix, SourceLocation location, const CheckPattern &pattern,
+                         int matchedCount, TextRef searched, SearchResult searchResult,
+                         const CheckOptions &options, std::vector<MatchDiag> *diagList) {
   if (searchResult.found)
-    return reportFound(expected, registry, prefix, location, pattern, matchedCount, searched,
+    return reportFound(expected, registry, sink, prefix, location, pattern, matchedCount, searched,
                        std::move(searchResult), options, diagList);
-  return reportNotFound(expected, registry, prefix, location, pattern, matchedCount, searched,
+  return reportNotFound(expected, registry, sink, prefix, location, pattern, matchedCount, searched,
                         std::move(searchResult), options, diagList);
 }

@@ -8,6 +8,7 @@
 
 #include "engine/CheckOptions.h"
 #include "engine/CheckPattern.h"
+#include "engine/DiagnosticSink.h"
 #include "engine/MatchDiag.h"
 #include "engine/SearchResult.h"
 #include "support/diag/ErrorValue.h"
@@ -21,33 +22,34 @@
 /// false for NOT patterns; `prefix` and `location` name and place the
 /// directive; `matchedCount` is the repetition of a COUNT directive. Returns
 /// an AlreadyReportedError when an error was reported, success otherwise.
-ErrorValue reportOutcome(bool expected, SourceRegistry &registry, TextRef prefix,
-                         SourceLocation location, const CheckPattern &pattern, int matchedCount,
-                         TextRef searched, SearchResult searchResult, const CheckOptions &options,
-                         std::vector<MatchDiag> *diagList);
+ErrorValue reportOutcome(bool expected, SourceRegistry &registry, DiagnosticSink &sink,
+                         TextRef prefix, SourceLocation location, const CheckPattern &pattern,
+                         int matchedCount, TextRef searched, SearchResult searchResult,
+                         const CheckOptions &options, std::vector<MatchDiag> *diagList);
 
 /// The half of reportOutcome for a result that was found.
-ErrorValue reportFound(bool expected, SourceRegistry &registry, TextRef prefix,
-                       SourceLocation location, const CheckPattern &pattern, int matchedCount,
-                       TextRef searched, SearchResult searchResult, const CheckOptions &options,
-                       std::vector<MatchDiag> *diagList);
+ErrorValue reportFound(bool expected, SourceRegistry &registry, DiagnosticSink &sink,
+                       TextRef prefix, SourceLocation location, const CheckPattern &pattern,
+                       int matchedCount, TextRef searched, SearchResult searchResult,
+                       const CheckOptions &options, std::vector<MatchDiag> *diagList);
 
 /// The half of reportOutcome for a result that was not found.
-ErrorValue reportNotFound(bool expected, SourceRegistry &registry, TextRef prefix,
-                          SourceLocation location, const CheckPattern &pattern, int matchedCount,
-                          TextRef searched, SearchResult searchResult,
+ErrorValue reportNotFound(bool expected, SourceRegistry &registry, DiagnosticSink &sink,
+                          TextRef prefix, SourceLocation location, const CheckPattern &pattern,
+                          int matchedCount, TextRef searched, SearchResult searchResult,
                           const CheckOptions &options, std::vector<MatchDiag> *diagList);
 
 /// One "with "NAME" equal to "VALUE"" note per substitution that can be
 /// computed, at the start of `range`: printed without a list, recorded with
 /// `outcome` when there is one.
-void reportSubstitutions(const CheckPattern &pattern, SourceRegistry &registry, TextRef range,
-                         MatchOutcome outcome, std::vector<MatchDiag> *diagList);
+void reportSubstitutions(const CheckPattern &pattern, SourceRegistry &registry,
+                         DiagnosticSink &sink, TextRef range, MatchOutcome outcome,
+                         std::vector<MatchDiag> *diagList);
 
 /// One "captured var "NAME"" note per variable the pattern defines, in input
 /// order: printed without a list, recorded with `outcome` when there is one.
-void reportCaptures(const CheckPattern &pattern, SourceRegistry &registry, MatchOutcome outcome,
-                    std::vector<MatchDiag> *diagList);
+void reportCaptures(const CheckPattern &pattern, SourceRegistry &registry, DiagnosticSink &sink,
+                    MatchOutcome outcome, std::vector<MatchDiag> *diagList);
 
 /// `text` as shown between double quotes in a note: backslash, tab, line
 /// feed and double quote escaped C-style, other unprintable bytes as \ooo.

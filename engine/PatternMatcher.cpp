@@ -1,11 +1,13 @@
 #include "engine/PatternMatcher.h"
 
 #include "engine/CheckPattern.h"
+#include "engine/DiagnosticSink.h"
 #include "engine/MatchDiag.h"
 #include "engine/numeric/EngineErrors.h"
 #include "engine/numeric/NumberFormat.h"
 #include "engine/numeric/Substitution.h"
 #include "engine/numeric/VariableContext.h"
+#include "support/fs/EditDistance.h"
 
 #include <algorithm>
 #include <cmath>
@@ -81,45 +83,6 @@ size_t findFixedText(TextRef haystack, TextRef needle, bool ignoreCase) {
   if (needle.empty())
     return 0;
   return findCandidates(haystack, needle, ignoreCase);
-}
-
-unsigned resemblanceEditDistance(TextRef a, TextRef b, unsigned limit) {
-  if (a.size() < b.size())
-    std::swap(a, b);
-  // The length difference alone is a lower bound.
-  if (a.size() - b.size() > limit)
-    return limit + 1;
-  // Every cell (i, j) is at least |i - j|, so only the band of cells within
-  // `limit` of the diagonal can stay within the limit; the others stand at
-  // `cap`. Values are kept at most `cap`.
-  const unsigned cap = limit + 1;
-  auto plusOne = [cap](unsigned value) { return value >= cap ? cap : value + 1; };
-  static thread_local std::vector<unsigned> row;
-  row.resize(b.size() + 1);
-  for (size_t j = 0; j <= b.size(); ++j)
-    row[j] = j < cap ? static_cast<unsigned>(j) : cap;
-  for (size_t i = 1; i <= a.size(); ++i) {
-    size_t low = i > limit ? i - limit : 1;
-    size_t high = std::min(b.size(), i + limit);
-    unsigned diagonal = row[low - 1];
-    unsigned left = low == 1 ? (i < cap ? static_cast<unsigned>(i) : cap) : cap;
-    if (low == 1)
-      row[0] = left;
-    unsigned rowMinimum = left;
-    for (size_t j = low; j <= high; ++j) {
-      unsigned above = row[j];
-      unsigned replace = a[i - 1] == b[j - 1] ? diagonal : plusOne(diagonal);
-      unsigned value = std::min({plusOne(above), plusOne(left), replace});
-      row[j] = value;
-      diagonal = above;
-      left = value;
-      rowMinimum = std::min(rowMinimum, value);
-    }
-    // Every later row is at least the minimum of this one.
-    if (rowMinimum > limit)
-      return cap;
-  }
-  return row[b.size()];
 }
 
 const CompiledRegex &PatternRegexCache::get(TextRef text, unsigned wantedFlags) {
@@ -224,10 +187,10 @@ SearchResult CheckPattern::match(TextRef range, SourceRegistry &registry) const 
 
 unsigned CheckPattern::resemblanceDistance(TextRef text) const {
   TextRef example = resemblanceExample(*this);
-  return resemblanceEditDistance(resemblancePiece(example, text), example);
+  return editDistance(resemblancePiece(example, text), example);
 }
 
-void CheckPattern::reportFuzzyMatch(SourceRegistry &registry, TextRef range,
+void CheckPattern::reportFuzzyMatch(SourceRegistry &registry, DiagnosticSink &sink, TextRef range,
                                     std::vector<MatchDiag> *diagList) const {
   constexpr size_t searchLimit = 4096;
   constexpr double goodEnough = 50;
@@ -243,11 +206,11 @@ void CheckPattern::reportFuzzyMatch(SourceRegistry &registry, TextRef range,
     if (c == ' ' || c == '\t')
       continue;
     // Distances that cannot beat the best so far, nor be good enough, need
-    // not be computed exactly; see resemblanceEditDistance.
+    // not be computed exactly; see editDistance.
     double bound = bestPos ? std::min(bestQuality, goodEnough) : goodEnough;
     unsigned limit = static_cast<unsigned>(std::ceil(bound));
     unsigned distance =
-        resemblanceEditDistance(resemblancePiece(example, range.substr(i)), example, limit);
+        editDistance(resemblancePiece(example, range.substr(i)), example, limit);
     double quality = distance + lineCount / 100.0;
     if (!bestPos || quality < bestQuality) {
       bestPos = i;
@@ -260,5 +223,5 @@ void CheckPattern::reportFuzzyMatch(SourceRegistry &registry, TextRef range,
   if (diagList)
     diagList->emplace_back(registry, kind, location, MatchOutcome::FuzzyMatch,
                            SourceRange(place, place), std::string());
-  registry.report(place, DiagSeverity::Note, "possible intended match here");
+  sink.report(registry, place, DiagSeverity::Note, "possible intended match here");
 }

@@ -17,11 +17,6 @@
 /// must match exactly.
 size_t findFixedText(TextRef haystack, TextRef needle, bool ignoreCase);
 
-/// Levenshtein distance between `a` and `b` (insert, delete, replace cost 1).
-/// Once it is certain that the distance exceeds `limit`, returns limit + 1
-/// instead of finishing, which keeps the fuzzy search cheap on long lines.
-unsigned resemblanceEditDistance(TextRef a, TextRef b, unsigned limit = ~0u - 1);
-
 /// The compiled form of a pattern's last expanded expression. A pattern
 /// without substitutions always expands to the same text, so it compiles
 /// once; copies of a pattern share the cache, which is keyed by the text.

@@ -1,7 +1,9 @@
 #include "tool/RunSequence.h"
 
 #include "engine/CheckEngine.h"
+#include "engine/DiagnosticSink.h"
 #include "engine/MatchDiag.h"
+#include "engine/numeric/EngineErrors.h"
 #include "support/cmdline/CommandLineParser.h"
 #include "support/diag/SourceRegistry.h"
 #include "support/fs/FileBuffer.h"
@@ -92,9 +94,12 @@ int runOstrel(int argc, char **argv) {
   if (!checkDefinitions(toolOptions::defines(), options.defines, errs))
     return statusUsageError;
 
-  CheckEngine engine(options);
-  if (!engine.verifyPrefixes())
+  StreamDiagnosticSink reports(errs);
+  CheckEngine engine(options, reports);
+  if (ErrorValue rejected = engine.verifyPrefixes()) {
+    dropError(std::move(rejected));
     return statusUsageError;
+  }
   CompiledRegex prefixMatcher = engine.buildPrefixMatcher();
   std::string regexError;
   if (!prefixMatcher.checkValid(regexError)) {
@@ -122,8 +127,14 @@ int runOstrel(int argc, char **argv) {
       registry.addBuffer(viewText(checkText, checkFile.buffer->bufferName()));
 
   std::pair<unsigned, unsigned> implicitRange{0, 0};
-  if (engine.parseCheckText(registry, checkText, prefixMatcher, &implicitRange))
-    return statusUsageError;
+  if (ErrorValue rejected =
+          engine.parseCheckText(registry, checkText, prefixMatcher, &implicitRange)) {
+    // A stray "]" in a substitution block has always ended the checker like
+    // a failed check.
+    int status = rejected.isA<UnbalancedBracketError>() ? statusCheckFailed : statusUsageError;
+    dropError(std::move(rejected));
+    return status;
+  }
 
   FileBufferOrError inputFile = loadFileOrInput(toolOptions::inputFile());
   if (toolOptions::inputFile() == "-")
@@ -147,7 +158,9 @@ int runOstrel(int argc, char **argv) {
   std::optional<std::vector<MatchDiag>> records;
   if (dump.mode != DumpMode::Never)
     records.emplace();
-  bool passed = engine.verifyInput(registry, inputText, records ? &*records : nullptr);
+  ErrorValue failed = engine.verifyInput(registry, inputText, records ? &*records : nullptr);
+  const bool passed = !failed;
+  dropError(std::move(failed));
 
   if (dump.mode == DumpMode::Always || (dump.mode == DumpMode::Fail && !passed)) {
     errs << "\nInput file: " << inputName << "\nCheck file: " << checkFileName

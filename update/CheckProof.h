@@ -7,14 +7,15 @@
 /// diagnostics are kept for the caller to print when the proof fails.
 
 #include "engine/CheckOptions.h"
+#include "engine/DiagnosticSink.h"
 #include "support/fs/TextRef.h"
 
 #include <string>
 
 struct ProofResult {
   bool passed = false;
-  /// What the checker printed, as it would print it without colours.
-  std::string diagnostics;
+  /// What the checker reported, to be replayed onto a stream.
+  DiagnosticRecorder reports;
 };
 
 /// Checks `output` (raw bytes, named `outputName`) against `checkText`

@@ -1,5 +1,7 @@
 #include "update/TestFile.h"
 
+#include "engine/DirectiveScanner.h"
+
 #include <algorithm>
 #include <map>
 #include <optional>
@@ -32,7 +34,9 @@ TextRef lineEndingOf(TextRef line) {
 
 } // namespace
 
-TestFile::TestFile(TextRef text, DirectiveScanner &scanner, bool keepLeadingBlanks) : text(text) {
+TestFile::TestFile(TextRef text, const CompiledRegex &prefixMatcher, const CheckOptions &options)
+    : text(text) {
+  const bool keepBlanks = options.strictWhitespace && options.matchFullLines;
   // Each found directive with the line span it covers, whole when the rest
   // of its first and last lines is only a leader and a line end.
   struct Found {
@@ -44,15 +48,14 @@ TestFile::TestFile(TextRef text, DirectiveScanner &scanner, bool keepLeadingBlan
     std::string key;
   };
   std::vector<Found> found;
-  size_t from = 0;
+  DirectiveScanner scanner(text, prefixMatcher, options);
   FoundDirective next;
-  while (from < text.size() && scanner.next(text.substr(from), next)) {
-    size_t start = from + next.offset;
-    TextRef pattern = directivePatternText(text.substr(start + next.tail), keepLeadingBlanks);
-    size_t end = static_cast<size_t>(pattern.data() + pattern.size() - text.data());
-    from = end;
+  while (scanner.next(next)) {
     if (next.kind.type == DirectiveType::Comment)
       continue;
+    size_t start = static_cast<size_t>(next.prefix.data() - text.data());
+    TextRef pattern = next.patternText;
+    size_t end = static_cast<size_t>(pattern.data() + pattern.size() - text.data());
     Found entry{{start, end}, lineStartOf(text, start), lineEndOf(text, end), false, false, {}};
     TextRef leader = text.substr(entry.lineStart, start - entry.lineStart);
     TextRef after = text.substr(end, entry.lineEnd - end);
@@ -60,7 +63,7 @@ TestFile::TestFile(TextRef text, DirectiveScanner &scanner, bool keepLeadingBlan
                   (after.empty() || after == "\n" || after == "\r\n" || after == "\r");
     if (next.kind.type == DirectiveType::Label) {
       entry.label = true;
-      if (!keepLeadingBlanks)
+      if (!keepBlanks)
         pattern = trimRight(pattern, " \t");
       entry.key = labelKey(next.kind.literal(), pattern);
     }

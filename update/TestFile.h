@@ -7,7 +7,8 @@
 /// (runs of consecutive lines); each new directive takes the comment leader
 /// and the line end of the group it replaces.
 
-#include "engine/DirectiveScanner.h"
+#include "engine/CheckOptions.h"
+#include "support/regex/CompiledRegex.h"
 #include "update/DirectiveGenerator.h"
 
 #include <string>
@@ -40,11 +41,10 @@ struct RewrittenFile {
 
 class TestFile {
 public:
-  /// Finds the check directives in `text` with `scanner` (whose prefix
-  /// expression holds the one check prefix and the comment prefixes).
-  /// `keepLeadingBlanks` is set when the checker keeps the blanks after a
-  /// directive's colon (strict whitespace with full-line matching).
-  TestFile(TextRef text, DirectiveScanner &scanner, bool keepLeadingBlanks);
+  /// Finds the check directives in `text` with the prefix expression of an
+  /// engine whose completed options are `options` (the one check prefix,
+  /// the comment prefixes, the whitespace rules).
+  TestFile(TextRef text, const CompiledRegex &prefixMatcher, const CheckOptions &options);
 
   unsigned directiveCount() const { return static_cast<unsigned>(directives.size()); }
   const std::vector<DirectiveGroup> &groups() const { return directiveGroups; }

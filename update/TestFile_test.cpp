@@ -1,6 +1,7 @@
 #include "update/TestFile.h"
 
 #include "engine/CheckEngine.h"
+#include "engine/DiagnosticSink.h"
 
 #include <gtest/gtest.h>
 
@@ -17,11 +18,10 @@ DirectiveBlock labelBlock(const std::string &label, std::vector<std::string> res
 
 RewrittenFile rewrite(TextRef text, const std::vector<DirectiveBlock> &blocks) {
   CheckOptions options;
-  CheckEngine engine(options);
+  DiagnosticRecorder reports;
+  CheckEngine engine(options, reports);
   CompiledRegex matcher = engine.buildPrefixMatcher();
-  DirectiveScanner scanner(matcher, engine.options().checkPrefixes,
-                           engine.options().commentPrefixes);
-  return TestFile(text, scanner, false).rewrite(blocks, "// ");
+  return TestFile(text, matcher, engine.options()).rewrite(blocks, "// ");
 }
 
 struct PlacementCase {

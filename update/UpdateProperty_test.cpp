@@ -4,7 +4,7 @@
 // and every byte that was not a directive of the prefix is unchanged.
 
 #include "engine/CheckEngine.h"
-#include "engine/DirectiveScanner.h"
+#include "engine/DiagnosticSink.h"
 #include "update/CheckProof.h"
 #include "update/DirectiveGenerator.h"
 #include "update/TestFile.h"
@@ -160,22 +160,23 @@ std::string updateAndProve(const Variant &variant, TextRef output, TextRef oldFi
                            TextRef skeleton, const std::string &what) {
   Setup setup = makeSetup(variant);
   setup.options.checkPrefixes = setup.prefixes;
-  CheckEngine engine(setup.options);
-  EXPECT_TRUE(engine.verifyPrefixes());
+  DiagnosticRecorder reports;
+  CheckEngine engine(setup.options, reports);
+  ErrorValue rejected = engine.verifyPrefixes();
+  EXPECT_FALSE(rejected);
+  dropError(std::move(rejected));
   CompiledRegex matcher = engine.buildPrefixMatcher();
   std::string store;
   std::vector<DirectiveBlock> blocks =
       generateDirectives(engine.prepareText(output, store), setup.settings);
-  DirectiveScanner scanner(matcher, engine.options().checkPrefixes,
-                           engine.options().commentPrefixes);
-  TestFile file(oldFile, scanner, variant.strict && variant.fullLines);
+  TestFile file(oldFile, matcher, engine.options());
   RewrittenFile rewritten = file.rewrite(blocks, "; ");
 
   ProofResult proof = proveCheck(setup.options, rewritten.text, "test", output, "output");
   EXPECT_TRUE(proof.passed) << what << " (" << variant.name << ")\n--- output:\n"
                             << output << "\n--- file:\n"
                             << rewritten.text << "\n--- checker:\n"
-                            << proof.diagnostics;
+                            << proof.reports.printed();
   std::string kept = withoutDirectiveLines(rewritten.text);
   std::string expected(skeleton);
   // Directives appended to a file without a final line end bring one.
@@ -229,8 +230,9 @@ TEST(UpdateProperty, ExampleOutputsIntoEmptyAndExistingFiles) {
     std::string output = readFile(path);
     for (const Variant &variant : variants) {
       std::string written = updateAndProve(variant, output, "; RUN: x\n", "; RUN: x\n", path.string());
-      if (&variant == &variants[0] || &variant == &variants[2])
+      if (&variant == &variants[0] || &variant == &variants[2]) {
         EXPECT_TRUE(ostrelPasses(variant, written, output)) << path << " " << variant.name;
+      }
       std::string skeleton;
       std::string existing = randomTestFile(rng, skeleton);
       updateAndProve(variant, output, existing, skeleton, path.string() + " into an existing file");
@@ -247,8 +249,9 @@ TEST(UpdateProperty, RandomOutputsIntoRandomFiles) {
     const Variant &variant = variants[round % std::size(variants)];
     std::string written =
         updateAndProve(variant, output, existing, skeleton, "round " + std::to_string(round));
-    if (round % 10 == 0)
+    if (round % 10 == 0) {
       EXPECT_TRUE(ostrelPasses(variant, written, output)) << "round " << round;
+    }
     if (HasFailure())
       return;
   }

@@ -1,7 +1,7 @@
 #include "update/UpdateRun.h"
 
 #include "engine/CheckEngine.h"
-#include "engine/DirectiveScanner.h"
+#include "engine/DiagnosticSink.h"
 #include "support/cmdline/CommandLineParser.h"
 #include "support/diag/OutputStream.h"
 #include "support/fs/FileBuffer.h"
@@ -122,9 +122,12 @@ int runUpdate(int argc, char **argv) {
   options.defines = viewsOf(updateOptions::defines());
   options.allowEmpty = updateOptions::allowEmpty();
 
-  CheckEngine engine(options);
-  if (!engine.verifyPrefixes())
+  StreamDiagnosticSink reports(errs);
+  CheckEngine engine(options, reports);
+  if (ErrorValue rejected = engine.verifyPrefixes()) {
+    dropError(std::move(rejected));
     return statusUsageError;
+  }
   CompiledRegex prefixMatcher = engine.buildPrefixMatcher();
 
   GeneratorSettings settings;
@@ -170,7 +173,8 @@ int runUpdate(int argc, char **argv) {
         text += leader + directive + "\n";
     ProofResult proof = proveCheck(options, text, "<directives>", output.buffer->text(), outputName);
     if (!proof.passed) {
-      errs << proof.diagnostics << "ostrel-update: these directives would not pass; nothing printed\n";
+      proof.reports.replay(reports);
+      errs << "ostrel-update: these directives would not pass; nothing printed\n";
       return statusWouldFail;
     }
     standardOutput() << text;
@@ -185,17 +189,15 @@ int runUpdate(int argc, char **argv) {
     return statusUsageError;
   }
   TextRef oldText = newFile ? TextRef("") : testFile.buffer->text();
-  DirectiveScanner scanner(prefixMatcher, engine.options().checkPrefixes,
-                           engine.options().commentPrefixes);
-  TestFile layout(oldText, scanner, options.strictWhitespace && options.matchFullLines);
+  TestFile layout(oldText, prefixMatcher, engine.options());
   RewrittenFile rewritten = layout.rewrite(blocks, leader);
   std::string emptyNote = emptyOutput ? " (empty output: the check is that it stays empty)" : "";
 
   ProofResult proof =
       proveCheck(options, rewritten.text, testName, output.buffer->text(), outputName);
   if (!proof.passed) {
-    errs << proof.diagnostics
-         << reportLine(testName, layout.directiveCount(), rewritten,
+    proof.reports.replay(reports);
+    errs << reportLine(testName, layout.directiveCount(), rewritten,
                        "the new directives would not pass; nothing written");
     return statusWouldFail;
   }

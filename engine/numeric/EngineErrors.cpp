@@ -26,6 +26,7 @@ void UndefinedVariableError::print(OutputStream &os) const {
 void PatternNotFoundError::print(OutputStream &os) const { os << "String not found in input"; }
 
 ErrorValue makeAlreadyReportedError() { return makeError<AlreadyReportedError>(); }
+ErrorValue makeUnbalancedBracketError() { return makeError<UnbalancedBracketError>(); }
 ErrorValue makeValueOverflowError() { return makeError<ValueOverflowError>(); }
 ErrorValue makeUndefinedVariableError(TextRef name) {
   return makeError<UndefinedVariableError>(name);

@@ -2,9 +2,10 @@
 #define OSTREL_ENGINE_NUMERIC_ENGINEERRORS_H
 
 /// The error kinds the check engine adds to the general ones: a located
-/// diagnostic, a failure that was already printed, a value overflow, a use of
-/// a variable without value, and a pattern that was not found. None of them
-/// is ever fatal; whoever receives one decides whether it is printed.
+/// diagnostic, a failure that was already printed (among them an unbalanced
+/// bracket), a value overflow, a use of a variable without value, and a
+/// pattern that was not found. None of them is ever fatal; whoever receives
+/// one decides whether it is printed.
 
 #include "support/diag/ErrorValue.h"
 #include "support/diag/SourceRegistry.h"
@@ -49,6 +50,11 @@ public:
   std::error_code toErrorCode() const override { return inconvertibleErrorCode(); }
 };
 
+/// A substitution block with a "]" that closes nothing, already reported.
+/// Unlike the reader's other failures it ends the checker with status 1.
+class UnbalancedBracketError
+    : public ErrorPayloadKind<UnbalancedBracketError, AlreadyReportedError> {};
+
 /// A numeric result that does not fit (or a division by zero).
 class ValueOverflowError : public ErrorPayloadKind<ValueOverflowError> {
 public:
@@ -78,6 +84,7 @@ public:
 };
 
 ErrorValue makeAlreadyReportedError();
+ErrorValue makeUnbalancedBracketError();
 ErrorValue makeValueOverflowError();
 ErrorValue makeUndefinedVariableError(TextRef name);
 ErrorValue makePatternNotFoundError();

@@ -36,6 +36,15 @@ TEST(EngineErrorsTest, TextsKindsAndCodes) {
   EXPECT_FALSE(overflow.isA<DiagnosticError>());
   EXPECT_TRUE(overflow.payload()->isA(ErrorPayload::classKind()));
   dropError(std::move(overflow));
+
+  // The checker tells an unbalanced bracket apart; everything else may treat
+  // it as any failure already reported.
+  ErrorValue unbalanced = makeUnbalancedBracketError();
+  ErrorValue reported = makeAlreadyReportedError();
+  EXPECT_TRUE(unbalanced.isA<UnbalancedBracketError>());
+  EXPECT_TRUE(unbalanced.isA<AlreadyReportedError>());
+  EXPECT_FALSE(reported.isA<UnbalancedBracketError>());
+  dropError(combineErrors(std::move(unbalanced), std::move(reported)));
 }
 
 TEST(EngineErrorsTest, DiagnosticErrorKeepsItsRangeButShowsNoTildes) {

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "support/cmdline/ColourOption.h"
+#include "support/fs/EditDistance.h"
 #include "support/cmdline/HelpPrinter.h"
 #include "support/cmdline/OptionOutput.h"
 #include "support/cmdline/OptionRegistry.h"
@@ -230,36 +231,6 @@ bool expandArgumentFiles(std::vector<std::string> &args) {
   return allExpanded;
 }
 
-unsigned editDistance(TextRef from, TextRef to, unsigned limit) {
-  size_t m = from.size(), n = to.size();
-  if (limit > 0 && (m > n ? m - n : n - m) > limit)
-    return limit + 1;
-  unsigned inPlace[65];
-  std::vector<unsigned> onHeap;
-  unsigned *row = inPlace;
-  if (n + 1 > 65) {
-    onHeap.resize(n + 1);
-    row = onHeap.data();
-  }
-  for (size_t x = 0; x <= n; ++x)
-    row[x] = unsigned(x);
-  for (size_t y = 1; y <= m; ++y) {
-    unsigned previous = row[0];
-    row[0] = unsigned(y);
-    unsigned best = row[0];
-    for (size_t x = 1; x <= n; ++x) {
-      unsigned old = row[x];
-      row[x] = std::min(previous + (from[y - 1] == to[x - 1] ? 0u : 1u),
-                        std::min(row[x - 1], old) + 1);
-      previous = old;
-      best = std::min(best, row[x]);
-    }
-    if (limit > 0 && best > limit)
-      return limit + 1;
-  }
-  return row[n];
-}
-
 std::string nearestOptionName(const CommandScope &scope, TextRef name) {
   if (name.empty())
     return std::string();
@@ -280,7 +251,8 @@ std::string nearestOptionName(const CommandScope &scope, TextRef name) {
     bool permitsValue = option->valueExpectation() != ValueDisallowed;
     TextRef compared = permitsValue ? left : name;
     for (TextRef candidate : candidates) {
-      unsigned distance = editDistance(candidate, compared, bestDistance);
+      // Once a candidate is known, worse ones need not be measured exactly.
+      unsigned distance = editDistance(candidate, compared, best ? bestDistance : ~0u - 1);
       if (!best || distance < bestDistance) {
         best = option;
         bestName = candidate;

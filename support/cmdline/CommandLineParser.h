@@ -29,9 +29,6 @@ std::vector<std::string> tokenizeCommandText(TextRef text);
 /// expanded, stays as it is. False when some argument was left in place.
 bool expandArgumentFiles(std::vector<std::string> &args);
 
-/// Levenshtein distance; with limit > 0 any answer above it is limit + 1.
-unsigned editDistance(TextRef from, TextRef to, unsigned limit = 0);
-
 /// The suggestion for an unknown option name ("name" or "name=value") among
 /// the options of scope, without dashes; empty when there is none.
 std::string nearestOptionName(const CommandScope &scope, TextRef name);

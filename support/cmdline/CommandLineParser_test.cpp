@@ -43,24 +43,6 @@ TEST(TokenizeCommandText, QuotesEscapesAndWhitespace) {
     EXPECT_EQ(tokenizeCommandText(c.text), c.words) << c.text;
 }
 
-TEST(EditDistance, Values) {
-  EXPECT_EQ(editDistance("", ""), 0u);
-  EXPECT_EQ(editDistance("abc", ""), 3u);
-  EXPECT_EQ(editDistance("", "abc"), 3u);
-  EXPECT_EQ(editDistance("check-prefix", "chek-prefix"), 1u);
-  EXPECT_EQ(editDistance("kitten", "sitting"), 3u);
-  EXPECT_EQ(editDistance("flaw", "lawn"), 2u);
-  // With a limit, anything over it is limit + 1.
-  EXPECT_EQ(editDistance("a", "abcdef", 2), 3u);
-  EXPECT_EQ(editDistance("abcdef", "uvwxyz", 2), 3u);
-  EXPECT_EQ(editDistance("kitten", "sitting", 3), 3u);
-  // Texts longer than the in-place row.
-  std::string longA(100, 'a'), longB(100, 'a');
-  longB[50] = 'b';
-  EXPECT_EQ(editDistance(longA, longB), 1u);
-  EXPECT_EQ(editDistance(longA, longB + "cc"), 3u);
-}
-
 // A scratch directory for response files; the working directory moves into
 // it so that relative names resolve there.
 class ResponseFiles : public testing::Test {
