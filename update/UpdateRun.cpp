@@ -31,11 +31,6 @@ std::vector<TextRef> viewsOf(const std::vector<std::string> &values) {
   return std::vector<TextRef>(values.begin(), values.end());
 }
 
-bool isWordByte(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
-         c == '-';
-}
-
 /// Reads the scrubbers and labels of the command line into `settings`;
 /// false after a message when one is not acceptable.
 bool readGeneratorOptions(GeneratorSettings &settings, OutputStream &errs) {
@@ -163,7 +158,8 @@ int runUpdate(int argc, char **argv) {
   std::string leader = updateOptions::commentGiven() ? updateOptions::comment()
                                                       : printOnly ? std::string()
                                                                   : leaderForFileName(testName);
-  if (!leader.empty() && isWordByte(leader.back()))
+  // A leader given as "//" or "#" is followed by a blank, as in the extension table.
+  if (!leader.empty() && leader.back() != ' ' && leader.back() != '\t')
     leader += ' ';
 
   if (printOnly) {
