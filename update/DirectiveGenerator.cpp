@@ -88,9 +88,19 @@ public:
     splitLines(output);
   }
 
-  std::vector<DirectiveBlock> run() {
+  GeneratedDirectives run() {
+    GeneratedDirectives result;
+    for (size_t i = 0; i < lines.size(); ++i) {
+      size_t blocks = blocksNeeded(lines[i]);
+      if (blocks > maxBlocksPerDirective) {
+        result.refusal = "line " + std::to_string(i + 1) + " of the output needs " +
+                         std::to_string(blocks) + " expression blocks; a directive holds at most " +
+                         std::to_string(maxBlocksPerDirective);
+        return result;
+      }
+    }
     relateValues();
-    std::vector<DirectiveBlock> blocks;
+    std::vector<DirectiveBlock> &blocks = result.blocks;
     for (size_t i = 0; i < lines.size(); ++i) {
       std::string directive = render(i);
       if (lines[i].label) {
@@ -101,7 +111,7 @@ public:
       }
       blocks.back().directives.push_back(std::move(directive));
     }
-    return blocks;
+    return result;
   }
 
 private:
@@ -110,6 +120,17 @@ private:
   std::vector<Value> values;
   std::unordered_map<std::string, unsigned> stemCounters;
   std::string pendingLabelKey;
+
+  /// At most how many blocks the line's pattern needs: one per value, per
+  /// carriage return and per escaped brace or bracket.
+  static size_t blocksNeeded(const Line &line) {
+    size_t count = line.valueCount;
+    for (size_t i = 0; i < line.text.size(); ++i) {
+      char c = line.text[i];
+      count += c == '\r' || ((c == '{' || c == '[') && i + 1 < line.text.size() && line.text[i + 1] == c);
+    }
+    return count;
+  }
 
   bool keepsAllBlanks() const { return settings.strictWhitespace && settings.matchFullLines; }
 
@@ -395,6 +416,6 @@ std::string labelKey(bool literal, TextRef patternText) {
   return std::string(literal ? "{LITERAL}:" : ":") + std::string(patternText);
 }
 
-std::vector<DirectiveBlock> generateDirectives(TextRef output, const GeneratorSettings &settings) {
+GeneratedDirectives generateDirectives(TextRef output, const GeneratorSettings &settings) {
   return Generator(output, settings).run();
 }

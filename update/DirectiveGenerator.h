@@ -34,10 +34,21 @@ struct DirectiveBlock {
   std::vector<std::string> directives;
 };
 
+/// The directives for an output, or why a check file cannot hold them.
+struct GeneratedDirectives {
+  std::vector<DirectiveBlock> blocks;
+  /// Empty, or the reason the output is refused.
+  std::string refusal;
+};
+
+/// The most expression blocks one directive may need; beyond it the checker
+/// would compile an expression too large to match in reasonable time.
+constexpr size_t maxBlocksPerDirective = 256;
+
 /// The directives for `output`, prepared as the checker prepares its input
 /// (CR LF turned into LF, blank runs folded unless whitespace is strict).
 /// An output without lines gives no blocks.
-std::vector<DirectiveBlock> generateDirectives(TextRef output, const GeneratorSettings &settings);
+GeneratedDirectives generateDirectives(TextRef output, const GeneratorSettings &settings);
 
 /// The identity of a label directive: its modifiers and its pattern text.
 std::string labelKey(bool literal, TextRef patternText);

@@ -167,8 +167,9 @@ std::string updateAndProve(const Variant &variant, TextRef output, TextRef oldFi
   dropError(std::move(rejected));
   CompiledRegex matcher = engine.buildPrefixMatcher();
   std::string store;
-  std::vector<DirectiveBlock> blocks =
-      generateDirectives(engine.prepareText(output, store), setup.settings);
+  GeneratedDirectives generated = generateDirectives(engine.prepareText(output, store), setup.settings);
+  EXPECT_EQ(generated.refusal, "");
+  const std::vector<DirectiveBlock> &blocks = generated.blocks;
   TestFile file(oldFile, matcher, engine.options());
   RewrittenFile rewritten = file.rewrite(blocks, "; ");
 

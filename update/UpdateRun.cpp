@@ -152,7 +152,13 @@ int runUpdate(int argc, char **argv) {
     blocks.push_back(DirectiveBlock{"", {prefix + "-NOT: {{.}}"}});
   } else {
     std::string preparedStore;
-    blocks = generateDirectives(engine.prepareText(output.buffer->text(), preparedStore), settings);
+    GeneratedDirectives generated =
+        generateDirectives(engine.prepareText(output.buffer->text(), preparedStore), settings);
+    if (!generated.refusal.empty()) {
+      errs << "ostrel-update: " << generated.refusal << "; nothing changed\n";
+      return statusWouldFail;
+    }
+    blocks = std::move(generated.blocks);
   }
 
   std::string leader = updateOptions::commentGiven() ? updateOptions::comment()
