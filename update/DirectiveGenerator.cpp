@@ -50,12 +50,11 @@ struct Line {
   bool blankOnly() const { return contentStart == contentEnd && !text.empty(); }
 };
 
-/// Decimal numbers of `line` between `from` and `to` that touch no word
-/// byte and no value already found.
-void findNumbers(TextRef line, size_t from, size_t to, std::vector<ScrubSpan> &spans,
-                 size_t firstOfLine) {
+/// Adds the decimal numbers of `line` between `from` and `to` that touch no
+/// word byte and no value already in `spans` (which hold this line's only).
+void findNumbers(TextRef line, size_t from, size_t to, std::vector<ScrubSpan> &spans) {
   std::vector<ScrubSpan> found;
-  size_t next = firstOfLine;
+  size_t next = 0;
   for (size_t i = from; i < to;) {
     while (next < spans.size() && spans[next].end <= i)
       ++next;
@@ -78,7 +77,7 @@ void findNumbers(TextRef line, size_t from, size_t to, std::vector<ScrubSpan> &s
     i = end;
   }
   spans.insert(spans.end(), found.begin(), found.end());
-  std::sort(spans.begin() + firstOfLine, spans.end(),
+  std::sort(spans.begin(), spans.end(),
             [](const ScrubSpan &a, const ScrubSpan &b) { return a.start < b.start; });
 }
 
@@ -164,7 +163,7 @@ private:
         return span.start < line.contentStart || span.end > line.contentEnd;
       });
       if (settings.scrubNumbers)
-        findNumbers(line.text, line.contentStart, line.contentEnd, spans, 0);
+        findNumbers(line.text, line.contentStart, line.contentEnd, spans);
       line.firstValue = values.size();
       line.valueCount = spans.size();
       for (const ScrubSpan &span : spans) {

@@ -94,8 +94,8 @@ int runUpdate(int argc, char **argv) {
     errs << "ostrel-update: --print takes neither a <test-file> nor --diff\n";
     return statusUsageError;
   }
-  if (!printOnly && testName.empty()) {
-    errs << "ostrel-update: <test-file> not specified (or --print)\n";
+  if (!printOnly && (testName.empty() || testName == "-")) {
+    errs << "ostrel-update: <test-file> not specified (a file, not standard input; or --print)\n";
     return statusUsageError;
   }
   for (const std::string &define : updateOptions::defines())
