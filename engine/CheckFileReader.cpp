@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstring>
 #include <set>
+#include <string>
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
@@ -85,21 +86,46 @@ TextRef CheckEngine::prepareText(TextRef source, std::string &buffer) const {
   return TextRef(buffer.data(), length);
 }
 
-ErrorValue CheckEngine::parseCheckText(SourceRegistry &registry, TextRef checkText,
-                                       const CompiledRegex &prefixMatcher,
-                                       std::pair<unsigned, unsigned> *implicitBufferRange) {
-  if (implicitBufferRange)
-    *implicitBufferRange = {0, 0};
+namespace {
 
-  ErrorValue definitionErrors = vars->applyCommandLineDefinitions(opts.defines, registry);
-  if (definitionErrors) {
-    sink.reportErrors(std::move(definitionErrors));
-    return makeAlreadyReportedError();
-  }
-  vars->createLineNumberVariable();
+/// One run of the reader over a check text. It takes the directives the
+/// scanner finds one after another, parses their patterns, and gathers the
+/// NOT and DAG patterns until the positive directive that closes their step.
+class CheckFileReader {
+public:
+  CheckFileReader(const CheckOptions &options, VariableContext &context,
+                  std::vector<CheckStep> &steps, SourceRegistry &registry, DiagnosticSink &sink)
+      : options(options), context(context), steps(steps), registry(registry), sink(sink) {}
+
+  /// Registers and parses the patterns of the implicit-check-not option.
+  ErrorValue readImplicitPatterns(std::pair<unsigned, unsigned> *implicitBufferRange);
+  /// Reads every directive of `checkText` into the steps.
+  ErrorValue read(TextRef checkText, const CompiledRegex &prefixMatcher);
+
+private:
+  ErrorValue handleDirective(const FoundDirective &found);
+  /// Reports the kinds that are always an error.
+  ErrorValue rejectMalformed(const FoundDirective &found) const;
+  /// Reports a LABEL with variables, and a line rule with no line before it.
+  ErrorValue checkPlacement(const FoundDirective &found, const CheckPattern &pattern) const;
+  /// Reports the check prefixes that introduced no directive, unless allowed.
+  ErrorValue checkPrefixesUsed(size_t distinctPrefixes) const;
+
+  const CheckOptions &options;
+  VariableContext &context;
+  std::vector<CheckStep> &steps;
+  SourceRegistry &registry;
+  DiagnosticSink &sink;
 
   std::vector<CheckPattern> implicitPatterns;
-  for (TextRef text : opts.implicitCheckNot) {
+  /// NOT and DAG patterns waiting for the next positive directive.
+  std::vector<CheckPattern> pending;
+  std::set<TextRef> unusedPrefixes;
+};
+
+ErrorValue
+CheckFileReader::readImplicitPatterns(std::pair<unsigned, unsigned> *implicitBufferRange) {
+  for (TextRef text : options.implicitCheckNot) {
     static constexpr TextRef optionText = "-implicit-check-not='";
     std::string written = std::string(optionText) + std::string(text) + "'";
     FileBufferPtr buffer = copyText(written, "command line");
@@ -113,97 +139,139 @@ ErrorValue CheckEngine::parseCheckText(SourceRegistry &registry, TextRef checkTe
         ++implicitBufferRange->second;
     }
     TextRef patternText = registry.buffer(id).text().substr(optionText.size(), text.size());
-    CheckPattern pattern(CheckKind(DirectiveType::Not), *vars);
-    if (ErrorValue error = pattern.parse(patternText, "IMPLICIT-CHECK", registry, opts, sink))
+    CheckPattern pattern(CheckKind(DirectiveType::Not), context);
+    if (ErrorValue error = pattern.parse(patternText, "IMPLICIT-CHECK", registry, options, sink))
       return error;
     implicitPatterns.push_back(std::move(pattern));
   }
+  return ErrorValue::success();
+}
 
-  std::vector<CheckPattern> pending = implicitPatterns;
-  std::set<TextRef> unusedPrefixes(opts.checkPrefixes.begin(), opts.checkPrefixes.end());
+ErrorValue CheckFileReader::read(TextRef checkText, const CompiledRegex &prefixMatcher) {
+  pending = implicitPatterns;
+  unusedPrefixes.insert(options.checkPrefixes.begin(), options.checkPrefixes.end());
   const size_t distinctPrefixes = unusedPrefixes.size();
 
-  DirectiveScanner scanner(checkText, prefixMatcher, opts);
+  DirectiveScanner scanner(checkText, prefixMatcher, options);
   FoundDirective found;
-  while (scanner.next(found)) {
-    const CheckKind kind = found.kind;
-    const TextRef prefix = found.prefix;
-    const SourceLocation directiveStart = found.directive.data();
-    const SourceLocation tail = found.directive.data() + found.directive.size();
-    if (kind.type != DirectiveType::Comment)
-      unusedPrefixes.erase(prefix);
-
-    switch (kind.type) {
-    case DirectiveType::Misspelled:
-      sink.report(registry, directiveStart, DiagSeverity::Error,
-                  "misspelled directive '" + std::string(found.directive) + "'");
-      return makeAlreadyReportedError();
-    case DirectiveType::BadNot:
-      sink.report(registry, tail, DiagSeverity::Error,
-                  "unsupported -NOT combo on prefix '" + std::string(prefix) + "'");
-      return makeAlreadyReportedError();
-    case DirectiveType::BadCount:
-      sink.report(registry, tail, DiagSeverity::Error,
-                  "invalid count in -COUNT specification on prefix '" + std::string(prefix) + "'");
-      return makeAlreadyReportedError();
-    default:
-      break;
-    }
-
-    if (kind.type == DirectiveType::Comment)
-      continue;
-
-    CheckPattern pattern(kind, *vars, found.lineNumber);
-    if (ErrorValue error = pattern.parse(found.patternText, prefix, registry, opts, sink))
+  while (scanner.next(found))
+    if (ErrorValue error = handleDirective(found))
       return error;
-
-    if (kind.type == DirectiveType::Label && pattern.hasVariables()) {
-      sink.report(registry, directiveStart, DiagSeverity::Error,
-                  "found '" + std::string(prefix) + "-LABEL:' with variable definition or use");
-      return makeAlreadyReportedError();
-    }
-    if ((kind.type == DirectiveType::Next || kind.type == DirectiveType::Same ||
-         kind.type == DirectiveType::Empty) &&
-        checkSteps.empty()) {
-      const char *word = kind.type == DirectiveType::Next   ? "NEXT"
-                         : kind.type == DirectiveType::Same ? "SAME"
-                                                            : "EMPTY";
-      sink.report(registry, directiveStart, DiagSeverity::Error,
-                  "found '" + std::string(prefix) + "-" + word + "' without previous '" +
-                      std::string(prefix) + ": line");
-      return makeAlreadyReportedError();
-    }
-    if (kind.type == DirectiveType::Not || kind.type == DirectiveType::Dag) {
-      pending.push_back(std::move(pattern));
-      continue;
-    }
-    SourceLocation patternLocation = pattern.location;
-    checkSteps.push_back(
-        CheckStep{std::move(pattern), prefix, patternLocation, std::move(pending)});
-    pending = implicitPatterns;
-  }
-
-  bool noneFound = unusedPrefixes.size() == distinctPrefixes;
-  bool someMissing = !opts.allowUnusedPrefixes && !unusedPrefixes.empty();
-  if ((noneFound || someMissing) && (opts.implicitCheckNot.empty() || !opts.defaultPrefixInUse)) {
-    std::string message = "error: no check strings found with prefix";
-    message += unusedPrefixes.size() > 1 ? "es " : " ";
-    bool first = true;
-    for (TextRef unused : unusedPrefixes) {
-      if (!first)
-        message += ", ";
-      first = false;
-      message += "'" + std::string(unused) + ":'";
-    }
-    sink.text(message + "\n");
-    return makeAlreadyReportedError();
-  }
+  if (ErrorValue error = checkPrefixesUsed(distinctPrefixes))
+    return error;
 
   if (!pending.empty()) {
-    CheckPattern eof(CheckKind(DirectiveType::ImplicitEof), *vars, scanner.lineNumber() + 1);
-    TextRef firstPrefix = opts.checkPrefixes.empty() ? TextRef() : opts.checkPrefixes.front();
-    checkSteps.push_back(CheckStep{std::move(eof), firstPrefix, scanner.remaining().data(),
-                                   std::move(pending)});
+    CheckPattern eof(CheckKind(DirectiveType::ImplicitEof), context, scanner.lineNumber() + 1);
+    TextRef firstPrefix = options.checkPrefixes.empty() ? TextRef() : options.checkPrefixes.front();
+    steps.push_back(CheckStep{std::move(eof), firstPrefix, scanner.remaining().data(),
+                              std::move(pending)});
   }
   return ErrorValue::success();
+}
+
+ErrorValue CheckFileReader::handleDirective(const FoundDirective &found) {
+  const CheckKind kind = found.kind;
+  if (kind.type != DirectiveType::Comment)
+    unusedPrefixes.erase(found.prefix);
+  if (ErrorValue error = rejectMalformed(found))
+    return error;
+  if (kind.type == DirectiveType::Comment)
+    return ErrorValue::success();
+
+  CheckPattern pattern(kind, context, found.lineNumber);
+  if (ErrorValue error = pattern.parse(found.patternText, found.prefix, registry, options, sink))
+    return error;
+  if (ErrorValue error = checkPlacement(found, pattern))
+    return error;
+  if (kind.type == DirectiveType::Not || kind.type == DirectiveType::Dag) {
+    pending.push_back(std::move(pattern));
+    return ErrorValue::success();
+  }
+  SourceLocation patternLocation = pattern.location;
+  steps.push_back(CheckStep{std::move(pattern), found.prefix, patternLocation, std::move(pending)});
+  pending = implicitPatterns;
+  return ErrorValue::success();
+}
+
+ErrorValue CheckFileReader::rejectMalformed(const FoundDirective &found) const {
+  const std::string prefix(found.prefix);
+  const SourceLocation tail = found.directive.data() + found.directive.size();
+  switch (found.kind.type) {
+  case DirectiveType::Misspelled:
+    sink.report(registry, found.directive.data(), DiagSeverity::Error,
+                "misspelled directive '" + std::string(found.directive) + "'");
+    return makeAlreadyReportedError();
+  case DirectiveType::BadNot:
+    sink.report(registry, tail, DiagSeverity::Error,
+                "unsupported -NOT combo on prefix '" + prefix + "'");
+    return makeAlreadyReportedError();
+  case DirectiveType::BadCount:
+    sink.report(registry, tail, DiagSeverity::Error,
+                "invalid count in -COUNT specification on prefix '" + prefix + "'");
+    return makeAlreadyReportedError();
+  default:
+    return ErrorValue::success();
+  }
+}
+
+ErrorValue CheckFileReader::checkPlacement(const FoundDirective &found,
+                                           const CheckPattern &pattern) const {
+  const std::string prefix(found.prefix);
+  const DirectiveType type = found.kind.type;
+  if (type == DirectiveType::Label && pattern.hasVariables()) {
+    sink.report(registry, found.directive.data(), DiagSeverity::Error,
+                "found '" + prefix + "-LABEL:' with variable definition or use");
+    return makeAlreadyReportedError();
+  }
+  const char *lineRule = type == DirectiveType::Next    ? "NEXT"
+                         : type == DirectiveType::Same  ? "SAME"
+                         : type == DirectiveType::Empty ? "EMPTY"
+                                                        : nullptr;
+  if (lineRule && steps.empty()) {
+    sink.report(registry, found.directive.data(), DiagSeverity::Error,
+                "found '" + prefix + "-" + lineRule + "' without previous '" + prefix + ": line");
+    return makeAlreadyReportedError();
+  }
+  return ErrorValue::success();
+}
+
+ErrorValue CheckFileReader::checkPrefixesUsed(size_t distinctPrefixes) const {
+  bool noneFound = unusedPrefixes.size() == distinctPrefixes;
+  bool someMissing = !options.allowUnusedPrefixes && !unusedPrefixes.empty();
+  // With the default prefix, implicit NOT patterns alone make a check file.
+  bool implicitOnly = !options.implicitCheckNot.empty() && options.defaultPrefixInUse;
+  if (!(noneFound || someMissing) || implicitOnly)
+    return ErrorValue::success();
+  std::string message = "error: no check strings found with prefix";
+  message += unusedPrefixes.size() > 1 ? "es " : " ";
+  bool first = true;
+  for (TextRef unused : unusedPrefixes) {
+    if (!first)
+      message += ", ";
+    first = false;
+    message += "'" + std::string(unused) + ":'";
+  }
+  sink.text(message + "\n");
+  return makeAlreadyReportedError();
+}
+
+} // namespace
+
+ErrorValue CheckEngine::parseCheckText(SourceRegistry &registry, TextRef checkText,
+                                       const CompiledRegex &prefixMatcher,
+                                       std::pair<unsigned, unsigned> *implicitBufferRange) {
+  if (implicitBufferRange)
+    *implicitBufferRange = {0, 0};
+
+  ErrorValue definitionErrors = vars->applyCommandLineDefinitions(opts.defines, registry);
+  if (definitionErrors) {
+    sink.reportErrors(std::move(definitionErrors));
+    return makeAlreadyReportedError();
+  }
+  vars->createLineNumberVariable();
+
+  CheckFileReader reader(opts, *vars, checkSteps, registry, sink);
+  if (ErrorValue error = reader.readImplicitPatterns(implicitBufferRange))
+    return error;
+  return reader.read(checkText, prefixMatcher);
 }

@@ -207,9 +207,93 @@ ErrorValue CheckPattern::appendRegex(TextRef expression, SourceLocation errorAt,
   return ErrorValue::success();
 }
 
+/// What one substitution block does: define a variable (string or
+/// numeric) whose value a capture group takes, insert a value (string or
+/// numeric use), or both for a numeric definition with an expression.
+struct SubstitutionBlock {
+  /// Between the brackets, without the "#" of a numeric block.
+  TextRef text;
+  /// A string variable defined here, and the expression its value matches.
+  TextRef stringDefined;
+  TextRef stringCapture;
+  /// A string variable whose value is inserted here.
+  TextRef stringUsed;
+  /// A numeric variable defined here, and the expression made from its
+  /// format that its value matches when the block has no expression.
+  NumericVariable *numericDefined = nullptr;
+  std::string numberCapture;
+  /// A numeric expression whose value is inserted here.
+  std::optional<NumericExpression> numericUse;
+};
+
+namespace {
+
+/// Reads a block without "#": a string variable's definition or use. A
+/// pseudo variable (@LINE) only sets `legacyLine`: the block is then read as
+/// a numeric one.
+ErrorValue readStringBlock(SubstitutionBlock &block, bool &legacyLine, VariableContext &context,
+                           SourceRegistry &registry, DiagnosticSink &sink) {
+  TextRef text = block.text;
+  size_t colon = text.find(':');
+  size_t blank = text.substr(0, colon).find_first_of(" \t");
+  if (blank != TextRef::npos)
+    return reportError(sink, registry, text.data() + blank, "unexpected whitespace");
+  TextRef afterName = text;
+  ValueOrError<ParsedVariableName> parsed = parseVariableName(afterName, registry);
+  if (!parsed) {
+    sink.reportErrors(parsed.takeError());
+    return makeAlreadyReportedError();
+  }
+  TextRef name = parsed->name;
+  if (colon != TextRef::npos) {
+    if (parsed->isPseudo || !afterName.starts_with(':'))
+      return reportError(sink, registry, name.data(), "invalid name in string variable definition");
+    if (context.lookupNumeric(name))
+      return reportError(sink, registry, name.data(),
+                         "numeric variable with name '" + std::string(name) + "' already exists");
+    block.stringDefined = name;
+    block.stringCapture = text.substr(colon + 1);
+  } else if (parsed->isPseudo) {
+    legacyLine = true;
+  } else {
+    if (!afterName.empty())
+      return reportError(sink, registry, name.data(), "invalid name in string variable use");
+    block.stringUsed = name;
+  }
+  return ErrorValue::success();
+}
+
+/// Reads a numeric block, or a legacy line expression such as @LINE+1.
+ErrorValue readNumericBlock(SubstitutionBlock &block, bool legacyLine,
+                            std::optional<unsigned> lineNumber, VariableContext &context,
+                            SourceRegistry &registry, DiagnosticSink &sink) {
+  std::optional<size_t> line;
+  if (lineNumber)
+    line = *lineNumber;
+  ValueOrError<ParsedNumericBlock> parsed =
+      parseNumericBlock(block.text, legacyLine, line, context, registry);
+  if (!parsed) {
+    sink.reportErrors(parsed.takeError());
+    return makeAlreadyReportedError();
+  }
+  block.numericDefined = parsed->definedVariable;
+  if (parsed->expression.hasRoot()) {
+    block.numericUse = std::move(parsed->expression);
+    return ErrorValue::success();
+  }
+  ValueOrError<std::string> wildcard = numberWildcard(parsed->expression.format());
+  if (!wildcard) {
+    sink.reportErrors(wildcard.takeError());
+    return makeAlreadyReportedError();
+  }
+  block.numberCapture = std::move(*wildcard);
+  return ErrorValue::success();
+}
+
+} // namespace
+
 ErrorValue CheckPattern::parseSubstitutionBlock(TextRef &rest, SourceRegistry &registry,
                                                 DiagnosticSink &sink) {
-  TextRef blockStart = rest;
   TextRef content = rest.substr(2);
   BlockEnd blockEnd = findBlockEnd(content);
   if (blockEnd.stray) {
@@ -217,131 +301,77 @@ ErrorValue CheckPattern::parseSubstitutionBlock(TextRef &rest, SourceRegistry &r
                 "missing closing \"]\" for regex variable");
     return makeUnbalancedBracketError();
   }
-  size_t end = blockEnd.offset;
-  TextRef block = content.substr(0, end == TextRef::npos ? content.size() : end);
-  bool isNumeric = block.starts_with('#');
+  if (blockEnd.offset == TextRef::npos)
+    return reportError(sink, registry, rest.data(), "Invalid substitution block, no ]] found");
+  SubstitutionBlock block;
+  block.text = content.substr(0, blockEnd.offset);
+  rest = content.substr(blockEnd.offset + 2);
+
+  bool isNumeric = block.text.starts_with('#');
   if (isNumeric)
-    block.remove_prefix(1);
-  if (end == TextRef::npos) {
-    return reportError(sink, registry, blockStart.data(),
-                       "Invalid substitution block, no ]] found");
-  }
-  rest = content.substr(end + 2);
-
-  size_t insertAt = regexText.size();
-  bool isLegacyLine = false;
-  // What the block does: define a variable (string or numeric), insert a
-  // value (string or numeric use), or both for a numeric definition with an
-  // expression.
-  TextRef name;
-  bool isStringDefinition = false;
-  bool isStringUse = false;
-  NumericVariable *definedNumeric = nullptr;
-  std::optional<NumericExpression> numericUse;
-  std::string captureExpression;
-  TextRef captureText; // a string definition's expression, in the check text
-
+    block.text.remove_prefix(1);
+  bool legacyLine = false;
   if (!isNumeric) {
-    size_t colon = block.find(':');
-    size_t blank = block.substr(0, colon).find_first_of(" \t");
-    if (blank != TextRef::npos) {
-      return reportError(sink, registry, block.data() + blank, "unexpected whitespace");
-    }
-    TextRef afterName = block;
-    ValueOrError<ParsedVariableName> parsed = parseVariableName(afterName, registry);
-    if (!parsed) {
-      sink.reportErrors(parsed.takeError());
-      return makeAlreadyReportedError();
-    }
-    name = parsed->name;
-    if (colon != TextRef::npos) {
-      if (parsed->isPseudo || !afterName.starts_with(':')) {
-        return reportError(sink, registry, name.data(),
-                           "invalid name in string variable definition");
-      }
-      if (context->lookupNumeric(name)) {
-        return reportError(sink, registry, name.data(),
-                           "numeric variable with name '" + std::string(name) + "' already exists");
-      }
-      isStringDefinition = true;
-      captureText = block.substr(colon + 1);
-    } else if (parsed->isPseudo) {
-      isLegacyLine = true;
-    } else {
-      if (!afterName.empty()) {
-        return reportError(sink, registry, name.data(), "invalid name in string variable use");
-      }
-      isStringUse = true;
-    }
+    if (ErrorValue error = readStringBlock(block, legacyLine, *context, registry, sink))
+      return error;
   }
-
-  if (isNumeric || isLegacyLine) {
-    std::optional<size_t> line;
-    if (lineNumber)
-      line = *lineNumber;
-    ValueOrError<ParsedNumericBlock> parsed =
-        parseNumericBlock(block, isLegacyLine, line, *context, registry);
-    if (!parsed) {
-      sink.reportErrors(parsed.takeError());
-      return makeAlreadyReportedError();
-    }
-    definedNumeric = parsed->definedVariable;
-    if (parsed->expression.hasRoot()) {
-      numericUse = std::move(parsed->expression);
-    } else {
-      ValueOrError<std::string> wildcard = numberWildcard(parsed->expression.format());
-      if (!wildcard) {
-        sink.reportErrors(wildcard.takeError());
-        return makeAlreadyReportedError();
-      }
-      captureExpression = std::move(*wildcard);
-    }
+  if (isNumeric || legacyLine) {
+    if (ErrorValue error =
+            readNumericBlock(block, legacyLine, lineNumber, *context, registry, sink))
+      return error;
   }
+  return appendBlock(block, registry, sink);
+}
 
-  bool isDefinition = isStringDefinition || definedNumeric;
+ErrorValue CheckPattern::appendBlock(SubstitutionBlock &block, SourceRegistry &registry,
+                                     DiagnosticSink &sink) {
+  size_t insertAt = regexText.size();
+  bool isDefinition = !block.stringDefined.empty() || block.numericDefined;
   if (isDefinition) {
     regexText += '(';
     ++insertAt;
-    if (isStringDefinition) {
-      stringDefs[name] = curGroup;
-      context->markStringName(name);
+    if (!block.stringDefined.empty()) {
+      stringDefs[block.stringDefined] = curGroup;
+      context->markStringName(block.stringDefined);
     } else {
-      numericDefs[definedNumeric->name] = {definedNumeric, curGroup};
-      context->enterNumeric(definedNumeric->name, *definedNumeric);
+      NumericVariable &variable = *block.numericDefined;
+      numericDefs[variable.name] = {&variable, curGroup};
+      context->enterNumeric(variable.name, variable);
     }
     ++curGroup;
   }
 
-  if (!captureText.empty()) {
-    if (ErrorValue error = appendRegex(captureText, captureText.data(), registry, sink))
+  if (!block.stringCapture.empty()) {
+    if (ErrorValue error =
+            appendRegex(block.stringCapture, block.stringCapture.data(), registry, sink))
       return error;
-  } else if (!captureExpression.empty()) {
+  } else if (!block.numberCapture.empty()) {
     // The number expression is made here, not written in the check file: a
     // precision beyond what a counted repetition allows is reported at the
     // block's format.
-    if (ErrorValue error = appendRegex(captureExpression, block.data(), registry, sink))
+    if (ErrorValue error = appendRegex(block.numberCapture, block.text.data(), registry, sink))
       return error;
   }
 
   if (isDefinition)
     regexText += ')';
 
-  if (isStringUse) {
-    auto earlier = stringDefs.find(name);
-    if (earlier != stringDefs.end()) {
-      unsigned group = earlier->second;
-      if (group == 0 || group > 9) {
-        return reportError(sink, registry, name.data(),
-                           "Can't back-reference more than 9 variables");
-      }
-      regexText += '\\';
-      regexText += static_cast<char>('0' + group);
-    } else {
-      substitutions.push_back(&context->addStringSubstitution(name, insertAt));
+  if (!block.stringUsed.empty()) {
+    auto earlier = stringDefs.find(block.stringUsed);
+    if (earlier == stringDefs.end()) {
+      substitutions.push_back(&context->addStringSubstitution(block.stringUsed, insertAt));
+      return ErrorValue::success();
     }
-  } else if (numericUse) {
+    // Groups are numbered from 1, so only a group beyond 9 cannot be named.
+    unsigned group = earlier->second;
+    if (group > 9)
+      return reportError(sink, registry, block.stringUsed.data(),
+                         "Can't back-reference more than 9 variables");
+    regexText += '\\';
+    regexText += static_cast<char>('0' + group);
+  } else if (block.numericUse) {
     substitutions.push_back(
-        &context->addNumericSubstitution(block, std::move(*numericUse), insertAt));
+        &context->addNumericSubstitution(block.text, std::move(*block.numericUse), insertAt));
   }
   return ErrorValue::success();
 }

@@ -28,6 +28,7 @@ class Substitution;
 struct NumericVariable;
 struct MatchDiag;
 struct PatternRegexCache;
+struct SubstitutionBlock;
 
 class CheckPattern {
 public:
@@ -84,6 +85,9 @@ public:
 private:
   /// Parses the "[[...]]" block at the start of `rest` and moves `rest` past it.
   ErrorValue parseSubstitutionBlock(TextRef &rest, SourceRegistry &registry, DiagnosticSink &sink);
+  /// Adds what a read block does to the expression, its capture groups and
+  /// its substitutions.
+  ErrorValue appendBlock(SubstitutionBlock &block, SourceRegistry &registry, DiagnosticSink &sink);
   /// Checks `expression` and appends it with its back-references renumbered;
   /// an invalid one is reported at `errorAt`.
   ErrorValue appendRegex(TextRef expression, SourceLocation errorAt, SourceRegistry &registry,

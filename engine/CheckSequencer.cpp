@@ -3,7 +3,7 @@
 #include "engine/CheckEngine.h"
 #include "engine/DiagnosticSink.h"
 #include "engine/MatchDiag.h"
-#include "engine/MatchDiagnostics.h"
+#include "engine/MatchReporter.h"
 #include "engine/numeric/EngineErrors.h"
 #include "engine/numeric/VariableContext.h"
 
@@ -56,15 +56,6 @@ namespace {
 using DiagList = std::vector<MatchDiag>;
 using NotList = std::vector<const CheckPattern *>;
 
-/// Consumes a report's answer: true when it reported a failure.
-bool reportFailed(ErrorValue reported, DiagnosticSink &sink) {
-  if (!reported)
-    return false;
-  ErrorValue rest = handleByKind(std::move(reported), [](const AlreadyReportedError &) {});
-  sink.reportErrors(std::move(rest));
-  return true;
-}
-
 /// Gives every record at the end of the list that is about the same
 /// directive as the last one a new outcome.
 void retagTrailingRecords(DiagList &diagList, MatchOutcome outcome) {
@@ -90,7 +81,8 @@ bool verifyNextLine(const CheckStep &step, SourceRegistry &registry, DiagnosticS
   DirectiveType type = step.pattern.kind.type;
   if (type != DirectiveType::Next && type != DirectiveType::Empty)
     return false;
-  std::string directive = std::string(step.prefix) + (type == DirectiveType::Next ? "-NEXT" : "-EMPTY");
+  std::string directive =
+      std::string(step.prefix) + (type == DirectiveType::Next ? "-NEXT" : "-EMPTY");
   LineBreakCount breaks = countLineBreaks(stretch);
   if (breaks.count == 1)
     return false;
@@ -121,19 +113,32 @@ bool verifySameLine(const CheckStep &step, SourceRegistry &registry, DiagnosticS
   return true;
 }
 
-/// The checking of one engine run: the steps, the options and where the
+/// How much of a step to run: only its positive pattern, to find where a
+/// LABEL divides the input, or the whole step.
+enum class StepScope { LabelOnly, Whole };
+
+/// The checking of one engine run: the options, where the reports and the
 /// records go.
 class Sequencer {
 public:
   Sequencer(const CheckOptions &options, SourceRegistry &registry, DiagnosticSink &sink,
             DiagList *diagList)
-      : options(options), registry(registry), sink(sink), diagList(diagList) {}
+      : options(options), registry(registry), sink(sink), diagList(diagList),
+        reporter(registry, sink, options, diagList) {}
 
-  std::optional<size_t> run(const CheckStep &step, TextRef region, bool labelScan,
+  /// Runs `step` on `region`: the offset of its match, whose length goes to
+  /// `matchLen`, or nothing when the step failed (and was reported).
+  std::optional<size_t> run(const CheckStep &step, TextRef region, StepScope scope,
                             size_t &matchLen);
 
 private:
+  /// Reports `result`; true when that reported a failure.
+  bool reportFailed(const SearchReport &search, SearchResult result);
   std::optional<size_t> runDagGroups(const CheckStep &step, TextRef region, NotList &notList);
+  /// The first match of a DAG pattern at or after `from` that overlaps no
+  /// earlier match of its group, entered into `matchRanges`.
+  std::optional<DagRange> matchDagPattern(const CheckStep &step, const CheckPattern &pattern,
+                                          TextRef region, size_t from, DagRangeList &matchRanges);
   bool runNotPatterns(const CheckStep &step, TextRef stretch, const NotList &notList);
   void recordWrongLine(const CheckStep &step, TextRef region, size_t first, size_t matchLen);
 
@@ -141,14 +146,24 @@ private:
   SourceRegistry &registry;
   DiagnosticSink &sink;
   DiagList *diagList;
+  MatchReporter reporter;
 };
 
-std::optional<size_t> Sequencer::run(const CheckStep &step, TextRef region, bool labelScan,
+bool Sequencer::reportFailed(const SearchReport &search, SearchResult result) {
+  ErrorValue reported = reporter.reportOutcome(search, std::move(result));
+  if (!reported)
+    return false;
+  ErrorValue rest = handleByKind(std::move(reported), [](const AlreadyReportedError &) {});
+  sink.reportErrors(std::move(rest));
+  return true;
+}
+
+std::optional<size_t> Sequencer::run(const CheckStep &step, TextRef region, StepScope scope,
                                      size_t &matchLen) {
   const CheckPattern &pattern = step.pattern;
   size_t groupStart = 0;
   NotList notList;
-  if (!labelScan) {
+  if (scope == StepScope::Whole) {
     std::optional<size_t> dagEnd = runDagGroups(step, region, notList);
     if (!dagEnd)
       return std::nullopt;
@@ -163,9 +178,12 @@ std::optional<size_t> Sequencer::run(const CheckStep &step, TextRef region, bool
     SearchResult result = pattern.match(searched, registry);
     size_t pos = result.pos;
     size_t len = result.len;
-    if (reportFailed(reportOutcome(true, registry, sink, step.prefix, step.location, pattern,
-                                   repetition, searched, std::move(result), options, diagList),
-                     sink))
+    if (reportFailed({.pattern = pattern,
+                      .prefix = step.prefix,
+                      .location = step.location,
+                      .matchedCount = repetition,
+                      .searched = searched},
+                     std::move(result)))
       return std::nullopt;
     if (repetition == 1)
       first = end + pos;
@@ -174,7 +192,7 @@ std::optional<size_t> Sequencer::run(const CheckStep &step, TextRef region, bool
       break;
   }
   matchLen = end - first;
-  if (labelScan)
+  if (scope == StepScope::LabelOnly)
     return first;
 
   TextRef skipped = region.substr(groupStart, first - groupStart);
@@ -203,6 +221,40 @@ void Sequencer::recordWrongLine(const CheckStep &step, TextRef region, size_t fi
                          std::string());
 }
 
+std::optional<DagRange> Sequencer::matchDagPattern(const CheckStep &step,
+                                                   const CheckPattern &pattern, TextRef region,
+                                                   size_t from, DagRangeList &matchRanges) {
+  matchRanges.startWalk();
+  for (;;) {
+    TextRef searched = region.substr(from);
+    SearchResult result = pattern.match(searched, registry);
+    DagRange match{from + result.pos, from + result.pos + result.len};
+    if (!result.found || result.error || options.veryVerbose) {
+      if (reportFailed({.pattern = pattern,
+                        .prefix = step.prefix,
+                        .location = pattern.location,
+                        .searched = searched},
+                       std::move(result)))
+        return std::nullopt;
+    }
+    if (options.allowDeprecatedDagOverlap) {
+      matchRanges.merge(match);
+      return match;
+    }
+    DagRange overlapped;
+    if (matchRanges.tryInsert(match, overlapped))
+      return match;
+    if (options.veryVerbose && diagList) {
+      retagTrailingRecords(*diagList, MatchOutcome::DiscardedOverlap);
+    } else if (options.veryVerbose) {
+      sink.report(registry, region.data() + overlapped.start, DiagSeverity::Note,
+                  "match discarded, overlaps earlier DAG match here",
+                  SourceRange(region.data() + overlapped.start, region.data() + overlapped.end));
+    }
+    from = overlapped.end;
+  }
+}
+
 std::optional<size_t> Sequencer::runDagGroups(const CheckStep &step, TextRef region,
                                               NotList &notList) {
   const std::vector<CheckPattern> &patterns = step.dagNotPatterns;
@@ -215,54 +267,24 @@ std::optional<size_t> Sequencer::runDagGroups(const CheckStep &step, TextRef reg
       continue;
     }
 
-    size_t from = groupStart;
-    DagRange accepted;
-    matchRanges.startWalk();
-    for (;;) {
-      TextRef searched = region.substr(from);
-      SearchResult result = pattern.match(searched, registry);
-      DagRange match{from + result.pos, from + result.pos + result.len};
-      if (!result.found || result.error || options.veryVerbose) {
-        if (reportFailed(reportOutcome(true, registry, sink, step.prefix, pattern.location, pattern,
-                                       1, searched, std::move(result), options, diagList),
-                         sink))
-          return std::nullopt;
-      }
-      if (options.allowDeprecatedDagOverlap) {
-        matchRanges.merge(match);
-        accepted = match;
-        break;
-      }
-      DagRange overlapped;
-      if (matchRanges.tryInsert(match, overlapped)) {
-        accepted = match;
-        break;
-      }
-      if (options.veryVerbose) {
-        if (diagList) {
-          retagTrailingRecords(*diagList, MatchOutcome::DiscardedOverlap);
-        } else {
-          sink.report(
-              registry, region.data() + overlapped.start, DiagSeverity::Note,
-              "match discarded, overlaps earlier DAG match here",
-              SourceRange(region.data() + overlapped.start, region.data() + overlapped.end));
-        }
-      }
-      from = overlapped.end;
-    }
-    if (!options.veryVerbose) {
-      ErrorValue reported =
-          reportOutcome(true, registry, sink, step.prefix, pattern.location, pattern, 1, region,
-                        SearchResult::makeFound(accepted.start, accepted.end - accepted.start),
-                        options, diagList);
-      if (reportFailed(std::move(reported), sink))
-        return std::nullopt;
-    }
+    std::optional<DagRange> accepted =
+        matchDagPattern(step, pattern, region, groupStart, matchRanges);
+    if (!accepted)
+      return std::nullopt;
+    // With -vv every attempt has been reported already.
+    if (!options.veryVerbose &&
+        reportFailed({.pattern = pattern,
+                      .prefix = step.prefix,
+                      .location = pattern.location,
+                      .searched = region},
+                     SearchResult::makeFound(accepted->start, accepted->end - accepted->start)))
+      return std::nullopt;
 
     bool groupEnds = index + 1 == patterns.size() ||
                      patterns[index + 1].kind.type == DirectiveType::Not;
     if (!groupEnds)
       continue;
+    // The NOT patterns before the group must not occur before its first match.
     if (!notList.empty()) {
       size_t stretchEnd = std::max(matchRanges.front().start, groupStart);
       if (runNotPatterns(step, region.substr(groupStart, stretchEnd - groupStart), notList))
@@ -279,9 +301,12 @@ bool Sequencer::runNotPatterns(const CheckStep &step, TextRef stretch, const Not
   bool failed = false;
   for (const CheckPattern *pattern : notList) {
     SearchResult result = pattern->match(stretch, registry);
-    if (reportFailed(reportOutcome(false, registry, sink, step.prefix, pattern->location, *pattern,
-                                   1, stretch, std::move(result), options, diagList),
-                     sink))
+    if (reportFailed({.pattern = *pattern,
+                      .expected = false,
+                      .prefix = step.prefix,
+                      .location = pattern->location,
+                      .searched = stretch},
+                     std::move(result)))
       failed = true;
   }
   return failed;
@@ -304,7 +329,7 @@ ErrorValue CheckEngine::verifyInput(SourceRegistry &registry, TextRef input,
     if (nextLabel < stepCount) {
       size_t matchLen = 0;
       std::optional<size_t> labelPos =
-          sequencer.run(checkSteps[nextLabel], rest, /*labelScan=*/true, matchLen);
+          sequencer.run(checkSteps[nextLabel], rest, StepScope::LabelOnly, matchLen);
       if (!labelPos)
         return makeAlreadyReportedError();
       block = rest.substr(0, *labelPos + matchLen);
@@ -319,7 +344,7 @@ ErrorValue CheckEngine::verifyInput(SourceRegistry &registry, TextRef input,
     for (; firstUnrun < nextLabel; ++firstUnrun) {
       size_t matchLen = 0;
       std::optional<size_t> pos =
-          sequencer.run(checkSteps[firstUnrun], block.substr(blockPos), false, matchLen);
+          sequencer.run(checkSteps[firstUnrun], block.substr(blockPos), StepScope::Whole, matchLen);
       if (!pos) {
         failed = true;
         firstUnrun = nextLabel;

@@ -62,11 +62,11 @@ void sortForPrinting(std::vector<DumpAnnotation> &annotations) {
 
 class DumpPrinter {
 public:
-  DumpPrinter(OutputStream &os, const CheckOptions &options, DumpFilter filter, uint32_t context,
-              TextRef input, const std::vector<DumpAnnotation> &annotations, uint32_t labelWidth)
-      : target(os), os(stagedStream), verbose(options.verbose), filter(filter),
-        context(context), input(input), annotations(annotations), stagedStream(staged),
-        elidedStream(elided) {
+  DumpPrinter(OutputStream &output, const CheckOptions &options, DumpFilter filter,
+              uint32_t context, TextRef input, const std::vector<DumpAnnotation> &annotations,
+              uint32_t labelWidth)
+      : target(output), verbose(options.verbose), filter(filter), context(context), input(input),
+        annotations(annotations), stagedStream(staged), elidedStream(elided) {
     width = std::max(labelWidth, lineNumberWidth(countLines(input))) + 3;
     {
       // The probe's own escapes (bold, then reset) are part of the output.
@@ -102,7 +102,7 @@ public:
       } else {
         if (!elide)
           flushElided();
-        OutputStream &out = elide ? elidedStream : os;
+        OutputStream &out = elide ? elidedStream : stagedStream;
         {
           ColourScope number(out, TextColour::Black, true, false, mode);
           out.writeNumberField(static_cast<int64_t>(line), width);
@@ -124,7 +124,7 @@ public:
         break;
     }
     flushElided();
-    os << ">>>>>>\n";
+    stagedStream << ">>>>>>\n";
     flushStaged();
   }
 
@@ -231,14 +231,14 @@ private:
       return;
     if (!elidedRunIsLong) {
       // Fewer than four lines: printing them is no longer than the dots.
-      os.write(elided.data(), elided.size());
+      stagedStream.write(elided.data(), elided.size());
     } else {
       for (int i = 0; i < 3; ++i) {
         {
-          ColourScope dots(os, TextColour::Black, true, false, mode);
-          os.writeJustified(".", width, Justification::Right);
+          ColourScope dots(stagedStream, TextColour::Black, true, false, mode);
+          stagedStream.writeJustified(".", width, Justification::Right);
         }
-        os << '\n';
+        stagedStream << '\n';
       }
     }
     elided.clear();
@@ -255,9 +255,8 @@ private:
 
   static constexpr size_t stageLimit = 64 * 1024;
 
-  /// Where the dump goes, and the staging stream that collects it.
+  /// Where the dump goes.
   OutputStream &target;
-  OutputStream &os;
   bool verbose;
   DumpFilter filter;
   uint32_t context;
@@ -267,6 +266,7 @@ private:
   uint32_t width = 0;
   bool colours = false;
   ColourPolicy mode = ColourPolicy::Disable;
+  /// Collects the dump in pieces before they go to `target`.
   std::string staged;
   StringOutputStream stagedStream;
   std::string elided;

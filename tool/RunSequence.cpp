@@ -137,9 +137,9 @@ int runOstrel(int argc, char **argv) {
   }
 
   FileBufferOrError inputFile = loadFileOrInput(toolOptions::inputFile());
-  if (toolOptions::inputFile() == "-")
-    toolOptions::setInputFile("<stdin>");
-  const std::string &inputName = toolOptions::inputFile();
+  // Every message calls standard input by its buffer's name.
+  const std::string inputName =
+      toolOptions::inputFile() == "-" ? std::string("<stdin>") : toolOptions::inputFile();
   if (!inputFile) {
     errs << "Could not open input file '" << inputName << "': " << inputFile.error.message()
          << '\n';

@@ -146,7 +146,6 @@ namespace toolOptions {
 const std::string &checkFile() { return checkFileOption.get(); }
 unsigned checkFileOccurrences() { return checkFileOption.occurrences; }
 const std::string &inputFile() { return inputFileOption.get(); }
-void setInputFile(TextRef name) { inputFileOption.setValue(std::string(name)); }
 const std::vector<std::string> &checkPrefixes() {
   return checkPrefixOption.values();
 }

@@ -24,8 +24,6 @@ unsigned checkFileOccurrences();
 
 /// -input-file (default "-").
 const std::string &inputFile();
-/// Replaces the input-file value through the option's value-set path.
-void setInputFile(TextRef name);
 
 /// -check-prefix and its alias -check-prefixes (split at commas), mixed in
 /// command-line order.

@@ -1,4 +1,4 @@
-#include "engine/MatchDiagnostics.h"
+#include "engine/MatchReporter.h"
 
 #include "engine/CheckRunTestSupport.h"
 
@@ -8,27 +8,13 @@
 #include <tuple>
 #include <vector>
 
-TEST(EscapeForDisplayTest, EscapesLikeCStrings) {
-  struct Case {
-    TextRef text, shown;
-  } cases[] = {
-      {"plain text", "plain text"},
-      {"a\\.b", "a\\\\.b"},
-      {"\t\n\"", "\\t\\n\\\""},
-      {std::string_view("\0\r\x7f\xff", 4), "\\000\\015\\177\\377"},
-      {"~ ", "~ "},
-  };
-  for (const Case &c : cases)
-    EXPECT_EQ(escapeForDisplay(c.text), c.shown);
-}
-
-TEST(MatchDiagnosticsTest, QuietRunPrintsNothing) {
+TEST(MatchReporterTest, QuietRunPrintsNothing) {
   CheckRun run;
   EXPECT_TRUE(run.run("CHECK: a\nCHECK-NOT: x\nCHECK: [[V:b]]\n", "a b\n").passed);
   EXPECT_EQ(run.errors, "");
 }
 
-TEST(MatchDiagnosticsTest, VerboseReportsMatchesAndCapturesInInputOrder) {
+TEST(MatchReporterTest, VerboseReportsMatchesAndCapturesInInputOrder) {
   CheckRun run;
   run.options.verbose = true;
   EXPECT_TRUE(run.run("CHECK: [[B:b]] [[A:a]]\n", "b a\n").passed);
@@ -47,7 +33,7 @@ TEST(MatchDiagnosticsTest, VerboseReportsMatchesAndCapturesInInputOrder) {
             "  ^\n");
 }
 
-TEST(MatchDiagnosticsTest, VeryVerboseReportsAbsentNotPatternsAndTheEnd) {
+TEST(MatchReporterTest, VeryVerboseReportsAbsentNotPatternsAndTheEnd) {
   CheckRun run;
   run.options.verbose = run.options.veryVerbose = true;
   EXPECT_TRUE(run.run("CHECK: a\nCHECK-NOT: x\n", "a\n").passed);
@@ -72,7 +58,7 @@ TEST(MatchDiagnosticsTest, VeryVerboseReportsAbsentNotPatternsAndTheEnd) {
             " ^\n");
 }
 
-TEST(MatchDiagnosticsTest, NotFoundNamesTheDirectiveAndTheCount) {
+TEST(MatchReporterTest, NotFoundNamesTheDirectiveAndTheCount) {
   CheckRun count;
   EXPECT_FALSE(count.run("CHECK-COUNT-4: x\n", "x\nx\ny\n").passed);
   EXPECT_EQ(count.errors,
@@ -102,7 +88,7 @@ TEST(MatchDiagnosticsTest, NotFoundNamesTheDirectiveAndTheCount) {
             "^\n");
 }
 
-TEST(MatchDiagnosticsTest, SubstitutionNotesShowTheEscapedValue) {
+TEST(MatchReporterTest, SubstitutionNotesShowTheEscapedValue) {
   CheckRun run;
   EXPECT_FALSE(run.run("CHECK: [[X:a.b]]\nCHECK: [[X]]!\n", "a.b\nzzz\n").passed);
   EXPECT_EQ(run.errors,
@@ -117,7 +103,7 @@ TEST(MatchDiagnosticsTest, SubstitutionNotesShowTheEscapedValue) {
             "   ^\n");
 }
 
-TEST(MatchDiagnosticsTest, NumericSubstitutionNotesShowTheComputedValue) {
+TEST(MatchReporterTest, NumericSubstitutionNotesShowTheComputedValue) {
   CheckRun run;
   EXPECT_FALSE(run.run("CHECK: n=[[#N:]]\nCHECK: line [[#@LINE+N]]\n", "n=3\nline 4\n").passed);
   EXPECT_NE(run.errors.find("input.txt:1:4: note: with \"@LINE+N\" equal to \"5\"\n"),
@@ -125,7 +111,7 @@ TEST(MatchDiagnosticsTest, NumericSubstitutionNotesShowTheComputedValue) {
       << run.errors;
 }
 
-TEST(MatchDiagnosticsTest, UndefinedVariableIsTheOnlyError) {
+TEST(MatchReporterTest, UndefinedVariableIsTheOnlyError) {
   CheckRun run;
   EXPECT_FALSE(run.run("CHECK: a[[X]]\n", "x\nab\n").passed);
   EXPECT_EQ(run.errors,
@@ -159,7 +145,7 @@ TEST(MatchDiagnosticsTest, UndefinedVariableIsTheOnlyError) {
   EXPECT_EQ(ordered.errors.find("expected string not found"), std::string::npos);
 }
 
-TEST(MatchDiagnosticsTest, UnreadableCaptureReportsTheMatchThenTheError) {
+TEST(MatchReporterTest, UnreadableCaptureReportsTheMatchThenTheError) {
   CheckRun run;
   EXPECT_FALSE(run.run("CHECK: n=[[#%X,N:]]\n", "n=11111111111111111\n", true).passed);
   EXPECT_EQ(run.errors,
@@ -180,7 +166,7 @@ TEST(MatchDiagnosticsTest, UnreadableCaptureReportsTheMatchThenTheError) {
   EXPECT_EQ(run.records[1].inputEndColumn, 20u);
 }
 
-TEST(MatchDiagnosticsTest, RecordsReplaceVerboseOutput) {
+TEST(MatchReporterTest, RecordsReplaceVerboseOutput) {
   CheckRun run;
   run.options.verbose = true;
   EXPECT_TRUE(run.run("CHECK: x [[V:y]] [[#N:]]\nCHECK: [[V]]\n", "x y 5 y\n", true).passed);
@@ -201,7 +187,7 @@ TEST(MatchDiagnosticsTest, RecordsReplaceVerboseOutput) {
   EXPECT_EQ(run.records[4].inputEndColumn, 7u);
 }
 
-TEST(MatchDiagnosticsTest, WhatIsRecordedAndPrintedWithAList) {
+TEST(MatchReporterTest, WhatIsRecordedAndPrintedWithAList) {
   using O = MatchOutcome;
   struct Case {
     TextRef check, input;
