@@ -89,26 +89,23 @@ public:
 
   GeneratedDirectives run() {
     GeneratedDirectives result;
-    for (size_t i = 0; i < lines.size(); ++i) {
-      size_t blocks = blocksNeeded(lines[i]);
-      if (blocks > maxBlocksPerDirective) {
-        result.refusal = "line " + std::to_string(i + 1) + " of the output needs " +
-                         std::to_string(blocks) + " expression blocks; a directive holds at most " +
-                         std::to_string(maxBlocksPerDirective);
-        return result;
-      }
-    }
     relateValues();
     std::vector<DirectiveBlock> &blocks = result.blocks;
     for (size_t i = 0; i < lines.size(); ++i) {
-      std::string directive = render(i);
+      std::vector<std::string> directives = render(i);
+      if (!refusal.empty()) {
+        result.blocks.clear();
+        result.refusal = refusal;
+        return result;
+      }
       if (lines[i].label) {
         blocks.emplace_back();
         blocks.back().labelKey = pendingLabelKey;
       } else if (blocks.empty()) {
         blocks.emplace_back();
       }
-      blocks.back().directives.push_back(std::move(directive));
+      for (std::string &directive : directives)
+        blocks.back().directives.push_back(std::move(directive));
     }
     return result;
   }
@@ -119,17 +116,7 @@ private:
   std::vector<Value> values;
   std::unordered_map<std::string, unsigned> stemCounters;
   std::string pendingLabelKey;
-
-  /// At most how many blocks the line's pattern needs: one per value, per
-  /// carriage return and per escaped brace or bracket.
-  static size_t blocksNeeded(const Line &line) {
-    size_t count = line.valueCount;
-    for (size_t i = 0; i < line.text.size(); ++i) {
-      char c = line.text[i];
-      count += c == '\r' || ((c == '{' || c == '[') && i + 1 < line.text.size() && line.text[i + 1] == c);
-    }
-    return count;
-  }
+  std::string refusal;
 
   bool keepsAllBlanks() const { return settings.strictWhitespace && settings.matchFullLines; }
 
@@ -369,7 +356,11 @@ private:
     return result;
   }
 
-  std::string render(size_t index) {
+  /// The directives of one line: usually one; a long line written with
+  /// blocks is cut into pieces matched one after the other on the line
+  /// (P-SAME), since the checker's time grows fast with the size of one
+  /// expression.
+  std::vector<std::string> render(size_t index) {
     const Line &line = lines[index];
     const std::string &prefix = settings.prefix;
     const bool first = index == 0;
@@ -377,9 +368,9 @@ private:
     const std::string separator = keepsAllBlanks() ? "" : " ";
 
     if (line.text.empty() && !line.label && !first)
-      return prefix + "-EMPTY:";
+      return {prefix + "-EMPTY:"};
     if (line.text.empty() || (line.contentStart == line.contentEnd && !keepsAllBlanks()))
-      return finish(line, prefix + suffix + ":" + separator + "{{^" + std::string(line.text) + "$}}");
+      return {finish(line, prefix + suffix + ":" + separator + "{{^" + std::string(line.text) + "$}}")};
 
     bool coverTrailing = !settings.matchFullLines && line.contentEnd < line.text.size() &&
                          index + 1 < lines.size() && lines[index + 1].blankOnly() &&
@@ -388,11 +379,64 @@ private:
     bool needsBlocks = line.valueCount > 0 || coverTrailing || content.find('\r') != TextRef::npos;
     bool opensBlock = content.find("{{") != TextRef::npos || content.find("[[") != TextRef::npos;
     if (!needsBlocks && !opensBlock)
-      return finish(line, prefix + suffix + ":" + separator + std::string(content));
+      return {finish(line, prefix + suffix + ":" + separator + std::string(content))};
     if (!needsBlocks && !settings.matchFullLines)
-      return finish(line, prefix + suffix + "{LITERAL}:" + separator + std::string(content));
-    return finish(line, prefix + suffix + ":" + separator +
-                            renderPieces(pieces(line, coverTrailing)));
+      return {finish(line, prefix + suffix + "{LITERAL}:" + separator + std::string(content))};
+
+    std::vector<std::string> parts =
+        settings.matchFullLines
+            ? cutPieces(pieces(line, coverTrailing), maxBlocksPerWholeLine, maxWholeLineBytes)
+            : cutPieces(pieces(line, coverTrailing), maxBlocksPerDirective, maxPatternBytes);
+    if (parts.size() > 1 && settings.matchFullLines) {
+      refusal = "line " + std::to_string(index + 1) + " of the output needs more than " +
+                std::to_string(maxBlocksPerWholeLine) + " expression blocks or " +
+                std::to_string(maxWholeLineBytes) +
+                " bytes in one directive, which --match-full-lines cannot cut";
+      return {};
+    }
+    std::vector<std::string> directives;
+    for (size_t i = 0; i < parts.size(); ++i)
+      directives.push_back(i == 0 ? finish(line, prefix + suffix + ":" + separator + parts[i])
+                                  : prefix + "-SAME:" + separator + parts[i]);
+    return directives;
+  }
+
+  /// Cuts a line's pieces into patterns of at most `maxBlocks` blocks and
+  /// about `maxBytes` bytes; a block is never cut, literal text may be, but
+  /// no pattern is left with blanks alone (which the reader would drop).
+  static std::vector<std::string> cutPieces(const std::vector<Piece> &pieces, size_t maxBlocks,
+                                            size_t maxBytes) {
+    std::vector<std::string> parts(1);
+    size_t blocks = 0;
+    for (const Piece &piece : pieces) {
+      if (!piece.literal) {
+        if (!parts.back().empty() &&
+            (blocks == maxBlocks || parts.back().size() + piece.text.size() > maxBytes)) {
+          parts.emplace_back();
+          blocks = 0;
+        }
+        parts.back() += piece.text;
+        ++blocks;
+        continue;
+      }
+      TextRef rest = piece.text;
+      while (!rest.empty()) {
+        if (parts.back().size() >= maxBytes) {
+          parts.emplace_back();
+          blocks = 0;
+        }
+        size_t take = std::min(rest.size(), maxBytes - parts.back().size());
+        parts.back() += rest.substr(0, take);
+        rest.remove_prefix(take);
+      }
+    }
+    // A part of blanks alone joins the one before it.
+    for (size_t i = parts.size(); i-- > 1;)
+      if (parts[i].find_first_not_of(" \t") == std::string::npos) {
+        parts[i - 1] += parts[i];
+        parts.erase(parts.begin() + static_cast<std::ptrdiff_t>(i));
+      }
+    return parts;
   }
 
   /// Remembers a label's key; returns the directive.

@@ -41,9 +41,14 @@ struct GeneratedDirectives {
   std::string refusal;
 };
 
-/// The most expression blocks one directive may need; beyond it the checker
-/// would compile an expression too large to match in reasonable time.
-constexpr size_t maxBlocksPerDirective = 256;
+/// The most expression blocks, and about the most bytes, of one directive
+/// written with blocks: the checker's time grows fast with the size of one
+/// expression, so a longer line is cut into several directives. A line
+/// matched whole cannot be cut; it may be larger, up to the second limits.
+constexpr size_t maxBlocksPerDirective = 16;
+constexpr size_t maxPatternBytes = 256;
+constexpr size_t maxBlocksPerWholeLine = 64;
+constexpr size_t maxWholeLineBytes = 4096;
 
 /// The directives for `output`, prepared as the checker prepares its input
 /// (CR LF turned into LF, blank runs folded unless whitespace is strict).

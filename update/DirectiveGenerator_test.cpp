@@ -105,3 +105,25 @@ TEST(DirectiveGenerator, ScopedVariablesStartAgainAfterEachLabel) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(DirectiveGenerator, CutsALongLineIntoDirectivesOnTheSameLine) {
+  std::string line;
+  for (int i = 0; i < 40; ++i)
+    line += "0x" + std::to_string(i) + " ";
+  std::vector<std::string> directives =
+      directivesOf(generateDirectives(line + "\n", settingsFor({"hex"}, false)));
+  ASSERT_GE(directives.size(), 3u); // at most 16 blocks each
+  EXPECT_TRUE(directives[0].starts_with("CHECK: {{0x"));
+  for (size_t i = 1; i < directives.size(); ++i)
+    EXPECT_TRUE(directives[i].starts_with("CHECK-SAME: {{0x")) << directives[i];
+  GeneratorSettings whole = settingsFor({"hex"}, false);
+  whole.matchFullLines = true;
+  for (int i = 0; i < 40; ++i)
+    line += line.substr(0, 6);
+  GeneratedDirectives refused = generateDirectives(line + line + "\n", whole);
+  EXPECT_NE(refused.refusal.find("--match-full-lines cannot cut"), std::string::npos);
+}
+
+} // namespace
