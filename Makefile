@@ -3,11 +3,15 @@ BUILD      ?= build
 ASAN_BUILD ?= build-sanitize
 BENCH_BUILD ?= build-bench
 FUZZ_BUILD ?= build-fuzz
+STATIC_BUILD ?= build-static
+PREFIX     ?= /usr/local
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
-PACKAGES   := cmake ninja-build g++ libgtest-dev libbenchmark-dev libncurses-dev
+PACKAGES   := cmake ninja-build g++ libgtest-dev libbenchmark-dev libncurses-dev \
+              groff-base dpkg-dev bash-completion
 FUZZ_PACKAGES := clang libclang-rt-dev
 
-.PHONY: all build deps test demo bench sanitize fuzz-regex clean
+.PHONY: all build deps test demo programs install uninstall package static bench sanitize \
+        fuzz-regex clean
 
 all: build
 
@@ -30,8 +34,33 @@ build: deps $(BUILD)/build.ninja
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
-demo: build
+# The demo needs the program only, not the tests.
+demo: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS) --target ostrel
 	@bash examples/demo.sh $(BUILD)/ostrel
+
+# The programs with their completions, which is all that is installed.
+programs: deps $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS) --target programs
+
+# The list of installed files lands in $(BUILD)/install_manifest.txt.
+install: programs
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+uninstall:
+	@if [ ! -f $(BUILD)/install_manifest.txt ]; then \
+	  echo "nothing to uninstall: no $(BUILD)/install_manifest.txt"; exit 1; fi
+	xargs -d '\n' rm -f < $(BUILD)/install_manifest.txt
+
+# $(BUILD)/ostrel_<version>_<arch>.deb
+package: programs
+	cd $(BUILD) && cpack -G DEB
+
+# A program that needs nothing at run time but the C library.
+static: deps
+	cmake -S . -B $(STATIC_BUILD) -G Ninja -DOSTREL_STATIC=ON -DOSTREL_TESTS=OFF
+	cmake --build $(STATIC_BUILD) -j $(JOBS) --target programs
+	@echo "static program: $(STATIC_BUILD)/ostrel"
 
 sanitize: deps
 	cmake -S . -B $(ASAN_BUILD) -G Ninja -DOSTREL_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
@@ -53,4 +82,4 @@ fuzz-regex:
 	$(FUZZ_BUILD)/support/regex/regex_fuzz -artifact_prefix=$(FUZZ_BUILD)/ $(FUZZ_BUILD)/corpus-regex -max_total_time=$${FUZZ_SECONDS:-600}
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD) $(STATIC_BUILD)

@@ -14,6 +14,7 @@
 #include "engine/DiagnosticSink.h"
 #include "support/diag/ErrorValue.h"
 #include "support/diag/SourceRegistry.h"
+#include "support/fs/FileBuffer.h"
 #include "support/fs/TextRef.h"
 #include "support/regex/CompiledRegex.h"
 
@@ -47,6 +48,9 @@ public:
   /// whitespace is strict, every run of blanks and tabs folded into one blank.
   /// The buffer ends with a NUL that the returned text does not include.
   TextRef prepareText(TextRef source, std::string &buffer) const;
+  /// Prepares the bytes of `buffer` in place, so the program holds one copy
+  /// of a large input instead of two, and shortens the buffer to the result.
+  TextRef prepareText(OwnedFileBuffer &buffer) const;
 
   /// Reads the prepared check text into steps. On failure answers an
   /// AlreadyReportedError, or its kind UnbalancedBracketError for a

@@ -4,6 +4,7 @@
 #include "engine/CheckEngine.h"
 
 #include "engine/DirectiveScanner.h"
+#include "engine/PatternMatcher.h"
 #include "engine/numeric/EngineErrors.h"
 #include "engine/numeric/VariableContext.h"
 #include "support/diag/FatalError.h"
@@ -12,6 +13,8 @@
 #include <cstring>
 #include <set>
 #include <string>
+#include <unordered_map>
+#include <utility>
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
@@ -57,14 +60,20 @@ const char *findPreparationPoint(const char *p, const char *end, bool strict) {
 
 } // namespace
 
-TextRef CheckEngine::prepareText(TextRef source, std::string &buffer) const {
-  buffer.resize(source.size() + 1);
-  char *out = buffer.data();
-  const char *p = source.data();
-  const char *end = p + source.size();
+namespace {
+
+/// Writes the prepared form of `size` bytes at `source` to `out`, which may
+/// be `source` itself (preparing only ever shortens a text), and answers its
+/// length. Stretches that preparation leaves alone are moved only once the
+/// text has shortened, so an unchanged text is never written at all.
+size_t prepareBytes(const char *source, size_t size, char *out, bool strict) {
+  char *const outStart = out;
+  const char *p = source;
+  const char *end = p + size;
   while (p < end) {
-    const char *stop = findPreparationPoint(p, end, opts.strictWhitespace);
-    std::memcpy(out, p, stop - p);
+    const char *stop = findPreparationPoint(p, end, strict);
+    if (out != p)
+      std::memmove(out, p, static_cast<size_t>(stop - p));
     out += stop - p;
     p = stop;
     if (p == end)
@@ -80,10 +89,24 @@ TextRef CheckEngine::prepareText(TextRef source, std::string &buffer) const {
     while (p < end && (*p == ' ' || *p == '\t'))
       ++p;
   }
-  *out = '\0';
-  size_t length = static_cast<size_t>(out - buffer.data());
+  return static_cast<size_t>(out - outStart);
+}
+
+} // namespace
+
+TextRef CheckEngine::prepareText(TextRef source, std::string &buffer) const {
+  buffer.resize(source.size() + 1);
+  size_t length = prepareBytes(source.data(), source.size(), buffer.data(),
+                               opts.strictWhitespace);
   buffer.resize(length + 1);
+  buffer[length] = '\0';
   return TextRef(buffer.data(), length);
+}
+
+TextRef CheckEngine::prepareText(OwnedFileBuffer &buffer) const {
+  buffer.truncate(prepareBytes(buffer.bufferStart(), buffer.bufferSize(),
+                               buffer.mutableStart(), opts.strictWhitespace));
+  return buffer.text();
 }
 
 namespace {
@@ -117,14 +140,20 @@ private:
   SourceRegistry &registry;
   DiagnosticSink &sink;
 
-  std::vector<CheckPattern> implicitPatterns;
+  /// Held once for all steps: thousands of patterns given on the command
+  /// line must not be copied into thousands of steps. Null when none.
+  std::shared_ptr<const std::vector<CheckPattern>> implicitPatterns;
   /// NOT and DAG patterns waiting for the next positive directive.
   std::vector<CheckPattern> pending;
   std::set<TextRef> unusedPrefixes;
+  /// Directives repeat: one compiled form serves every pattern with the
+  /// same fixed expression, and its state cache stays warm across them.
+  std::unordered_map<std::string, std::shared_ptr<PatternRegexCache>> sharedRegexes;
 };
 
 ErrorValue
 CheckFileReader::readImplicitPatterns(std::pair<unsigned, unsigned> *implicitBufferRange) {
+  std::vector<CheckPattern> patterns;
   for (TextRef text : options.implicitCheckNot) {
     static constexpr TextRef optionText = "-implicit-check-not='";
     std::string written = std::string(optionText) + std::string(text) + "'";
@@ -142,15 +171,29 @@ CheckFileReader::readImplicitPatterns(std::pair<unsigned, unsigned> *implicitBuf
     CheckPattern pattern(CheckKind(DirectiveType::Not), context);
     if (ErrorValue error = pattern.parse(patternText, "IMPLICIT-CHECK", registry, options, sink))
       return error;
-    implicitPatterns.push_back(std::move(pattern));
+    patterns.push_back(std::move(pattern));
   }
+  if (!patterns.empty())
+    implicitPatterns = std::make_shared<const std::vector<CheckPattern>>(std::move(patterns));
   return ErrorValue::success();
 }
 
 ErrorValue CheckFileReader::read(TextRef checkText, const CompiledRegex &prefixMatcher) {
-  pending = implicitPatterns;
   unusedPrefixes.insert(options.checkPrefixes.begin(), options.checkPrefixes.end());
   const size_t distinctPrefixes = unusedPrefixes.size();
+
+  // Every directive starts with a check prefix: room for as many steps as
+  // there are prefix occurrences saves moving large steps as the list grows.
+  size_t occurrences = 0;
+  for (TextRef prefix : options.checkPrefixes) {
+    for (size_t from = 0; !prefix.empty(); ++occurrences) {
+      size_t at = findFixedText(checkText.substr(from), prefix, false);
+      if (at == TextRef::npos)
+        break;
+      from += at + prefix.size();
+    }
+  }
+  steps.reserve(steps.size() + occurrences + 1);
 
   DirectiveScanner scanner(checkText, prefixMatcher, options);
   FoundDirective found;
@@ -160,11 +203,11 @@ ErrorValue CheckFileReader::read(TextRef checkText, const CompiledRegex &prefixM
   if (ErrorValue error = checkPrefixesUsed(distinctPrefixes))
     return error;
 
-  if (!pending.empty()) {
+  if (!pending.empty() || implicitPatterns) {
     CheckPattern eof(CheckKind(DirectiveType::ImplicitEof), context, scanner.lineNumber() + 1);
     TextRef firstPrefix = options.checkPrefixes.empty() ? TextRef() : options.checkPrefixes.front();
     steps.push_back(CheckStep{std::move(eof), firstPrefix, scanner.remaining().data(),
-                              std::move(pending)});
+                              std::move(pending), implicitPatterns});
   }
   return ErrorValue::success();
 }
@@ -183,13 +226,19 @@ ErrorValue CheckFileReader::handleDirective(const FoundDirective &found) {
     return error;
   if (ErrorValue error = checkPlacement(found, pattern))
     return error;
+  if (pattern.fixedText.empty() && pattern.substitutions.empty() && !pattern.regexIsText) {
+    std::shared_ptr<PatternRegexCache> &shared = sharedRegexes[pattern.regexText];
+    if (!shared)
+      shared = std::make_shared<PatternRegexCache>();
+    pattern.regexCache = shared;
+  }
   if (kind.type == DirectiveType::Not || kind.type == DirectiveType::Dag) {
     pending.push_back(std::move(pattern));
     return ErrorValue::success();
   }
   SourceLocation patternLocation = pattern.location;
-  steps.push_back(CheckStep{std::move(pattern), found.prefix, patternLocation, std::move(pending)});
-  pending = implicitPatterns;
+  steps.push_back(CheckStep{std::move(pattern), found.prefix, patternLocation,
+                            std::exchange(pending, {}), implicitPatterns});
   return ErrorValue::success();
 }
 

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <list>
 #include <memory>
 #include <string>
@@ -84,10 +85,12 @@ std::string summary(const std::vector<CheckStep> &steps) {
   for (const CheckStep &step : steps) {
     if (!text.empty())
       text += " ";
-    if (!step.dagNotPatterns.empty()) {
+    if (!step.implicitNots().empty() || !step.dagNotPatterns.empty()) {
       text += "[";
-      for (const CheckPattern &p : step.dagNotPatterns)
-        text += kindOf(p) + ":" + std::string(p.fixedText.empty() ? p.regexText : p.fixedText) + ";";
+      for (const auto *list : {&step.implicitNots(), &step.dagNotPatterns})
+        for (const CheckPattern &p : *list)
+          text += kindOf(p) + ":" + std::string(p.fixedText.empty() ? p.regexText : p.fixedText) +
+                  ";";
       text += "]";
     }
     text += kindOf(step.pattern) + ":" +
@@ -114,6 +117,32 @@ TEST(PrepareTextTest, FoldsBlanksAndDropsCarriageReturnsBeforeLineFeeds) {
   EXPECT_EQ(prepared, "a \t b\nc\rd \r\n\t");
   EXPECT_EQ(CheckEngine(options, reports).prepareText("", store), "");
   EXPECT_EQ(store, std::string(1, '\0'));
+}
+
+TEST(PrepareTextTest, InPlaceGivesTheSameTextAsACopy) {
+  // Long enough for the sixteen-byte scan, with changes at its edges.
+  const std::string longLine = std::string(40, 'x') + "  \t" + std::string(15, 'y') +
+                               "\r\n" + std::string(17, 'z') + " \r";
+  const std::string sources[] = {"", "unchanged text\n", "a \t b\r\nc\rd \r\r\n\t",
+                                 "   ", "\r\n\r\n", longLine};
+  for (bool strict : {false, true}) {
+    CheckOptions options;
+    options.strictWhitespace = strict;
+    DiagnosticRecorder reports;
+    CheckEngine engine(options, reports);
+    for (const std::string &source : sources) {
+      std::string store;
+      TextRef copied = engine.prepareText(source, store);
+      std::unique_ptr<OwnedFileBuffer> buffer = allocateBuffer(source.size(), "in place");
+      ASSERT_TRUE(buffer);
+      OwnedFileBuffer &owned = *buffer;
+      std::copy(source.begin(), source.end(), owned.mutableStart());
+      TextRef prepared = engine.prepareText(owned);
+      EXPECT_EQ(prepared, copied) << "strict " << strict << " source " << source;
+      EXPECT_EQ(prepared.data(), owned.bufferStart());
+      EXPECT_EQ(*owned.bufferEnd(), '\0');
+    }
+  }
 }
 
 TEST_F(CheckFileReaderTest, ClassifiesDirectives) {
@@ -255,8 +284,10 @@ TEST_F(CheckFileReaderTest, ImplicitPatternsPrecedeEveryStep) {
   const FileBuffer &first = registry.buffer(implicitRange.first);
   EXPECT_EQ(first.bufferName(), "command line");
   EXPECT_EQ(first.text(), "-implicit-check-not='foo'");
-  EXPECT_EQ(steps[0].dagNotPatterns[0].location, first.text().data() + 21);
-  EXPECT_FALSE(steps[0].dagNotPatterns[0].lineNumber.has_value());
+  EXPECT_EQ(steps[0].implicitNots()[0].location, first.text().data() + 21);
+  EXPECT_FALSE(steps[0].implicitNots()[0].lineNumber.has_value());
+  // One list, held once, for every step.
+  EXPECT_EQ(steps[0].implicitNotPatterns, steps[2].implicitNotPatterns);
   EXPECT_EQ(registry.buffer(implicitRange.first + 1).text(), "-implicit-check-not='b{{a}}r'");
 }
 

@@ -122,6 +122,10 @@ ErrorValue CheckPattern::parse(TextRef text, TextRef prefix, SourceRegistry &reg
     return ErrorValue::success();
   }
 
+  if (fullLine && text.find("{{") == TextRef::npos && text.find("[[") == TextRef::npos) {
+    fullLineText = text;
+    fullLineBlanks = !options.strictWhitespace;
+  }
   if (fullLine) {
     regexText += '^';
     if (!options.strictWhitespace)
@@ -129,8 +133,10 @@ ErrorValue CheckPattern::parse(TextRef text, TextRef prefix, SourceRegistry &reg
   }
 
   TextRef rest = text;
+  bool regexPieces = fullLine;
   while (!rest.empty()) {
     if (rest.starts_with("{{")) {
+      regexPieces = true;
       TextRef inner = rest.substr(2);
       size_t end = inner.find("}}");
       if (end == TextRef::npos) {
@@ -158,6 +164,7 @@ ErrorValue CheckPattern::parse(TextRef text, TextRef prefix, SourceRegistry &reg
       regexText += " *";
     regexText += '$';
   }
+  regexIsText = !regexPieces && stringDefs.empty() && numericDefs.empty();
   return ErrorValue::success();
 }
 

@@ -54,6 +54,9 @@ public:
   /// Searches `range` of the prepared input for this pattern and stores the
   /// captured variable values on success.
   SearchResult match(TextRef range, SourceRegistry &registry) const;
+  /// The result of a fixed-text pattern whose text first occurs at `pos` of
+  /// the searched range (npos: nowhere), as match would give it.
+  SearchResult fixedTextResult(size_t pos) const;
   /// Edit distance between the start of `text` and this pattern's text.
   unsigned resemblanceDistance(TextRef text) const;
   /// Reports the place in `range` that most resembles this pattern, if any.
@@ -68,6 +71,17 @@ public:
   TextRef fixedText;
   /// Otherwise the assembled extended regular expression.
   std::string regexText;
+  /// A full-line pattern without blocks: the text that must fill a line, with
+  /// blanks around it unless whitespace is strict. It is searched as fixed
+  /// text; regexText holds the same pattern as an expression for messages
+  /// and the possible-intended-match search.
+  TextRef fullLineText;
+  bool fullLineBlanks = false;
+  /// regexText has no regular-expression piece of its own: escaped text and
+  /// the places of substituted (escaped) values only, so that once the values
+  /// are in it is searched as the text it stands for. The expression would
+  /// differ at every search when a value changes, and compile each time.
+  bool regexIsText = false;
   /// Values inserted into regexText at match time, in order of insertion.
   std::vector<Substitution *> substitutions;
   /// String variables defined here, with the capture group of each.

@@ -2,14 +2,18 @@
 
 #include "engine/CheckEngine.h"
 #include "engine/DiagnosticSink.h"
+#include "engine/FixedTextSet.h"
 #include "engine/MatchDiag.h"
 #include "engine/MatchReporter.h"
 #include "engine/numeric/EngineErrors.h"
+#include "engine/PatternMatcher.h"
 #include "engine/numeric/VariableContext.h"
 
 #include <algorithm>
+#include <functional>
 #include <optional>
 #include <string>
+#include <unordered_map>
 
 LineBreakCount countLineBreaks(TextRef stretch, unsigned limit) {
   LineBreakCount result;
@@ -30,25 +34,31 @@ LineBreakCount countLineBreaks(TextRef stretch, unsigned limit) {
 }
 
 bool DagRangeList::tryInsert(DagRange match, DagRange &overlapped) {
-  // Ends grow with starts, since the entries never overlap.
-  auto first = std::upper_bound(ranges.begin() + cursor, ranges.end(), match.start,
-                                [](size_t start, const DagRange &entry) { return start < entry.end; });
-  if (first == ranges.end() || first->start >= match.end) {
-    ranges.insert(first, match);
+  auto first = byEnd.upper_bound(match.start);
+  if (first == byEnd.end() || first->second >= match.end) {
+    // Every entry before `first` ends at or before the match starts, and
+    // `first` ends at or after the match ends: the order by end holds.
+    byEnd.emplace_hint(first, match.end, match.start);
     return true;
   }
-  overlapped = *first;
-  cursor = static_cast<size_t>(first - ranges.begin()) + 1;
+  overlapped = {first->second, first->first};
   return false;
 }
 
 void DagRangeList::merge(DagRange match) {
-  if (ranges.empty()) {
-    ranges.push_back(match);
-    return;
+  if (!byEnd.empty()) {
+    DagRange single = front();
+    match = {std::min(single.start, match.start), std::max(single.end, match.end)};
+    byEnd.clear();
   }
-  ranges.front().start = std::min(ranges.front().start, match.start);
-  ranges.front().end = std::max(ranges.front().end, match.end);
+  byEnd.emplace(match.end, match.start);
+}
+
+std::vector<DagRange> DagRangeList::entries() const {
+  std::vector<DagRange> list;
+  for (auto [end, start] : byEnd)
+    list.push_back({start, end});
+  return list;
 }
 
 namespace {
@@ -57,14 +67,35 @@ using DiagList = std::vector<MatchDiag>;
 using NotList = std::vector<const CheckPattern *>;
 
 /// Gives every record at the end of the list that is about the same
-/// directive as the last one a new outcome.
-void retagTrailingRecords(DiagList &diagList, MatchOutcome outcome) {
-  if (diagList.empty())
+/// directive as the last one a new outcome, looking no further back than
+/// `from`: a caller that knows the records before it already carry the
+/// outcome saves walking them again.
+void retagTrailingRecords(DiagList &diagList, MatchOutcome outcome, size_t from = 0) {
+  if (diagList.size() <= from)
     return;
   SourceLocation about = diagList.back().checkLocation;
-  for (auto record = diagList.rbegin();
-       record != diagList.rend() && record->checkLocation == about; ++record)
-    record->outcome = outcome;
+  for (size_t i = diagList.size(); i > from && diagList[i - 1].checkLocation == about; --i)
+    diagList[i - 1].outcome = outcome;
+}
+
+/// Fewer fixed texts than this are searched for one by one: a single text is
+/// found with a vector scan many times faster than the one pass of a set.
+constexpr size_t fixedTextSetMinimum = 8;
+
+/// Where each of `patterns` (plain-text ones) first occurs in `range`: in one
+/// pass when they are many.
+std::vector<size_t> firstOccurrences(const std::vector<const CheckPattern *> &patterns,
+                                     TextRef range, bool ignoreCase) {
+  std::vector<size_t> found;
+  if (patterns.size() < fixedTextSetMinimum) {
+    for (const CheckPattern *pattern : patterns)
+      found.push_back(findFixedText(range, pattern->fixedText, pattern->ignoreCase));
+    return found;
+  }
+  std::vector<TextRef> texts;
+  for (const CheckPattern *pattern : patterns)
+    texts.push_back(pattern->fixedText);
+  return FixedTextSet(texts, ignoreCase).firstOccurrences(range);
 }
 
 /// The two notes every line-rule failure carries after its error.
@@ -137,16 +168,36 @@ private:
   std::optional<size_t> runDagGroups(const CheckStep &step, TextRef region, NotList &notList);
   /// The first match of a DAG pattern at or after `from` that overlaps no
   /// earlier match of its group, entered into `matchRanges`.
+  /// `firstFound`, when given, is where the pattern (searched as fixed
+  /// text) first occurs at or after `from`, found ahead.
   std::optional<DagRange> matchDagPattern(const CheckStep &step, const CheckPattern &pattern,
-                                          TextRef region, size_t from, DagRangeList &matchRanges);
+                                          TextRef region, size_t from, DagRangeList &matchRanges,
+                                          std::optional<size_t> firstFound);
   bool runNotPatterns(const CheckStep &step, TextRef stretch, const NotList &notList);
   void recordWrongLine(const CheckStep &step, TextRef region, size_t first, size_t matchLen);
+  /// Patterns searched as fixed text, whose search has no side effects and
+  /// so may be done ahead, together with others.
+  bool searchesAhead(const CheckPattern &pattern) const {
+    return !pattern.fixedText.empty() && pattern.ignoreCase == options.ignoreCase;
+  }
+  /// The first occurrences in `range` of those among `patterns` that are
+  /// searched ahead (npos for the others).
+  std::vector<size_t> searchAhead(const std::vector<const CheckPattern *> &patterns,
+                                  TextRef range);
+  /// Makes the set of the command-line NOT patterns of `list` once.
+  void prepareImplicitSet(const std::vector<CheckPattern> &list);
 
   const CheckOptions &options;
   SourceRegistry &registry;
   DiagnosticSink &sink;
   DiagList *diagList;
   MatchReporter reporter;
+  /// The command-line NOT patterns as one set, made once: every step has
+  /// them, and a large set costs more to make than one stretch to search.
+  const std::vector<CheckPattern> *implicitList = nullptr;
+  std::optional<FixedTextSet> implicitSet;
+  /// For each pattern of the list, its member number in the set, or npos.
+  std::vector<size_t> implicitMember;
 };
 
 bool Sequencer::reportFailed(const SearchReport &search, SearchResult result) {
@@ -223,12 +274,15 @@ void Sequencer::recordWrongLine(const CheckStep &step, TextRef region, size_t fi
 
 std::optional<DagRange> Sequencer::matchDagPattern(const CheckStep &step,
                                                    const CheckPattern &pattern, TextRef region,
-                                                   size_t from, DagRangeList &matchRanges) {
-  matchRanges.startWalk();
+                                                   size_t from, DagRangeList &matchRanges,
+                                                   std::optional<size_t> firstFound) {
   for (;;) {
     TextRef searched = region.substr(from);
-    SearchResult result = pattern.match(searched, registry);
+    SearchResult result = firstFound ? pattern.fixedTextResult(*firstFound)
+                                     : pattern.match(searched, registry);
+    firstFound.reset();
     DagRange match{from + result.pos, from + result.pos + result.len};
+    size_t recordsBefore = diagList ? diagList->size() : 0;
     if (!result.found || result.error || options.veryVerbose) {
       if (reportFailed({.pattern = pattern,
                         .prefix = step.prefix,
@@ -245,7 +299,9 @@ std::optional<DagRange> Sequencer::matchDagPattern(const CheckStep &step,
     if (matchRanges.tryInsert(match, overlapped))
       return match;
     if (options.veryVerbose && diagList) {
-      retagTrailingRecords(*diagList, MatchOutcome::DiscardedOverlap);
+      // The records of the earlier searches of this pattern already say
+      // discarded; only this search's are new.
+      retagTrailingRecords(*diagList, MatchOutcome::DiscardedOverlap, recordsBefore);
     } else if (options.veryVerbose) {
       sink.report(registry, region.data() + overlapped.start, DiagSeverity::Note,
                   "match discarded, overlaps earlier DAG match here",
@@ -257,20 +313,54 @@ std::optional<DagRange> Sequencer::matchDagPattern(const CheckStep &step,
 
 std::optional<size_t> Sequencer::runDagGroups(const CheckStep &step, TextRef region,
                                               NotList &notList) {
+  prepareImplicitSet(step.implicitNots());
+  for (const CheckPattern &pattern : step.implicitNots())
+    notList.push_back(&pattern);
   const std::vector<CheckPattern> &patterns = step.dagNotPatterns;
   size_t groupStart = 0;
   DagRangeList matchRanges;
+  // The first search of every DAG pattern of a group starts at the group's
+  // start, so the fixed-text ones are found there together. Their later
+  // searches, after an overlap, go one by one.
+  std::vector<size_t> firstFound;
+  size_t groupFirst = 0;
+  // A fixed text matched again in the same group cannot match before the end
+  // of its previous accepted match: every earlier occurrence overlaps an
+  // accepted match, and accepted matches stay. Without -vv the searches in
+  // between are not reported, so they are skipped.
+  bool resume = !options.veryVerbose && !options.allowDeprecatedDagOverlap;
+  std::unordered_map<TextRef, size_t> acceptedEnd;
   for (size_t index = 0; index < patterns.size(); ++index) {
     const CheckPattern &pattern = patterns[index];
     if (pattern.kind.type == DirectiveType::Not) {
       notList.push_back(&pattern);
       continue;
     }
+    if (index == 0 || patterns[index - 1].kind.type == DirectiveType::Not) {
+      std::vector<const CheckPattern *> group;
+      for (size_t i = index; i < patterns.size() && patterns[i].kind.type == DirectiveType::Dag; ++i)
+        group.push_back(&patterns[i]);
+      firstFound = searchAhead(group, region.substr(groupStart));
+      groupFirst = index;
+      if (resume)
+        acceptedEnd.reserve(group.size());
+    }
 
+    size_t from = groupStart;
+    std::optional<size_t> foundAhead;
+    if (searchesAhead(pattern))
+      foundAhead = firstFound[index - groupFirst];
+    auto previous = resume ? acceptedEnd.find(pattern.fixedText) : acceptedEnd.end();
+    if (foundAhead && previous != acceptedEnd.end()) {
+      from = previous->second;
+      foundAhead.reset();
+    }
     std::optional<DagRange> accepted =
-        matchDagPattern(step, pattern, region, groupStart, matchRanges);
+        matchDagPattern(step, pattern, region, from, matchRanges, foundAhead);
     if (!accepted)
       return std::nullopt;
+    if (resume && searchesAhead(pattern))
+      acceptedEnd[pattern.fixedText] = accepted->end;
     // With -vv every attempt has been reported already.
     if (!options.veryVerbose &&
         reportFailed({.pattern = pattern,
@@ -293,14 +383,67 @@ std::optional<size_t> Sequencer::runDagGroups(const CheckStep &step, TextRef reg
     }
     groupStart = matchRanges.back().end;
     matchRanges.clear();
+    acceptedEnd.clear();
   }
   return groupStart;
 }
 
+void Sequencer::prepareImplicitSet(const std::vector<CheckPattern> &list) {
+  if (implicitList == &list)
+    return;
+  implicitList = &list;
+  implicitSet.reset();
+  implicitMember.assign(list.size(), TextRef::npos);
+  std::vector<TextRef> texts;
+  for (size_t i = 0; i != list.size(); ++i) {
+    if (searchesAhead(list[i])) {
+      implicitMember[i] = texts.size();
+      texts.push_back(list[i].fixedText);
+    }
+  }
+  if (texts.size() >= fixedTextSetMinimum)
+    implicitSet.emplace(texts, options.ignoreCase);
+}
+
+std::vector<size_t> Sequencer::searchAhead(const std::vector<const CheckPattern *> &patterns,
+                                           TextRef range) {
+  std::vector<size_t> found(patterns.size(), TextRef::npos);
+  std::vector<const CheckPattern *> others;
+  std::vector<size_t> othersIndex;
+  std::vector<size_t> implicitFound;
+  for (size_t i = 0; i != patterns.size(); ++i) {
+    const CheckPattern *pattern = patterns[i];
+    if (!searchesAhead(*pattern))
+      continue;
+    const CheckPattern *listBegin = implicitList ? implicitList->data() : nullptr;
+    bool implicit = implicitSet && !std::less<>()(pattern, listBegin) &&
+                    std::less<>()(pattern, listBegin + implicitList->size());
+    if (implicit) {
+      if (implicitFound.empty())
+        implicitFound = implicitSet->firstOccurrences(range);
+      found[i] = implicitFound[implicitMember[size_t(pattern - listBegin)]];
+    } else {
+      others.push_back(pattern);
+      othersIndex.push_back(i);
+    }
+  }
+  std::vector<size_t> othersFound = firstOccurrences(others, range, options.ignoreCase);
+  for (size_t i = 0; i != others.size(); ++i)
+    found[othersIndex[i]] = othersFound[i];
+  return found;
+}
+
 bool Sequencer::runNotPatterns(const CheckStep &step, TextRef stretch, const NotList &notList) {
+  std::vector<size_t> found = searchAhead(notList, stretch);
   bool failed = false;
-  for (const CheckPattern *pattern : notList) {
-    SearchResult result = pattern->match(stretch, registry);
+  for (size_t i = 0; i != notList.size(); ++i) {
+    const CheckPattern *pattern = notList[i];
+    bool ahead = searchesAhead(*pattern);
+    // Not finding a fixed text is reported only with -vv.
+    if (ahead && found[i] == TextRef::npos && !options.veryVerbose)
+      continue;
+    SearchResult result =
+        ahead ? pattern->fixedTextResult(found[i]) : pattern->match(stretch, registry);
     if (reportFailed({.pattern = *pattern,
                       .expected = false,
                       .prefix = step.prefix,

@@ -9,6 +9,7 @@
 #include "support/fs/TextRef.h"
 
 #include <cstddef>
+#include <map>
 #include <vector>
 
 /// Line breaks in a stretch, counted up to a limit.
@@ -33,30 +34,31 @@ struct DagRange {
 };
 
 /// The accepted matches of one DAG group: sorted by start, never
-/// overlapping. A pattern's search walks the list from the front with a
-/// cursor that only moves forward.
+/// overlapping (empty matches may touch), so their ends are sorted too. A
+/// group may hold tens of thousands of matches in any order of arrival, so
+/// finding the place of a match and inserting it cost logarithmic time.
 class DagRangeList {
 public:
-  /// Starts the walk of a new pattern at the first entry.
-  void startWalk() { cursor = 0; }
-  /// Advances the walk to the first entry that ends after `match` starts. If
-  /// there is none, or it begins at or after the end of `match`, inserts
-  /// `match` in front of it and answers true. Otherwise leaves the walk just
-  /// past that entry, stores it in `overlapped` and answers false.
+  /// Finds the first entry that ends after `match` starts. If there is none,
+  /// or it begins at or after the end of `match`, inserts `match` in front
+  /// of it and answers true. Otherwise stores that entry in `overlapped` and
+  /// answers false.
   bool tryInsert(DagRange match, DagRange &overlapped);
   /// Widens the single entry to cover `match` too (the list holds at most
   /// one entry when overlaps are allowed).
   void merge(DagRange match);
 
-  bool empty() const { return ranges.empty(); }
-  const DagRange &front() const { return ranges.front(); }
-  const DagRange &back() const { return ranges.back(); }
-  const std::vector<DagRange> &entries() const { return ranges; }
-  void clear() { ranges.clear(); }
+  bool empty() const { return byEnd.empty(); }
+  DagRange front() const { return {byEnd.begin()->second, byEnd.begin()->first}; }
+  DagRange back() const { return {byEnd.rbegin()->second, byEnd.rbegin()->first}; }
+  /// The entries in order.
+  std::vector<DagRange> entries() const;
+  void clear() { byEnd.clear(); }
 
 private:
-  std::vector<DagRange> ranges;
-  size_t cursor = 0;
+  /// End to start; entries with equal ends keep their order of insertion
+  /// relative to the place each was inserted at.
+  std::multimap<size_t, size_t> byEnd;
 };
 
 #endif

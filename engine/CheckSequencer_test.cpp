@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,39 +34,34 @@ TEST(CountLineBreaksTest, PairsOfDifferentBreaksCountOnce) {
 TEST(DagRangeListTest, KeepsMatchesSortedAndApart) {
   DagRangeList ranges;
   DagRange overlapped;
-  ranges.startWalk();
   EXPECT_TRUE(ranges.tryInsert({10, 12}, overlapped));
-  ranges.startWalk();
   EXPECT_TRUE(ranges.tryInsert({2, 4}, overlapped));
-  ranges.startWalk();
   // Touching ranges do not overlap, and an empty match at an entry's start
   // goes in front of it.
   EXPECT_TRUE(ranges.tryInsert({4, 10}, overlapped));
-  ranges.startWalk();
   EXPECT_TRUE(ranges.tryInsert({2, 2}, overlapped));
-  EXPECT_EQ(ranges.entries(),
-            (std::vector<DagRange>{{2, 2}, {2, 4}, {4, 10}, {10, 12}}));
+  EXPECT_TRUE(ranges.tryInsert({0, 2}, overlapped));
+  // Empty matches where entries touch go after those that end there.
+  EXPECT_TRUE(ranges.tryInsert({2, 2}, overlapped));
+  EXPECT_TRUE(ranges.tryInsert({12, 12}, overlapped));
+  EXPECT_EQ(ranges.entries(), (std::vector<DagRange>{
+                                  {0, 2}, {2, 2}, {2, 2}, {2, 4}, {4, 10}, {10, 12}, {12, 12}}));
 }
 
-TEST(DagRangeListTest, OverlapMovesTheWalkPastTheOverlappedEntry) {
+TEST(DagRangeListTest, OverlapNamesTheFirstEntryEndingAfterTheMatchStarts) {
   DagRangeList ranges;
   DagRange overlapped;
-  ranges.startWalk();
   ASSERT_TRUE(ranges.tryInsert({0, 5}, overlapped));
-  ranges.startWalk();
   ASSERT_TRUE(ranges.tryInsert({8, 9}, overlapped));
 
-  ranges.startWalk();
   EXPECT_FALSE(ranges.tryInsert({3, 4}, overlapped));
   EXPECT_EQ(overlapped, (DagRange{0, 5}));
   // An empty match strictly inside an entry overlaps it.
-  ranges.startWalk();
   EXPECT_FALSE(ranges.tryInsert({1, 1}, overlapped));
   EXPECT_EQ(overlapped, (DagRange{0, 5}));
-  ranges.startWalk();
   EXPECT_FALSE(ranges.tryInsert({6, 9}, overlapped));
   EXPECT_EQ(overlapped, (DagRange{8, 9}));
-  // The walk is past [8, 9): a retry after it inserts at the end.
+  // A retry after [8, 9) inserts at the end.
   EXPECT_TRUE(ranges.tryInsert({9, 11}, overlapped));
   EXPECT_EQ(ranges.entries(), (std::vector<DagRange>{{0, 5}, {8, 9}, {9, 11}}));
 
@@ -305,4 +301,76 @@ TEST(CheckSequencerTest, RecordsOfWrongLineAndDiscardedMatches) {
   EXPECT_NE(discardNote.errors.find("input.txt:1:1: note: match discarded, overlaps earlier "
                                     "DAG match here\nx x\n^\n"),
             std::string::npos);
+}
+
+namespace {
+
+/// What a run prints for `check` on `input`, with -vv or with `implicit` as
+/// the command-line NOT patterns.
+std::string reportsOf(const std::string &check, const std::string &input,
+                      std::vector<TextRef> implicit = {}) {
+  CheckRun run;
+  run.options.verbose = run.options.veryVerbose = implicit.empty();
+  run.options.implicitCheckNot = implicit;
+  run.run(check, input);
+  return run.errors;
+}
+
+} // namespace
+
+TEST(CheckSequencerTest, ManyNotPatternsReportAsEachOnItsOwn) {
+  // Many fixed-text NOT patterns are searched in one pass; the reports must
+  // be those of each pattern searched on its own, in directive order.
+  const std::vector<std::string> patterns = {
+      "ab", "abc", "b", "zz", "{{a+}}c", "bc", "c", "ab", "x y", "cab", "q", "y"};
+  const std::string input = "start\nab c abc x y\nbcab\nend\n";
+  auto checkWith = [&](std::optional<size_t> only) {
+    std::string check = "CHECK: start\n";
+    for (size_t i = 0; i != patterns.size(); ++i)
+      check += !only || *only == i ? "CHECK-NOT: " + patterns[i] + "\n" : "\n";
+    return check + "CHECK: end\n";
+  };
+  std::string base = reportsOf(checkWith(patterns.size()), input);
+  std::string expected = base;
+  for (size_t i = 0; i != patterns.size(); ++i)
+    expected += reportsOf(checkWith(i), input).substr(base.size());
+  EXPECT_EQ(reportsOf(checkWith(std::nullopt), input), expected);
+
+  // The same for command-line patterns, which are one set for every step.
+  std::vector<TextRef> implicit(patterns.begin(), patterns.end());
+  std::string expectedImplicit;
+  for (TextRef pattern : implicit)
+    expectedImplicit += reportsOf("CHECK: end\n", input, {pattern});
+  EXPECT_EQ(reportsOf("CHECK: end\n", input, implicit), expectedImplicit);
+}
+
+TEST(CheckSequencerTest, DagGroupsAcceptTheSameMatchesWithAndWithoutVeryVerbose) {
+  // Without -vv repeated fixed texts resume after their previous match and
+  // the first searches of a group are made together; -vv searches every
+  // attempt. The matches accepted must be the same.
+  struct Case {
+    const char *check;
+    const char *input;
+  } cases[] = {
+      {"CHECK-DAG: ab\nCHECK-DAG: ab\nCHECK-DAG: b\nCHECK-DAG: ab\n", "ab\nab\nxab b ab\n"},
+      {"CHECK-DAG: a\nCHECK-DAG: ab\nCHECK-DAG: a\nCHECK-DAG: b\nCHECK-DAG: a\nCHECK-DAG: a\n"
+       "CHECK-DAG: a\nCHECK-DAG: ba\nCHECK-DAG: a\nCHECK-NOT: x\nCHECK-DAG: a\nCHECK-DAG: a\n",
+       "aab ba a\naba a\na a a\n"},
+      {"CHECK-DAG: a\nCHECK-DAG: {{a}}\nCHECK-DAG: a\nCHECK-DAG: a\n", "a a\naa\n"},
+      {"CHECK-DAG: x\nCHECK-DAG: x\nCHECK-DAG: x\n", "x x\n"},
+  };
+  for (const Case &c : cases) {
+    auto accepted = [&](bool veryVerbose) {
+      CheckRun run;
+      run.options.verbose = true;
+      run.options.veryVerbose = veryVerbose;
+      run.run(c.check, c.input, /*withRecords=*/true);
+      std::vector<std::pair<uint32_t, uint32_t>> starts;
+      for (const MatchDiag &record : run.records)
+        if (record.outcome == MatchOutcome::ExpectedFound && record.kind.type == DirectiveType::Dag)
+          starts.emplace_back(record.inputStartLine, record.inputStartColumn);
+      return std::make_pair(run.passed, starts);
+    };
+    EXPECT_EQ(accepted(false), accepted(true)) << c.check;
+  }
 }

@@ -8,6 +8,7 @@
 #include "support/diag/SourceRegistry.h"
 #include "support/fs/TextRef.h"
 
+#include <memory>
 #include <vector>
 
 struct CheckStep {
@@ -19,9 +20,18 @@ struct CheckStep {
   /// First character of the pattern text; for the end-of-input step, where
   /// the reader's last search for a prefix began.
   SourceLocation location{};
-  /// Command-line NOT patterns first, then the NOT and DAG directives between
-  /// the previous positive directive and this one, in file order.
+  /// The NOT and DAG directives between the previous positive directive and
+  /// this one, in file order.
   std::vector<CheckPattern> dagNotPatterns;
+  /// The command-line NOT patterns, which come before dagNotPatterns. Every
+  /// step refers to the one list the engine holds; null when there are none.
+  std::shared_ptr<const std::vector<CheckPattern>> implicitNotPatterns;
+
+  /// The command-line NOT patterns (an empty list when there are none).
+  const std::vector<CheckPattern> &implicitNots() const {
+    static const std::vector<CheckPattern> none;
+    return implicitNotPatterns ? *implicitNotPatterns : none;
+  }
 };
 
 #endif

@@ -3,6 +3,8 @@
 
 #include "engine/DirectiveScanner.h"
 
+#include "engine/PatternMatcher.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <limits>
@@ -139,8 +141,8 @@ Classification classify(TextRef text, TextRef prefix, const std::vector<TextRef>
 /// costs time in proportion to the distance to it, however long the rest of
 /// the text is. Windows overlap by the longest prefix, so an occurrence that
 /// starts in a window is seen whole.
-bool findPrefix(const CompiledRegex &matcher, TextRef text, size_t longestPrefix,
-                std::vector<TextRef> &groups, size_t &offset, size_t &length) {
+bool searchPrefix(const CompiledRegex &matcher, TextRef text, size_t longestPrefix,
+                  std::vector<TextRef> &groups, size_t &offset, size_t &length) {
   constexpr size_t window = 1 << 16;
   size_t start = 0;
   while (true) {
@@ -167,17 +169,56 @@ std::span<const DirectiveSuffix> directiveSuffixes() { return suffixWords; }
 
 DirectiveScanner::DirectiveScanner(TextRef checkText, const CompiledRegex &prefixMatcher,
                                    const CheckOptions &options)
-    : matcher(prefixMatcher), opts(options), rest(checkText), countedTo(checkText.data()) {
+    : matcher(prefixMatcher), textStart(checkText.data()), opts(options), rest(checkText),
+      countedTo(checkText.data()) {
   for (TextRef prefix : opts.checkPrefixes)
     longestPrefix = std::max(longestPrefix, prefix.size());
   for (TextRef prefix : opts.commentPrefixes)
     longestPrefix = std::max(longestPrefix, prefix.size());
+
+  std::vector<TextRef> all(opts.checkPrefixes.begin(), opts.checkPrefixes.end());
+  all.insert(all.end(), opts.commentPrefixes.begin(), opts.commentPrefixes.end());
+  bool allWords = std::all_of(all.begin(), all.end(), [](TextRef prefix) {
+    return !prefix.empty() && std::all_of(prefix.begin(), prefix.end(), isDirectiveWordChar);
+  });
+  if (allWords) {
+    std::sort(all.begin(), all.end());
+    all.erase(std::unique(all.begin(), all.end()), all.end());
+    fixedPrefixes = std::move(all);
+    for (TextRef prefix : fixedPrefixes)
+      nextOccurrence.push_back(findFixedText(checkText, prefix, false));
+  }
+}
+
+bool DirectiveScanner::findPrefix(size_t &offset, size_t &length) {
+  if (fixedPrefixes.empty())
+    return searchPrefix(matcher, rest, longestPrefix, groups, offset, length);
+  const size_t position = static_cast<size_t>(rest.data() - textStart);
+  size_t best = TextRef::npos;
+  size_t bestLength = 0;
+  for (size_t i = 0; i != fixedPrefixes.size(); ++i) {
+    size_t &next = nextOccurrence[i];
+    if (next < position) {
+      size_t at = findFixedText(rest, fixedPrefixes[i], false);
+      next = at == TextRef::npos ? TextRef::npos : position + at;
+    }
+    if (next < best || (next == best && next != TextRef::npos &&
+                        fixedPrefixes[i].size() > bestLength)) {
+      best = next;
+      bestLength = fixedPrefixes[i].size();
+    }
+  }
+  if (best == TextRef::npos)
+    return false;
+  offset = best - position;
+  length = bestLength;
+  return true;
 }
 
 bool DirectiveScanner::next(FoundDirective &found) {
   while (!rest.empty()) {
     size_t offset = 0, length = 0;
-    if (!findPrefix(matcher, rest, longestPrefix, groups, offset, length))
+    if (!findPrefix(offset, length))
       return false;
     bool afterWordChar = offset > 0 && isDirectiveWordChar(rest[offset - 1]);
     rest.remove_prefix(offset);
@@ -207,9 +248,11 @@ bool DirectiveScanner::next(FoundDirective &found) {
     rest.remove_prefix(classified.tail);
     if (!(opts.strictWhitespace && opts.matchFullLines))
       rest = trimLeft(rest, " \t");
-    size_t lineEnd = rest.find_first_of("\n\r");
-    if (lineEnd == TextRef::npos)
-      lineEnd = rest.size();
+    // One pass, not find_first_of: that asks the two-byte set about every
+    // byte of the line.
+    size_t lineEnd = 0;
+    while (lineEnd < rest.size() && rest[lineEnd] != '\n' && rest[lineEnd] != '\r')
+      ++lineEnd;
     found.patternText = rest.substr(0, lineEnd);
     rest.remove_prefix(lineEnd);
     return true;

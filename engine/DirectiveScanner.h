@@ -48,7 +48,9 @@ class DirectiveScanner {
 public:
   /// Scans `checkText` (prepared, as given to the reader) with the prefix
   /// expression of an engine whose completed options are `options`; both
-  /// must outlive the scanner.
+  /// must outlive the scanner. Prefixes made of word characters alone (all
+  /// that an engine accepts) are found as fixed texts, without the
+  /// expression.
   DirectiveScanner(TextRef checkText, const CompiledRegex &prefixMatcher,
                    const CheckOptions &options);
 
@@ -62,7 +64,18 @@ public:
   unsigned lineNumber() const { return line; }
 
 private:
+  /// The leftmost prefix occurrence in `rest`, the longest there.
+  bool findPrefix(size_t &offset, size_t &length);
+
   const CompiledRegex &matcher;
+  /// The distinct prefixes when all are fixed texts (else empty), and for
+  /// each the offset in the text of its next occurrence found so far: npos
+  /// when there is none up to the end, smaller than the search position when
+  /// it must be looked for again.
+  std::vector<TextRef> fixedPrefixes;
+  std::vector<size_t> nextOccurrence;
+  const char *textStart;
+
   const CheckOptions &opts;
   TextRef rest;
   size_t longestPrefix = 0;

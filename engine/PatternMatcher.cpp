@@ -105,29 +105,79 @@ TextRef resemblancePiece(TextRef example, TextRef text) {
   return lineEnd == TextRef::npos ? piece : piece.substr(0, lineEnd);
 }
 
+/// The text an expression made by escapeText stands for.
+std::string unescapeText(TextRef expression) {
+  std::string text;
+  text.reserve(expression.size());
+  for (size_t i = 0; i < expression.size(); ++i) {
+    if (expression[i] == '\\' && i + 1 < expression.size())
+      ++i;
+    text += expression[i];
+  }
+  return text;
+}
+
+SearchResult fixedTextSearch(TextRef range, TextRef text, bool ignoreCase) {
+  size_t pos = findFixedText(range, text, ignoreCase);
+  if (pos == TextRef::npos)
+    return SearchResult::makeNotFound(makePatternNotFoundError());
+  return SearchResult::makeFound(pos, text.size());
+}
+
+/// The first line of `range` that is `text`, with any blanks around it when
+/// `blanks` is set: what the expression ^ *text *$ finds, the whole line
+/// without its line feed, where the range's ends count as line ends.
+SearchResult findFullLine(TextRef range, TextRef text, bool blanks, bool ignoreCase) {
+  for (size_t from = 0; from <= range.size();) {
+    size_t found = findFixedText(range.substr(from), text, ignoreCase);
+    if (found == TextRef::npos)
+      break;
+    size_t start = from + found;
+    size_t end = start + text.size();
+    from = start + 1;
+    while (blanks && start > 0 && range[start - 1] == ' ')
+      --start;
+    while (blanks && end < range.size() && range[end] == ' ')
+      ++end;
+    if ((start == 0 || range[start - 1] == '\n') && (end == range.size() || range[end] == '\n'))
+      return SearchResult::makeFound(start, end - start);
+  }
+  return SearchResult::makeNotFound(makePatternNotFoundError());
+}
+
 TextRef resemblanceExample(const CheckPattern &pattern) {
   return pattern.fixedText.empty() ? TextRef(pattern.regexText) : pattern.fixedText;
 }
 
 } // namespace
 
+SearchResult CheckPattern::fixedTextResult(size_t pos) const {
+  if (pos == TextRef::npos)
+    return SearchResult::makeNotFound(makePatternNotFoundError());
+  return SearchResult::makeFound(pos, fixedText.size());
+}
+
 SearchResult CheckPattern::match(TextRef range, SourceRegistry &registry) const {
   if (kind.type == DirectiveType::ImplicitEof)
     return SearchResult::makeFound(range.size(), 0);
 
-  if (!fixedText.empty()) {
-    size_t pos = findFixedText(range, fixedText, ignoreCase);
-    if (pos == TextRef::npos)
-      return SearchResult::makeNotFound(makePatternNotFoundError());
-    return SearchResult::makeFound(pos, fixedText.size());
-  }
+  if (!fixedText.empty())
+    return fixedTextResult(findFixedText(range, fixedText, ignoreCase));
+  if (!fullLineText.empty())
+    return findFullLine(range, fullLineText, fullLineBlanks, ignoreCase);
 
-  if (!regexCache)
-    regexCache = std::make_shared<PatternRegexCache>();
   unsigned flags = CompiledRegex::newlineSensitive | (ignoreCase ? CompiledRegex::ignoreCase : 0u);
+  // Made on the first search that needs an expression: text patterns never do.
+  auto compiled = [&](TextRef expression) {
+    if (!regexCache)
+      regexCache = std::make_shared<PatternRegexCache>();
+    return &regexCache->get(expression, flags);
+  };
   const CompiledRegex *regex = nullptr;
   if (substitutions.empty()) {
-    regex = &regexCache->get(regexText, flags);
+    if (regexIsText)
+      return fixedTextSearch(range, unescapeText(regexText), ignoreCase);
+    regex = compiled(regexText);
   } else {
     if (lineNumber && context->lineNumberVariable)
       context->lineNumberVariable->setValue(NumericValue::fromUnsigned(*lineNumber));
@@ -147,14 +197,33 @@ SearchResult CheckPattern::match(TextRef range, SourceRegistry &registry) const 
     }
     if (failures)
       return SearchResult::makeNotFound(std::move(failures));
-    regex = &regexCache->get(expanded, flags);
+    if (regexIsText)
+      return fixedTextSearch(range, unescapeText(expanded), ignoreCase);
+    regex = compiled(expanded);
   }
 
   std::vector<TextRef> &groups = regexCache->groups;
-  if (!regex->search(range, &groups))
-    return SearchResult::makeNotFound(makePatternNotFoundError());
-
-  TextRef whole = groups[0];
+  std::string searchError;
+  TextRef whole;
+  // Splitting the match among the groups costs more than finding it, and
+  // only captures need it.
+  bool wantGroups = !stringDefs.empty() || !numericDefs.empty();
+  bool found = wantGroups ? regex->search(range, &groups, &searchError)
+                          : regex->searchWhole(range, whole, &searchError);
+  if (!found) {
+    if (searchError.empty())
+      return SearchResult::makeNotFound(makePatternNotFoundError());
+    // Each piece compiled when the check file was read, but the whole
+    // expression (values inserted, pieces joined, line anchors added) can
+    // still exceed a limit of the engine: a pattern error, not a miss.
+    std::string message = regex->isValid()
+                              ? "unable to search with the pattern's regular expression: "
+                              : "unable to compile the pattern's regular expression: ";
+    return SearchResult::makeNotFound(
+        DiagnosticError::make(registry, location, message + searchError));
+  }
+  if (wantGroups)
+    whole = groups[0];
   // A group that took no part has no place in the input; its empty value is
   // anchored at the match so that notes about it still point somewhere.
   auto groupText = [&](unsigned group) -> TextRef {

@@ -265,3 +265,66 @@ TEST_F(MatcherFixture, CompiledFormFollowsTheValues) {
   CheckPattern folded = parse("{{F}}oo");
   EXPECT_TRUE(found(folded.match(input("xfOo"), registry)));
 }
+
+TEST_F(MatcherFixture, WholeExpressionBeyondTheEngineIsALocatedPatternError) {
+  // Every piece compiles on its own when read; the whole expression does not.
+  const std::string nested = std::string(1000, '(') + "a" + std::string(1000, ')');
+  // Two values that each fit but together pass the engine's program size;
+  // the block keeps the pattern off the fixed-text search.
+  const std::string longValue(2100000, 'v');
+  struct Case {
+    std::string pattern;
+    bool matchFullLines;
+  };
+  const Case cases[] = {
+      {"x{{" + nested + "}}y", false},
+      {"[[V]]{{.}}[[V]]", true},
+  };
+  context.setStringValue("V", longValue);
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.pattern.substr(0, 20));
+    options.matchFullLines = c.matchFullLines;
+    CheckPattern pattern = parse(c.pattern);
+    SearchResult result = pattern.match(input("xay"), registry);
+    EXPECT_FALSE(result.found);
+    ASSERT_TRUE(result.error.isA<DiagnosticError>());
+    auto *diag = static_cast<const DiagnosticError *>(result.error.payload());
+    EXPECT_EQ(diag->diagnostic().location, pattern.location);
+    EXPECT_EQ(diag->diagnostic().fileName, "check.txt");
+    EXPECT_EQ(diag->messageText(),
+              "unable to compile the pattern's regular expression: out of memory");
+    dropError(std::move(result.error));
+  }
+}
+
+TEST_F(MatcherFixture, FullLineTextFindsWhatItsExpressionFinds) {
+  // A full-line pattern without blocks is searched as fixed text with the
+  // line ends checked around it; the expression it stands for must agree.
+  const char *inputs[] = {
+      "foo bar\n",        "  foo bar  \n",      "xfoo bar\nfoo bar\n", "foo barx\n foo bar\n",
+      "a\nfoo bar",       "foo bar foo bar\n",  "\n\nfoo  bar\n",      "FOO BAR\n",
+      "foo bar\rx\n",     "a foo bar\nfoo bar", "",                    "foo ba\n",
+  };
+  for (bool strict : {false, true})
+    for (bool ignoreCase : {false, true}) {
+      options.matchFullLines = true;
+      options.strictWhitespace = strict;
+      options.ignoreCase = ignoreCase;
+      CheckPattern fixed = parse("foo bar");
+      ASSERT_FALSE(fixed.fullLineText.empty());
+      CheckPattern expression = fixed;
+      expression.fullLineText = TextRef();
+      for (const char *text : inputs) {
+        TextRef range = input(text);
+        SearchResult a = fixed.match(range, registry);
+        SearchResult b = expression.match(range, registry);
+        EXPECT_EQ(a.found, b.found) << text << strict << ignoreCase;
+        if (a.found && b.found) {
+          EXPECT_EQ(a.pos, b.pos) << text << strict << ignoreCase;
+          EXPECT_EQ(a.len, b.len) << text << strict << ignoreCase;
+        }
+        dropError(std::move(a.error));
+        dropError(std::move(b.error));
+      }
+    }
+}

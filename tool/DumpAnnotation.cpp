@@ -59,6 +59,19 @@ const char *dumpLabelWord(CheckKind kind) {
   OSTREL_UNREACHABLE("unknown check type");
 }
 
+DumpAnnotation DumpAnnotation::continuation(uint32_t line) const {
+  DumpAnnotation more;
+  more.diagIndex = diagIndex;
+  more.label = label;
+  more.isFirstLine = false;
+  more.inputLine = line;
+  more.startColumn = 1;
+  more.endColumn = line == lastLine ? lastEndColumn : dumpColumnLineEnd;
+  more.marker = DumpMarker{'~', marker.colour, std::string(), marker.countsAsError};
+  more.isExpectedMatch = isExpectedMatch;
+  return more;
+}
+
 DumpAnnotations collectDumpAnnotations(const SourceRegistry &registry, unsigned checkBufferId,
                                        std::pair<unsigned, unsigned> implicitRange,
                                        const std::vector<MatchDiag> &records) {
@@ -70,6 +83,7 @@ DumpAnnotations collectDumpAnnotations(const SourceRegistry &registry, unsigned 
   std::map<SourceLocation, unsigned> nextSequence;
 
   DumpAnnotations result;
+  result.annotations.reserve(records.size());
   uint32_t diagIndex = 0;
   for (const MatchDiag &record : records) {
     std::string label = dumpLabelWord(record.kind);
@@ -99,39 +113,24 @@ DumpAnnotations collectDumpAnnotations(const SourceRegistry &registry, unsigned 
     if (record.outcome == MatchOutcome::ErrorAfterMatch)
       marker.note = "error: " + marker.note;
 
-    bool expected = record.outcome == MatchOutcome::ExpectedFound;
     bool oneLine = record.inputStartLine == record.inputEndLine;
-    DumpAnnotation first;
+    DumpAnnotation &first = result.annotations.emplace_back();
     first.diagIndex = diagIndex;
-    first.label = label;
+    first.label = std::move(label);
     first.isFirstLine = true;
     first.inputLine = record.inputStartLine;
     first.startColumn = record.inputStartColumn;
     // At least one column is marked, even for an empty match.
     first.endColumn = oneLine ? std::max(record.inputEndColumn, record.inputStartColumn + 1)
                               : dumpColumnLineEnd;
-    first.marker = marker;
-    first.isExpectedMatch = expected;
-    result.annotations.push_back(first);
-
+    first.marker = std::move(marker);
+    first.isExpectedMatch = record.outcome == MatchOutcome::ExpectedFound;
     if (!oneLine) {
       // A range that stops at the very start of its last line does not
       // touch that line.
-      uint32_t lastLine = record.inputEndLine;
-      if (record.inputEndColumn == 1)
-        --lastLine;
-      for (uint32_t line = record.inputStartLine + 1; line <= lastLine && line != 0; ++line) {
-        DumpAnnotation more;
-        more.diagIndex = diagIndex;
-        more.label = label;
-        more.isFirstLine = false;
-        more.inputLine = line;
-        more.startColumn = 1;
-        more.endColumn = line == record.inputEndLine ? record.inputEndColumn : dumpColumnLineEnd;
-        more.marker = DumpMarker{'~', marker.colour, std::string(), marker.countsAsError};
-        more.isExpectedMatch = expected;
-        result.annotations.push_back(std::move(more));
-      }
+      bool touchesEndLine = record.inputEndColumn != 1;
+      first.lastLine = touchesEndLine ? record.inputEndLine : record.inputEndLine - 1;
+      first.lastEndColumn = touchesEndLine ? record.inputEndColumn : dumpColumnLineEnd;
     }
     ++diagIndex;
   }

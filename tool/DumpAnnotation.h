@@ -3,8 +3,9 @@
 
 /// The annotations printed under the lines of the annotated input dump: one
 /// labelled marker per input line that a match record touches. They are made
-/// from the match records the check engine collected, and printed by
-/// emitInputDump (InputDump.h).
+/// from the match records the check engine collected, one per record, and
+/// printed by emitInputDump (InputDump.h), which draws the continuation lines
+/// of a record that spans lines as it reaches them.
 
 #include "engine/MatchDiag.h"
 #include "support/diag/OutputStream.h"
@@ -47,6 +48,18 @@ struct DumpAnnotation {
   DumpMarker marker;
   /// The record was a good match (highlighted in verbose dumps).
   bool isExpectedMatch = false;
+  /// For a range over several lines: the last line it marks, after
+  /// `inputLine`, and the end column there. Each line in between is marked
+  /// from column 1 to its end with "~" and no note, in the marker's colour.
+  /// Kept as two numbers rather than one annotation per line, so that a
+  /// search range over the whole input costs nothing per line until shown.
+  uint32_t lastLine = 0;
+  uint32_t lastEndColumn = 0;
+
+  /// Whether the range continues on lines after `inputLine`.
+  bool spansLines() const { return lastLine > inputLine; }
+  /// The annotation of continuation line `line` (inputLine < line <= lastLine).
+  DumpAnnotation continuation(uint32_t line) const;
 };
 
 /// The marker style of a match outcome.
@@ -62,7 +75,7 @@ struct DumpAnnotations {
   uint32_t labelWidth = 0;
 };
 
-/// Turns `records` into annotations, in record order. `checkBufferId` is the
+/// Turns `records` into annotations, one per record, in record order. `checkBufferId` is the
 /// check file's buffer; every other check location lies in one of the
 /// implicit-pattern buffers [implicitRange.first, implicitRange.second).
 DumpAnnotations collectDumpAnnotations(const SourceRegistry &registry, unsigned checkBufferId,

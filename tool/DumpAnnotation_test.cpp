@@ -97,18 +97,22 @@ TEST_F(DumpAnnotationTest, RangesOverSeveralLinesGetContinuationLines) {
     DumpAnnotations result = collect(
         {record({DirectiveType::Plain}, checkLine(1), MatchOutcome::ExpectedNotFound, 4, 3, 6,
                 c.endColumn)});
+    ASSERT_EQ(result.annotations.size(), 1u);
+    const DumpAnnotation &first = result.annotations.front();
+    std::vector<DumpAnnotation> all = {first};
+    for (uint32_t line = first.inputLine + 1; line <= first.lastLine; ++line)
+      all.push_back(first.continuation(line));
     std::vector<uint32_t> lines;
-    for (const DumpAnnotation &a : result.annotations)
+    for (const DumpAnnotation &a : all)
       lines.push_back(a.inputLine);
     ASSERT_EQ(lines, c.lines) << c.endColumn;
-    const DumpAnnotation &first = result.annotations.front();
     EXPECT_TRUE(first.isFirstLine);
     EXPECT_EQ(first.startColumn, 3u);
     EXPECT_EQ(first.endColumn, dumpColumnLineEnd);
     EXPECT_EQ(first.marker.lead, 'X');
     EXPECT_EQ(first.marker.note, "error: no match found");
-    for (size_t i = 1; i < result.annotations.size(); ++i) {
-      const DumpAnnotation &more = result.annotations[i];
+    for (size_t i = 1; i < all.size(); ++i) {
+      const DumpAnnotation &more = all[i];
       EXPECT_FALSE(more.isFirstLine);
       EXPECT_EQ(more.startColumn, 1u);
       EXPECT_EQ(more.marker.lead, '~');
@@ -117,9 +121,14 @@ TEST_F(DumpAnnotationTest, RangesOverSeveralLinesGetContinuationLines) {
       EXPECT_TRUE(more.marker.countsAsError);
       EXPECT_EQ(more.diagIndex, 0u);
       EXPECT_EQ(more.label, "check:1");
+      EXPECT_FALSE(more.spansLines());
     }
-    EXPECT_EQ(result.annotations.back().endColumn, c.lastEnd);
+    EXPECT_EQ(all.back().endColumn, c.lastEnd);
   }
+  // A range that ends at the start of the next line marks one line only.
+  DumpAnnotations single = collect(
+      {record({DirectiveType::Plain}, checkLine(1), MatchOutcome::ExpectedNotFound, 4, 3, 5, 1)});
+  EXPECT_FALSE(single.annotations.front().spansLines());
 }
 
 TEST_F(DumpAnnotationTest, NotesAndEmptyRanges) {

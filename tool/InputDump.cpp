@@ -1,8 +1,12 @@
 #include "tool/InputDump.h"
 
+#include "support/diag/ColourScope.h"
+
 #include <algorithm>
-#include <cmath>
 #include <cstring>
+#include <functional>
+#include <map>
+#include <queue>
 #include <string>
 #include <utility>
 
@@ -18,11 +22,14 @@ uint32_t countLines(TextRef text) {
   return static_cast<uint32_t>(std::min<uint64_t>(lines, UINT32_MAX));
 }
 
-/// Digits of the largest line number. An empty input still numbers from 1.
+/// Digits of the largest line number (the whole part of its log10, plus 1).
+/// An empty input still numbers from 1. Counted in integers, so that the
+/// program needs nothing from the maths library and links statically.
 uint32_t lineNumberWidth(uint32_t lineCount) {
-  if (lineCount == 0)
-    return 1;
-  return static_cast<uint32_t>(std::log10(static_cast<double>(lineCount))) + 1;
+  uint32_t digits = 1;
+  for (; lineCount >= 10; lineCount /= 10)
+    ++digits;
+  return digits;
 }
 
 /// Puts the annotations in print order: input line, then record. A search
@@ -70,7 +77,7 @@ public:
     width = std::max(labelWidth, lineNumberWidth(countLines(input))) + 3;
     {
       // The probe's own escapes (bold, then reset) are part of the output.
-      ColourScope probe(target, TextColour::KeepColour, false, false, ColourPolicy::Auto);
+      ColourScope probe(target, {.colour = TextColour::KeepColour}, ColourPolicy::Auto);
       colours = probe.showsColours();
     }
     // Standard error is unbuffered; the dump is collected in pieces so that
@@ -85,7 +92,10 @@ public:
     const char *end = at + input.size();
     uint32_t previousShown = 0; // last line selected by the filter, 0 = none
     uint32_t nextSelected = 0;  // next line selected by the filter, 0 = not known yet
-    for (uint32_t line = 1; at != end || cursor != annotations.size(); ++line) {
+    for (uint32_t line = 1;; ++line) {
+      dropFinishedSpans(line);
+      if (at == end && cursor == annotations.size() && spanning.empty())
+        break;
       if (nextSelected < line)
         nextSelected = findNextSelected(line);
       if (nextSelected == line)
@@ -104,19 +114,17 @@ public:
           flushElided();
         OutputStream &out = elide ? elidedStream : stagedStream;
         {
-          ColourScope number(out, TextColour::Black, true, false, mode);
+          ColourScope number(out, {.colour = TextColour::Black, .bold = true}, mode);
           out.writeNumberField(static_cast<int64_t>(line), width);
           out << ": ";
         }
         uint32_t lineWidth = printInputLine(out, line, at, end);
         out << '\n';
-        printAnnotations(out, line, lineWidth);
-        // Four stored lines already mean the run is shown as dots: its text
-        // is not needed, and the rest of the run need not be formatted.
-        if (elide && std::count(elided.begin(), elided.end(), '\n') >= 4) {
-          elidedRunIsLong = true;
-          elided.clear();
-        }
+        if (elide)
+          elidedLines += 1;
+        printAnnotations(out, line, lineWidth, elide);
+        if (elide)
+          elidedRunBecameLong();
       }
       if (staged.size() >= stageLimit)
         flushStaged();
@@ -130,12 +138,12 @@ public:
 
 private:
   uint32_t findNextSelected(uint32_t line) const {
-    if (filter == DumpFilter::All)
+    if (filter == DumpFilter::All || (filter == DumpFilter::AnnotationFull && !spanning.empty()))
       return line;
     for (size_t i = cursor; i != annotations.size(); ++i) {
       const DumpAnnotation &a = annotations[i];
       switch (filter) {
-      case DumpFilter::AnnotationFull:
+        case DumpFilter::AnnotationFull:
         return a.inputLine;
       case DumpFilter::Annotation:
         if (a.isFirstLine)
@@ -159,9 +167,10 @@ private:
     const char *next = lineEnd ? lineEnd + 1 : end;
     size_t consumed = static_cast<size_t>(next - at);
 
-    ColourScope text(out, TextColour::KeepColour, false, false, mode);
+    ColourScope text(out, {.colour = TextColour::KeepColour}, mode);
     if (verbose && colours) {
-      out.setColour(TextColour::Cyan, true, true);
+      const ColourStyle unmatched = {.colour = TextColour::Cyan, .bold = true, .background = true};
+      out.setColour(unmatched);
       // Good matches stand out from the unmatched input around them. A line
       // may carry thousands of matches, so their column ranges are sorted by
       // start and swept once along the line.
@@ -169,6 +178,9 @@ private:
       for (size_t i = cursor; i != annotations.size() && annotations[i].inputLine == line; ++i)
         if (annotations[i].isExpectedMatch)
           goodMatches.emplace_back(annotations[i].startColumn, annotations[i].endColumn);
+      for (auto [diagIndex, index] : spanning)
+        if (annotations[index].isExpectedMatch)
+          goodMatches.emplace_back(1, annotations[index].continuation(line).endColumn);
       std::sort(goodMatches.begin(), goodMatches.end());
       size_t started = 0;     // ranges that start at or before the column
       uint32_t coveredTo = 0; // the furthest end among them
@@ -181,7 +193,7 @@ private:
         if (nowInside && !inside)
           out.clearColour();
         else if (!nowInside && inside)
-          out.setColour(TextColour::Cyan, true, true);
+          out.setColour(unmatched);
         inside = nowInside;
         out.put(*c == '\n' ? ' ' : *c);
       }
@@ -195,27 +207,85 @@ private:
     return static_cast<uint32_t>(std::min<size_t>(consumed, UINT32_MAX));
   }
 
-  void printAnnotations(OutputStream &out, uint32_t line, uint32_t lineWidth) {
-    for (; cursor != annotations.size() && annotations[cursor].inputLine <= line; ++cursor) {
-      const DumpAnnotation &a = annotations[cursor];
-      ColourScope scope(out, a.marker.colour, true, false, mode);
-      out.writeJustified(a.label, width, Justification::Left);
-      out << "  ";
-      uint32_t start = a.startColumn ? a.startColumn : 1;
-      out.indent(start - 1);
-      out.put(a.marker.lead);
-      uint32_t lastColumn = start;
-      uint64_t stop = std::min<uint64_t>(uint64_t(a.endColumn) - 1, lineWidth);
-      for (uint64_t column = uint64_t(start) + 1; column <= stop; ++column) {
-        out.put('~');
-        lastColumn = static_cast<uint32_t>(column);
+  /// Prints the annotations of `line` in record order: those that start on
+  /// it and the continuations of ranges from earlier lines. Into the elided
+  /// store they go only until the run is known to become dots.
+  void printAnnotations(OutputStream &out, uint32_t line, uint32_t lineWidth, bool elide) {
+    auto span = spanning.begin();
+    while (true) {
+      bool starts = cursor != annotations.size() && annotations[cursor].inputLine <= line;
+      if (!starts && span == spanning.end())
+        break;
+      if (elide && elidedRunBecameLong()) {
+        skipAnnotations(line);
+        return;
       }
-      if (!a.marker.note.empty()) {
-        if (lastColumn < lineWidth)
-          out.indent(lineWidth - lastColumn);
-        out << ' ' << a.marker.note;
+      if (starts && (span == spanning.end() || annotations[cursor].diagIndex < span->first)) {
+        printAnnotation(out, annotations[cursor], lineWidth);
+        startSpan(line);
+      } else {
+        printAnnotation(out, annotations[span->second].continuation(line), lineWidth);
+        ++span;
       }
-      out << '\n';
+      if (elide)
+        elidedLines += 1;
+      else if (staged.size() >= stageLimit)
+        flushStaged();
+    }
+  }
+
+  void printAnnotation(OutputStream &out, const DumpAnnotation &a, uint32_t lineWidth) {
+    ColourScope scope(out, {.colour = a.marker.colour, .bold = true}, mode);
+    out.writeJustified(a.label, width, Justification::Left);
+    out << "  ";
+    uint32_t start = a.startColumn ? a.startColumn : 1;
+    out.indent(start - 1);
+    out.put(a.marker.lead);
+    uint32_t lastColumn = start;
+    uint64_t stop = std::min<uint64_t>(uint64_t(a.endColumn) - 1, lineWidth);
+    for (uint64_t column = uint64_t(start) + 1; column <= stop; ++column) {
+      out.put('~');
+      lastColumn = static_cast<uint32_t>(column);
+    }
+    if (!a.marker.note.empty()) {
+      if (lastColumn < lineWidth)
+        out.indent(lineWidth - lastColumn);
+      out << ' ' << a.marker.note;
+    }
+    out << '\n';
+  }
+
+  /// Four stored lines already mean the run is shown as dots: its text is
+  /// not needed, and the rest of the run need not be formatted.
+  bool elidedRunBecameLong() {
+    if (elidedLines >= 4) {
+      elidedRunIsLong = true;
+      elided.clear();
+    }
+    return elidedRunIsLong;
+  }
+
+  /// Moves past the annotation at the cursor; a range that goes on joins the
+  /// spans drawn on the following lines.
+  void startSpan(uint32_t line) {
+    const DumpAnnotation &a = annotations[cursor];
+    if (a.lastLine > line) {
+      spanning.emplace(a.diagIndex, cursor);
+      spanEnds.push({a.lastLine, a.diagIndex});
+    }
+    ++cursor;
+  }
+
+  void skipAnnotations(uint32_t line) {
+    while (cursor != annotations.size() && annotations[cursor].inputLine <= line)
+      startSpan(line);
+  }
+
+  /// Forgets the spans that end before `line`.
+  void dropFinishedSpans(uint32_t line) {
+    while (!spanEnds.empty() && spanEnds.top().first < line) {
+      spanning.erase(spanEnds.top().second);
+      spanEnds.pop();
     }
   }
 
@@ -235,13 +305,14 @@ private:
     } else {
       for (int i = 0; i < 3; ++i) {
         {
-          ColourScope dots(stagedStream, TextColour::Black, true, false, mode);
+          ColourScope dots(stagedStream, {.colour = TextColour::Black, .bold = true}, mode);
           stagedStream.writeJustified(".", width, Justification::Right);
         }
         stagedStream << '\n';
       }
     }
     elided.clear();
+    elidedLines = 0;
     elidedRunIsLong = false;
   }
 
@@ -249,8 +320,7 @@ private:
   void skipLine(uint32_t line, const char *&at, const char *end) {
     const char *lineEnd = static_cast<const char *>(std::memchr(at, '\n', end - at));
     at = lineEnd ? lineEnd + 1 : end;
-    while (cursor != annotations.size() && annotations[cursor].inputLine <= line)
-      ++cursor;
+    skipAnnotations(line);
   }
 
   static constexpr size_t stageLimit = 64 * 1024;
@@ -271,8 +341,16 @@ private:
   StringOutputStream stagedStream;
   std::string elided;
   StringOutputStream elidedStream;
+  /// Output lines in the elided store.
+  size_t elidedLines = 0;
   /// The current elided run has reached four output lines.
   bool elidedRunIsLong = false;
+  /// The ranges from earlier lines that go on at the current line, by record
+  /// (diagIndex to the annotation's index), and when each of them ends.
+  std::map<uint32_t, size_t> spanning;
+  std::priority_queue<std::pair<uint32_t, uint32_t>, std::vector<std::pair<uint32_t, uint32_t>>,
+                      std::greater<>>
+      spanEnds;
   /// Column ranges [start, end) of the good matches on the current line.
   std::vector<std::pair<uint32_t, uint32_t>> goodMatches;
 };
@@ -289,11 +367,11 @@ void emitInputDump(OutputStream &os, const CheckOptions &options, DumpFilter fil
 
 void printDumpHelp(OutputStream &os) {
   auto bold = [&os](const char *text) {
-    ColourScope scope(os, TextColour::KeepColour, true);
+    ColourScope scope(os, {.colour = TextColour::KeepColour, .bold = true});
     os << text;
   };
   auto coloured = [&os](TextColour colour, bool background, const char *text) {
-    ColourScope scope(os, colour, true, background);
+    ColourScope scope(os, {.colour = colour, .bold = true, .background = background});
     os << text;
   };
 

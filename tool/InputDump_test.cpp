@@ -1,5 +1,7 @@
 #include "tool/InputDump.h"
 
+#include "support/diag/ColourScope.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -140,6 +142,45 @@ TEST(InputDump, ShuffledAnnotationsComeOutInLineThenRecordOrder) {
     }
     ASSERT_EQ(out, expected + ">>>>>>\n") << round;
   }
+}
+
+TEST(InputDump, RangesOverSeveralLinesPrintLikeOneAnnotationPerLine) {
+  // Records that span lines are drawn line by line as the dump reaches them;
+  // the result must be the dump of their continuations listed one by one,
+  // whatever the filter, the context, the elision and the interleaving with
+  // records that start on the lines they cross.
+  auto spanning = [](DumpAnnotation a, uint32_t lastLine, uint32_t lastEnd) {
+    a.lastLine = lastLine;
+    a.lastEndColumn = lastEnd;
+    return a;
+  };
+  std::vector<DumpAnnotation> records = {
+      spanning(annotation(0, "check:1", 3, 2, dumpColumnLineEnd, 'X', "error: e", true), 40,
+               dumpColumnLineEnd),
+      annotation(1, "check:2", 5, 1, 3, '^'),
+      spanning(annotation(2, "dag:3", 5, 3, dumpColumnLineEnd, '^'), 9, 2),
+      annotation(3, "not:4", 20, 2, 4, '!', "error: no match expected", true),
+      spanning(annotation(4, "not:5", 27, 1, dumpColumnLineEnd, 'X'), 33, 3),
+      spanning(annotation(5, "next:6", 29, 2, dumpColumnLineEnd, '^'), 31, 1),
+      // Goes on past the last input line.
+      spanning(annotation(6, "eof:7", 34, 1, dumpColumnLineEnd, 'X', "", true), 36, 2),
+  };
+  std::vector<DumpAnnotation> expanded;
+  for (const DumpAnnotation &a : records) {
+    expanded.push_back(a);
+    expanded.back().lastLine = 0;
+    for (uint32_t line = a.inputLine + 1; line <= a.lastLine; ++line)
+      expanded.push_back(a.continuation(line));
+  }
+  for (DumpFilter filter : {DumpFilter::Error, DumpFilter::Annotation, DumpFilter::AnnotationFull,
+                            DumpFilter::All})
+    for (uint32_t context : {0u, 1u, 5u})
+      for (bool verbose : {false, true}) {
+        DumpRun run{filter, context, verbose};
+        std::string expected = dump(numberedLines(34), expanded, run, verbose);
+        EXPECT_EQ(dump(numberedLines(34), records, run, verbose), expected)
+            << int(filter) << " " << context << " " << verbose;
+      }
 }
 
 TEST(InputDump, AnnotationPastTheLastLineGetsAnEmptyLine) {

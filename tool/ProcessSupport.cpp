@@ -1,7 +1,7 @@
 #include "tool/ProcessSupport.h"
 
 #include "support/diag/FatalError.h"
-#include "support/diag/OutputStream.h"
+#include "support/diag/FileOutputStream.h"
 
 #include <cerrno>
 #include <cstring>

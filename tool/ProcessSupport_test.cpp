@@ -1,6 +1,6 @@
 #include "tool/ProcessSupport.h"
 
-#include "support/diag/OutputStream.h"
+#include "support/diag/FileOutputStream.h"
 
 #include <gtest/gtest.h>
 
@@ -28,7 +28,7 @@ TEST(ProcessSupportDeathTest, BrokenPipeWithSignalBlockedStillEndsWith74) {
     if (pipe(fds) != 0)
       _exit(3);
     close(fds[0]);
-    FileOutputStream out(fds[1], true, true);
+    FileOutputStream out(fds[1], {.closeOnDestruction = true, .unbuffered = true});
     out << "lost";
     _exit(0);
   };

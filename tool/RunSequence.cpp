@@ -22,9 +22,6 @@ constexpr int statusSuccess = 0;
 constexpr int statusCheckFailed = 1;
 constexpr int statusUsageError = 2;
 
-// Prepared texts grow from this size; most check files and many inputs fit.
-constexpr size_t initialStoreSize = 4096;
-
 std::vector<TextRef> viewsOf(const std::vector<std::string> &values) {
   return std::vector<TextRef>(values.begin(), values.end());
 }
@@ -110,21 +107,17 @@ int runOstrel(int argc, char **argv) {
     return statusUsageError;
   }
 
-  // Patterns and captured values point into the prepared texts, so the
-  // buffers and stores below live until the end of the run; locals are
-  // released in reverse order.
+  // Each file is prepared in place and handed to the registry, which keeps
+  // it until the end of the run: patterns and captured values point into it.
   SourceRegistry registry;
-  FileBufferOrError checkFile = loadFileOrInput(checkFileName);
+  OwnedFileBufferOrError checkFile = readFileOrInput(checkFileName);
   if (!checkFile) {
     errs << "Could not open check file '" << checkFileName << "': " << checkFile.error.message()
          << '\n';
     return statusUsageError;
   }
-  std::string checkStore;
-  checkStore.reserve(initialStoreSize);
-  TextRef checkText = engine.prepareText(checkFile.buffer->text(), checkStore);
-  unsigned checkBufferId =
-      registry.addBuffer(viewText(checkText, checkFile.buffer->bufferName()));
+  TextRef checkText = engine.prepareText(*checkFile.buffer);
+  unsigned checkBufferId = registry.addBuffer(std::move(checkFile.buffer));
 
   std::pair<unsigned, unsigned> implicitRange{0, 0};
   if (ErrorValue rejected =
@@ -136,7 +129,7 @@ int runOstrel(int argc, char **argv) {
     return status;
   }
 
-  FileBufferOrError inputFile = loadFileOrInput(toolOptions::inputFile());
+  OwnedFileBufferOrError inputFile = readFileOrInput(toolOptions::inputFile());
   // Every message calls standard input by its buffer's name.
   const std::string inputName =
       toolOptions::inputFile() == "-" ? std::string("<stdin>") : toolOptions::inputFile();
@@ -150,10 +143,8 @@ int runOstrel(int argc, char **argv) {
     echoCommandLine(errs, argc, argv);
     return statusUsageError;
   }
-  std::string inputStore;
-  inputStore.reserve(initialStoreSize);
-  TextRef inputText = engine.prepareText(inputFile.buffer->text(), inputStore);
-  registry.addBuffer(viewText(inputText, inputFile.buffer->bufferName()));
+  TextRef inputText = engine.prepareText(*inputFile.buffer);
+  registry.addBuffer(std::move(inputFile.buffer));
 
   std::optional<std::vector<MatchDiag>> records;
   if (dump.mode != DumpMode::Never)

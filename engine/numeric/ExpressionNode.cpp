@@ -3,6 +3,9 @@
 #include "engine/numeric/EngineErrors.h"
 #include "engine/numeric/NumericVariable.h"
 
+#include <algorithm>
+#include <vector>
+
 ValueOrError<NumericValue> LiteralNode::evaluate() const { return literal; }
 
 ValueOrError<NumberFormat> LiteralNode::implicitFormat() const { return NumberFormat(); }
@@ -15,31 +18,77 @@ ValueOrError<NumericValue> VariableUseNode::evaluate() const {
 
 ValueOrError<NumberFormat> VariableUseNode::implicitFormat() const { return used->format; }
 
+namespace {
+
+// The operations of a chain such as a+b+c, which parses into a tree leaning
+// left with one node per operator: the nodes from the innermost (a+b) out to
+// `top`, and the operand at the far left. Walking the chain by recursion would
+// take one stack frame per operator; the right operands nest only as deep as
+// parentheses and calls do.
+std::vector<const BinaryOpNode *> leftChain(const BinaryOpNode &top,
+                                            const ExpressionNode *&leftmost) {
+  std::vector<const BinaryOpNode *> chain;
+  const ExpressionNode *node = &top;
+  while (auto *operation = dynamic_cast<const BinaryOpNode *>(node)) {
+    chain.push_back(operation);
+    node = &operation->left();
+  }
+  leftmost = node;
+  std::reverse(chain.begin(), chain.end());
+  return chain;
+}
+
+} // namespace
+
+BinaryOpNode::~BinaryOpNode() {
+  // Unlinks the left chain one node at a time, so that no destructor below
+  // has a left child of its own to destroy recursively.
+  std::unique_ptr<ExpressionNode> next = std::move(leftChild);
+  while (auto *operation = dynamic_cast<BinaryOpNode *>(next.get())) {
+    std::unique_ptr<ExpressionNode> deeper = std::move(operation->leftChild);
+    next = std::move(deeper);
+  }
+}
+
 ValueOrError<NumericValue> BinaryOpNode::evaluate() const {
-  ValueOrError<NumericValue> left = leftChild->evaluate();
-  ValueOrError<NumericValue> right = rightChild->evaluate();
-  if (!left || !right)
-    return combineErrors(left.takeError(), right.takeError());
-  return applyArithmetic(operation, *left, *right);
+  const ExpressionNode *leftmost = nullptr;
+  std::vector<const BinaryOpNode *> chain = leftChain(*this, leftmost);
+  ValueOrError<NumericValue> left = leftmost->evaluate();
+  for (const BinaryOpNode *node : chain) {
+    ValueOrError<NumericValue> right = node->rightChild->evaluate();
+    if (!left || !right)
+      left = combineErrors(left.takeError(), right.takeError());
+    else
+      left = applyArithmetic(node->operation, *left, *right);
+  }
+  return left;
 }
 
 ValueOrError<NumberFormat> BinaryOpNode::implicitFormat() const {
-  ValueOrError<NumberFormat> left = leftChild->implicitFormat();
-  ValueOrError<NumberFormat> right = rightChild->implicitFormat();
-  if (!left || !right)
-    return combineErrors(left.takeError(), right.takeError());
-  if (left->kind == NumberKind::None)
-    return *right;
-  if (right->kind == NumberKind::None || *left == *right)
-    return *left;
+  const ExpressionNode *leftmost = nullptr;
+  std::vector<const BinaryOpNode *> chain = leftChain(*this, leftmost);
+  ValueOrError<NumberFormat> left = leftmost->implicitFormat();
+  for (const BinaryOpNode *node : chain) {
+    ValueOrError<NumberFormat> right = node->rightChild->implicitFormat();
+    if (!left || !right)
+      left = combineErrors(left.takeError(), right.takeError());
+    else if (left->kind == NumberKind::None)
+      left = *right;
+    else if (right->kind != NumberKind::None && !(*left == *right))
+      left = node->formatConflict(*left, *right);
+  }
+  return left;
+}
+
+ErrorValue BinaryOpNode::formatConflict(NumberFormat left, NumberFormat right) const {
   std::string message = "implicit format conflict between '";
   message += leftChild->text();
   message += "' (";
-  message += numberKindName(left->kind);
+  message += numberKindName(left.kind);
   message += ") and '";
   message += rightChild->text();
   message += "' (";
-  message += numberKindName(right->kind);
+  message += numberKindName(right.kind);
   message += "), need an explicit format specifier";
   return DiagnosticError::make(*registry, text().data(), message, SourceRange::of(text()));
 }

@@ -63,7 +63,9 @@ private:
   NumericVariable *used;
 };
 
-/// An operator or function call over two operands.
+/// An operator or function call over two operands. A chain of operators
+/// (a+b+c) leans left with any length: evaluation, format queries and
+/// destruction walk it without recursion.
 class BinaryOpNode : public ExpressionNode {
 public:
   /// `registry` holds the text and locates the format-conflict message.
@@ -71,6 +73,7 @@ public:
                std::unique_ptr<ExpressionNode> right, SourceRegistry &registry)
       : ExpressionNode(text), operation(op), leftChild(std::move(left)),
         rightChild(std::move(right)), registry(&registry) {}
+  ~BinaryOpNode() override;
   /// Evaluates both children always and joins their errors, left first.
   ValueOrError<NumericValue> evaluate() const override;
   /// Fails with the implicit-format conflict message, located at this node's
@@ -82,6 +85,8 @@ public:
   const ExpressionNode &right() const { return *rightChild; }
 
 private:
+  ErrorValue formatConflict(NumberFormat left, NumberFormat right) const;
+
   ArithmeticOp operation;
   std::unique_ptr<ExpressionNode> leftChild;
   std::unique_ptr<ExpressionNode> rightChild;

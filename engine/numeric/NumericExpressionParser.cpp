@@ -56,12 +56,7 @@ constexpr BinaryOperator binaryOperators[] = {
     {'/', ArithmeticOp::Div},
 };
 
-// A subtree with its depth, so that evaluation, format queries and
-// destruction (all recursive) stay within a known bound.
-struct Subtree {
-  std::unique_ptr<ExpressionNode> node;
-  unsigned depth = 1;
-};
+using Subtree = std::unique_ptr<ExpressionNode>;
 
 class BlockParser {
 public:
@@ -165,7 +160,12 @@ ValueOrError<Subtree> BlockParser::parseOperand(TextRef &text, OperandRule rule,
     return parseParenthesized(text);
   }
 
-  if (rule == OperandRule::Any || rule == OperandRule::VariableOnly) {
+  // Under rule Any a failed name only means a literal comes next; the
+  // failure is not even made then, for making it copies the line for its
+  // message, and a long chain of numbers would copy the line once per number.
+  bool mayBeName = !text.empty() && (text[0] == '$' || text[0] == '@' || text[0] == '_' ||
+                                     isLetter(text[0]));
+  if ((rule == OperandRule::Any && mayBeName) || rule == OperandRule::VariableOnly) {
     TextRef afterName = text;
     ValueOrError<ParsedVariableName> parsed = parseVariableName(afterName, registry);
     if (parsed) {
@@ -229,13 +229,9 @@ ValueOrError<Subtree> BlockParser::parseBinaryOperation(TextRef &text, const cha
       text, legacy ? OperandRule::DecimalLiteralOnly : OperandRule::Any, false);
   if (!right)
     return right.takeError();
-  unsigned depth = 1 + std::max(left.depth, right->depth);
-  if (depth > maxExpressionDepth)
-    return errorToEnd(operatorAt, "numeric expression too deeply nested");
   TextRef written = span(nodeStart, text.data());
-  return Subtree{std::make_unique<BinaryOpNode>(written, found->op, std::move(left.node),
-                                                std::move(right->node), registry),
-                 depth};
+  return Subtree{std::make_unique<BinaryOpNode>(written, found->op, std::move(left),
+                                                std::move(*right), registry)};
 }
 
 ValueOrError<Subtree> BlockParser::parseParenthesized(TextRef &text) {
@@ -314,14 +310,9 @@ ValueOrError<Subtree> BlockParser::parseCall(TextRef &text, TextRef name) {
                      std::to_string(arguments.size()) + " given",
                  SourceRange::of(name));
   --nesting;
-  unsigned depth = 1 + std::max(arguments[0].depth, arguments[1].depth);
-  if (depth > maxExpressionDepth)
-    return errorToEnd(name.data(), "numeric expression too deeply nested");
   TextRef written = span(name.data(), text.data());
-  return Subtree{std::make_unique<BinaryOpNode>(written, function->op,
-                                                std::move(arguments[0].node),
-                                                std::move(arguments[1].node), registry),
-                 depth};
+  return Subtree{std::make_unique<BinaryOpNode>(written, function->op, std::move(arguments[0]),
+                                                std::move(arguments[1]), registry)};
 }
 
 ValueOrError<Subtree> BlockParser::parseVariableUse(TextRef name, bool isPseudo) {
@@ -422,7 +413,7 @@ ValueOrError<ParsedNumericBlock> BlockParser::parseBlock(TextRef block) {
       current = std::move(*combined);
       operationRead = true;
     }
-    root = std::move(current.node);
+    root = std::move(current);
   }
 
   NumberFormat format = explicitFormat;

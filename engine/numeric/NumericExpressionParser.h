@@ -36,9 +36,9 @@ struct ParsedNumericBlock {
 };
 
 /// Parses a numeric block ([format,][name:][==]expression). `lineNumber` is
-/// the directive's line, or none for command-line definitions. Nesting of
-/// parentheses and calls, and the depth of the resulting tree, are bounded by
-/// maxExpressionDepth.
+/// the directive's line, or none for command-line definitions. Parentheses
+/// and calls nest at most maxExpressionDepth deep; a chain of operators
+/// (1+2+3...) may have any length, for it nests nothing.
 ValueOrError<ParsedNumericBlock> parseNumericBlock(TextRef block, bool legacyLineExpression,
                                                    std::optional<size_t> lineNumber,
                                                    VariableContext &context,

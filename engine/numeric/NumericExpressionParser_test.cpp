@@ -354,22 +354,33 @@ TEST_F(NumericBlockTest, HostileInputGivesErrorsNotCrashes) {
   EXPECT_NE(printedErrors(std::move(callError)).find("numeric expression too deeply nested"),
             std::string::npos);
 
+  // A chain of operators nests nothing: only parentheses and calls count,
+  // and a chain of any length parses, evaluates and is destroyed, at the top
+  // level, inside parentheses and as a call's argument.
   std::string chain = "1";
   for (unsigned i = 0; i < 100000; ++i)
-    chain += "+1";
-  ErrorValue chainError = parse(chain).takeError();
-  EXPECT_EQ(printedErrors(std::move(chainError)),
-            diagnosticAt(chain, 2 * maxExpressionDepth - 1,
-                         "numeric expression too deeply nested"));
-
-  std::string longChain = "1";
-  for (unsigned i = 1; i < maxExpressionDepth; ++i)
-    longChain += "+1";
-  ValueOrError<ParsedNumericBlock> chainOk = parse(longChain);
-  ASSERT_TRUE(chainOk);
-  ValueOrError<NumericValue> sum = chainOk->expression.evaluate();
-  ASSERT_TRUE(sum);
-  EXPECT_EQ(*sum, NumericValue::fromUnsigned(maxExpressionDepth));
+    chain += " + 1";
+  const struct {
+    std::string block;
+    uint64_t value;
+  } chains[] = {
+      {chain, 100001},
+      {"(" + chain + ")", 100001},
+      {"add(" + chain + ", " + chain + ")", 200002},
+      {"%d," + chain + " * 2 - 1 / 1", 200001},
+      {std::string(maxExpressionDepth, '(') + chain + std::string(maxExpressionDepth, ')'), 100001},
+  };
+  for (const auto &c : chains) {
+    ValueOrError<ParsedNumericBlock> parsed = parse(c.block);
+    ASSERT_TRUE(parsed) << printedErrors(parsed.takeError());
+    ValueOrError<NumericValue> value = parsed->expression.evaluate();
+    ASSERT_TRUE(value);
+    EXPECT_EQ(*value, NumericValue::fromUnsigned(c.value));
+  }
+  // Overflow anywhere in a long chain is still an overflow.
+  ValueOrError<ParsedNumericBlock> overflowing = parse("18446744073709551000" + chain.substr(1));
+  ASSERT_TRUE(overflowing);
+  EXPECT_EQ(printedErrors(overflowing->expression.evaluate().takeError()), "overflow error\n");
 
   const std::string hostile[] = {
       std::string(100000, '9'),

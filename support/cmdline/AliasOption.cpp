@@ -34,6 +34,11 @@ ValueExpectation AliasOption::defaultValueExpectation() const {
   return aliasTarget ? aliasTarget->valueExpectation() : ValueAccepted;
 }
 
+void AliasOption::valueWords(std::vector<TextRef> &words) const {
+  if (aliasTarget)
+    aliasTarget->valueWords(words);
+}
+
 size_t AliasOption::helpWidth() const { return flagOptionWidth(*this); }
 
 void AliasOption::printHelpLine(size_t globalWidth) const {

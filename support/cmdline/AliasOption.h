@@ -23,6 +23,7 @@ public:
   size_t helpWidth() const override;
   void printHelpLine(size_t globalWidth) const override;
   void resetToDefault() override;
+  void valueWords(std::vector<TextRef> &words) const override;
   bool recordOccurrence(unsigned pos, TextRef foundName, TextRef value,
                         bool multiValue) override;
 

@@ -1,6 +1,6 @@
 #include "support/cmdline/ColourOption.h"
 
-#include "support/diag/OutputStream.h"
+#include "support/diag/ColourScope.h"
 
 ColourOptionType &colourOption() {
   static HelpCategory *category = new HelpCategory("Color Options");

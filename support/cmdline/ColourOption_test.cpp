@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "support/diag/OutputStream.h"
+#include "support/diag/ColourScope.h"
 
 namespace {
 

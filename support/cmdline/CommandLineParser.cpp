@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <optional>
+#include <set>
+#include <unordered_map>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -159,74 +161,110 @@ bool decodeResponseFile(std::string &contents) {
   return true;
 }
 
-struct FileRecord {
-  bool known = false; // false for the command line and unreadable files
-  dev_t device = 0;
-  ino_t inode = 0;
-  size_t end = 0;
+// A response file by identity: the same file under any name.
+using FileIdentity = std::pair<dev_t, ino_t>;
+
+// One list of arguments being walked: the command line at the bottom, above
+// it the words of each response file being expanded inside the one below.
+struct ArgumentFrame {
+  std::optional<FileIdentity> file; // none for the command line and unknown files
+  const std::vector<std::string> *words;
+  size_t next = 0;
 };
+
+std::string absolutePath(const std::string &name, std::string &cwd) {
+  if (!name.empty() && name[0] == '/')
+    return name;
+  if (cwd.empty()) {
+    std::vector<char> buffer(4096);
+    while (!::getcwd(buffer.data(), buffer.size()) && errno == ERANGE)
+      buffer.resize(buffer.size() * 2);
+    cwd = buffer.data();
+  }
+  if (cwd.empty())
+    return name;
+  return cwd + (cwd.back() == '/' ? "" : "/") + name;
+}
+
+// The arguments of a response file, or nothing when it cannot be read or
+// decoded.
+std::optional<std::vector<std::string>> readResponseFile(const std::string &path) {
+  std::string contents;
+  if (!readWholeFile(path, contents) || !decodeResponseFile(contents))
+    return std::nullopt;
+  std::vector<std::string> words = tokenizeCommandText(contents);
+  // Arguments are C strings: a NUL byte ends one.
+  for (std::string &word : words) {
+    size_t nul = word.find('\0');
+    if (nul != std::string::npos)
+      word.resize(nul);
+  }
+  return words;
+}
+
+ErrorValue boundError(const std::string &name, const std::string &what) {
+  return makeTextError(std::make_error_code(std::errc::argument_list_too_long),
+                       "response file '" + name + "' not expanded: response files would " +
+                           what);
+}
 
 } // namespace
 
-bool expandArgumentFiles(std::vector<std::string> &args) {
-  std::vector<FileRecord> stack;
-  stack.push_back(FileRecord{false, 0, 0, args.size()});
+ValueOrError<bool> expandArgumentFiles(std::vector<std::string> &args,
+                                       const ArgumentFileLimits &limits) {
+  // The arguments are walked depth first into a fresh list, so a file's
+  // words are examined right where it was named and nothing is shifted.
+  const std::vector<std::string> commandLine = std::move(args);
+  args.clear();
+  std::vector<ArgumentFrame> frames{{std::nullopt, &commandLine, 0}};
+  std::set<FileIdentity> open; // the files of frames[1..]
+  // What a path names and holds, looked up once however often it is named.
+  struct ResponseFile {
+    std::optional<FileIdentity> identity;
+    std::optional<std::vector<std::string>> words;
+  };
+  std::unordered_map<std::string, ResponseFile> seen;
+  size_t produced = 0;
   bool allExpanded = true;
   std::string cwd;
-  size_t i = 0;
-  while (i < args.size()) {
-    while (stack.size() > 1 && stack.back().end == i)
-      stack.pop_back();
-    if (args[i].empty() || args[i][0] != '@') {
-      ++i;
+  while (!frames.empty()) {
+    ArgumentFrame &top = frames.back();
+    if (top.next == top.words->size()) {
+      if (top.file)
+        open.erase(*top.file);
+      frames.pop_back();
       continue;
     }
-    std::string path = args[i].substr(1);
-    if (path.empty() || path[0] != '/') {
-      if (cwd.empty()) {
-        std::vector<char> buffer(4096);
-        while (!::getcwd(buffer.data(), buffer.size()) && errno == ERANGE)
-          buffer.resize(buffer.size() * 2);
-        cwd = buffer.data();
-      }
-      if (!cwd.empty())
-        path = cwd + (cwd.back() == '/' ? "" : "/") + path;
+    const std::string &argument = (*top.words)[top.next++];
+    if (argument.empty() || argument[0] != '@') {
+      args.push_back(argument);
+      continue;
     }
-    FileRecord record;
-    struct stat status;
-    if (::stat(path.c_str(), &status) == 0) {
-      record.known = true;
-      record.device = status.st_dev;
-      record.inode = status.st_ino;
+    std::string path = absolutePath(argument.substr(1), cwd);
+    auto [entry, fresh] = seen.try_emplace(path);
+    ResponseFile &file = entry->second;
+    if (fresh) {
+      struct stat status;
+      if (::stat(path.c_str(), &status) == 0)
+        file.identity = FileIdentity(status.st_dev, status.st_ino);
+      file.words = readResponseFile(path);
     }
-    bool cycle = false;
-    if (record.known)
-      for (size_t k = 1; k < stack.size(); ++k)
-        if (stack[k].known && stack[k].device == record.device &&
-            stack[k].inode == record.inode)
-          cycle = true;
-    std::string contents;
-    if (cycle || !readWholeFile(path, contents) || !decodeResponseFile(contents)) {
+    if (!file.words || (file.identity && open.count(*file.identity))) {
       allExpanded = false;
-      ++i;
+      args.push_back(argument);
       continue;
     }
-    std::vector<std::string> words = tokenizeCommandText(contents);
-    // Arguments are C strings: a NUL byte ends one.
-    for (std::string &word : words) {
-      size_t nul = word.find('\0');
-      if (nul != std::string::npos)
-        word.resize(nul);
-    }
-    size_t count = words.size();
-    for (FileRecord &r : stack)
-      r.end = r.end + count - 1;
-    record.end = i + count;
-    stack.push_back(record);
-    args.erase(args.begin() + static_cast<long>(i));
-    args.insert(args.begin() + static_cast<long>(i),
-                std::make_move_iterator(words.begin()),
-                std::make_move_iterator(words.end()));
+    if (frames.size() > limits.maxNesting)
+      return boundError(argument.substr(1),
+                        "be nested more than " + std::to_string(limits.maxNesting) + " deep");
+    produced += file.words->size();
+    if (produced > limits.maxArguments)
+      return boundError(argument.substr(1), "give more than " +
+                                                std::to_string(limits.maxArguments) +
+                                                " arguments");
+    if (file.identity)
+      open.insert(*file.identity);
+    frames.push_back(ArgumentFrame{file.identity, &*file.words, 0});
   }
   return allExpanded;
 }
@@ -641,14 +679,23 @@ std::string programNameOf(TextRef path) {
 
 } // namespace
 
-bool parseCommandLine(int argc, const char *const *argv, TextRef overview,
-                      const char *envVarName) {
+void createLibraryOptions() {
   static bool creatorsRun = false;
   if (!creatorsRun) {
     creatorsRun = true;
     for (size_t k = 0; k < creators().size(); ++k)
       creators()[k]();
   }
+  OptionRegistry &registry = OptionRegistry::get();
+  std::vector<CommandOption *> pending;
+  pending.swap(registry.pendingOverridable);
+  for (CommandOption *option : pending)
+    registry.addOption(*option, true);
+}
+
+bool parseCommandLine(int argc, const char *const *argv, TextRef overview,
+                      const char *envVarName) {
+  createLibraryOptions();
 
   std::vector<std::string> &args = argumentStore();
   args.clear();
@@ -660,16 +707,17 @@ bool parseCommandLine(int argc, const char *const *argv, TextRef overview,
   }
   for (int k = 1; k < argc; ++k)
     args.emplace_back(argv[k] ? argv[k] : "");
-  (void)expandArgumentFiles(args);
+  ValueOrError<bool> expanded = expandArgumentFiles(args);
 
   OptionRegistry &registry = OptionRegistry::get();
-  registry.programName = programNameOf(args[0]);
+  registry.programName = programNameOf(args.empty() ? std::string() : args[0]);
+  if (!expanded) {
+    // The list stops short of the file that hit the bound: scanning it would
+    // only add misleading messages.
+    writeOptionError(registry.programName + ": " + errorMessage(expanded.takeError()) + "\n");
+    exitAfterOptions(1);
+  }
   registry.overview = overview;
-
-  std::vector<CommandOption *> pending;
-  pending.swap(registry.pendingOverridable);
-  for (CommandOption *option : pending)
-    registry.addOption(*option, true);
 
   CommandScope &scope = topLevelScope();
   registry.activeScope = &scope;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "support/diag/ErrorValue.h"
 #include "support/fs/TextRef.h"
 
 class CommandScope;
@@ -24,10 +25,22 @@ bool parseCommandLine(int argc, const char *const *argv, TextRef overview = {},
 /// double quotes and backslash escapes.
 std::vector<std::string> tokenizeCommandText(TextRef text);
 
+/// Bounds on what response files may produce: far more than any real command
+/// line needs, and an end to files that name each other again and again.
+struct ArgumentFileLimits {
+  /// Arguments produced by all expansions together.
+  size_t maxArguments = 1000000;
+  /// Response files being expanded inside one another.
+  size_t maxNesting = 1000;
+};
+
 /// Replaces every "@file" argument by the arguments tokenised from the file,
 /// recursively. A file that cannot be read, or that is already being
-/// expanded, stays as it is. False when some argument was left in place.
-bool expandArgumentFiles(std::vector<std::string> &args);
+/// expanded, stays as it is. Answers false when some argument was left in
+/// place, and an error naming the response file at which a bound of `limits`
+/// was hit (the list is then incomplete).
+ValueOrError<bool> expandArgumentFiles(std::vector<std::string> &args,
+                                       const ArgumentFileLimits &limits = {});
 
 /// The suggestion for an unknown option name ("name" or "name=value") among
 /// the options of scope, without dashes; empty when there is none.
@@ -36,6 +49,12 @@ std::string nearestOptionName(const CommandScope &scope, TextRef name);
 /// Registers a routine that creates library-wide options; all of them run
 /// once, at the start of the first parse.
 void addLibraryOptionCreator(void (*creator)());
+
+/// Runs the library-wide option creators (once per process) and enters the
+/// pending overridable options, so that the scopes hold every option the
+/// program has. The first parse calls it; tools that list a program's
+/// options without parsing call it themselves.
+void createLibraryOptions();
 
 /// The expanded argument list of the last parse (entry 0 is the program
 /// path); option positions index into it.

@@ -21,6 +21,8 @@ ValueExpectation CommandOption::defaultValueExpectation() const {
 
 void CommandOption::extraNames(std::vector<TextRef> &) const {}
 
+void CommandOption::valueWords(std::vector<TextRef> &) const {}
+
 bool CommandOption::recordOccurrence(unsigned pos, TextRef foundName,
                                      TextRef value, bool multiValue) {
   if (!multiValue)

@@ -81,6 +81,10 @@ public:
   virtual void resetToDefault() = 0;
   /// Appends further names under which the option can be found.
   virtual void extraNames(std::vector<TextRef> &names) const;
+  /// Appends the words a value of the option may be (the literals of an
+  /// enumeration, true and false for a flag); appends nothing when any text
+  /// will do. Shell completion offers them.
+  virtual void valueWords(std::vector<TextRef> &words) const;
   /// Counts one occurrence (unless it continues a multi-value occurrence)
   /// and accepts the value. True on error.
   virtual bool recordOccurrence(unsigned pos, TextRef foundName, TextRef value,

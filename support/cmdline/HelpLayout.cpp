@@ -27,7 +27,8 @@ static void appendLines(std::string &out, TextRef help, size_t firstWidth,
   size_t end = help.find('\n');
   out.append(help.substr(0, end));
   out.push_back('\n');
-  while (end != TextRef::npos) {
+  // A final line feed ends the last line; it does not start an empty one.
+  while (end != TextRef::npos && end + 1 < help.size()) {
     help.remove_prefix(end + 1);
     end = help.find('\n');
     out.append(globalWidth + extraIndent, ' ');

@@ -66,6 +66,9 @@ public:
   void extraNames(std::vector<TextRef> &names) const override {
     parser.extraNames(names);
   }
+  void valueWords(std::vector<TextRef> &words) const override {
+    appendValueWords(parser, words);
+  }
 
 private:
   std::vector<T> &storage() { return location ? *location : list; }

@@ -57,6 +57,9 @@ public:
   void extraNames(std::vector<TextRef> &names) const override {
     parser.extraNames(names);
   }
+  void valueWords(std::vector<TextRef> &words) const override {
+    appendValueWords(parser, words);
+  }
 
 private:
   T &storage() { return location ? *location : value; }

@@ -136,4 +136,16 @@ private:
 
 template <> class ValueParser<int32_t> : public EnumParser {};
 
+/// The words a value read by parser may be, by the parser's style.
+template <typename Parser>
+void appendValueWords(const Parser &parser, std::vector<TextRef> &words) {
+  if constexpr (Parser::style == HelpStyle::Enumeration) {
+    for (const EnumLiteral &literal : parser.literals())
+      words.push_back(literal.name);
+  } else if constexpr (Parser::style == HelpStyle::Flag) {
+    words.push_back("true");
+    words.push_back("false");
+  }
+}
+
 #endif

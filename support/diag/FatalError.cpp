@@ -1,5 +1,7 @@
 #include "support/diag/FatalError.h"
 
+#include "support/diag/FileOutputStream.h"
+
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
@@ -8,10 +10,6 @@
 #include <string>
 
 #include <unistd.h>
-
-// Defined with the standard streams: set once the process has begun exiting,
-// when calling exit() again would be undefined.
-bool processIsExiting();
 
 namespace {
 

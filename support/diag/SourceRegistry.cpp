@@ -1,5 +1,6 @@
 #include "support/diag/SourceRegistry.h"
 
+#include "support/diag/ColourScope.h"
 #include "support/diag/OutputStream.h"
 
 #include <algorithm>
@@ -113,6 +114,50 @@ void SourceDiagnostic::print(OutputStream &os, bool showColours) const {
   SourceRegistry::printDiagnostic(os, *this, showColours);
 }
 
+namespace {
+
+// Whether any byte of `line` lies outside ASCII: the caret line would not
+// line up under such a line, so none is printed.
+bool hasHighBytes(TextRef line) {
+  return std::any_of(line.begin(), line.end(),
+                     [](char c) { return static_cast<unsigned char>(c) >= 128; });
+}
+
+// The caret line under a quoted line: tildes under the column ranges, the
+// caret at the column, no trailing blanks.
+std::string caretLine(const SourceDiagnostic &diag) {
+  const std::string &line = diag.lineText;
+  std::string caret(line.size() + 1, ' ');
+  for (const ColumnRange &range : diag.columnRanges) {
+    size_t end = std::min<size_t>(range.end, caret.size());
+    for (size_t i = range.start; i < end; ++i)
+      caret[i] = '~';
+  }
+  caret[std::min<size_t>(static_cast<size_t>(diag.column), line.size())] = '^';
+  caret.erase(caret.find_last_not_of(' ') + 1);
+  return caret;
+}
+
+// Appends `marks` (the quoted line itself or its caret line) with every
+// position where `line` holds a tab widened to the next multiple of 8 output
+// columns, so that marks stand under the characters they mark.
+void appendExpandingTabs(std::string &text, TextRef marks, TextRef line) {
+  size_t outColumn = 0;
+  for (size_t i = 0; i < marks.size(); ++i) {
+    if (i < line.size() && line[i] == '\t') {
+      size_t stop = (outColumn / 8 + 1) * 8;
+      text.append(stop - outColumn, marks[i] == '\t' ? ' ' : marks[i]);
+      outColumn = stop;
+    } else {
+      text += marks[i];
+      ++outColumn;
+    }
+  }
+  text += '\n';
+}
+
+} // namespace
+
 void SourceRegistry::printDiagnostic(OutputStream &target, const SourceDiagnostic &diag,
                                      bool showColours) {
   // The diagnostic is assembled in memory and handed over in one write: the
@@ -125,8 +170,9 @@ void SourceRegistry::printDiagnostic(OutputStream &target, const SourceDiagnosti
   ColourPolicy policy =
       showColours && coloursWanted(target, ColourPolicy::Auto) ? ColourPolicy::Enable
                                                               : ColourPolicy::Disable;
+  const ColourStyle bold = {.colour = TextColour::KeepColour, .bold = true};
   {
-    ColourScope bold(os, TextColour::KeepColour, true, false, policy);
+    ColourScope location(os, bold, policy);
     if (!diag.fileName.empty()) {
       if (diag.fileName == "-")
         os << "<stdin>";
@@ -140,72 +186,17 @@ void SourceRegistry::printDiagnostic(OutputStream &target, const SourceDiagnosti
       os << ": ";
     }
   }
-
-  // The severity labels' colours; written here rather than through
-  // errorLabel() and friends because those would ask the in-memory stream,
-  // not the target, whether colours are wanted.
-  struct Label {
-    TextColour colour;
-    const char *text;
-  };
-  static const Label labels[] = {
-      {TextColour::Red, "error: "},
-      {TextColour::Magenta, "warning: "},
-      {TextColour::Blue, "remark: "},
-      {TextColour::Black, "note: "},
-  };
-  const Label &label = labels[static_cast<unsigned>(diag.severity) & 3];
+  writeSeverityLabel(os, diag.severity, policy);
   {
-    ColourScope scope(os, label.colour, true, false, policy);
-    os << label.text;
-  }
-  {
-    ColourScope bold(os, TextColour::KeepColour, true, false, policy);
+    ColourScope message(os, bold, policy);
     os << diag.message << '\n';
   }
 
   if (diag.lineNumber != -1 && diag.column != -1) {
-    const std::string &line = diag.lineText;
-    bool highBytes = std::any_of(line.begin(), line.end(),
-                                 [](char c) { return static_cast<unsigned char>(c) >= 128; });
-
-    // The source line, tabs expanded to the next multiple of 8.
-    size_t outColumn = 0;
-    for (char c : line) {
-      if (c == '\t') {
-        size_t stop = (outColumn / 8 + 1) * 8;
-        text.append(stop - outColumn, ' ');
-        outColumn = stop;
-      } else {
-        text += c;
-        ++outColumn;
-      }
-    }
-    text += '\n';
-
-    if (!highBytes) {
-      std::string caret(line.size() + 1, ' ');
-      for (const ColumnRange &range : diag.columnRanges) {
-        size_t end = std::min<size_t>(range.end, caret.size());
-        for (size_t i = range.start; i < end; ++i)
-          caret[i] = '~';
-      }
-      caret[std::min<size_t>(static_cast<size_t>(diag.column), line.size())] = '^';
-      caret.erase(caret.find_last_not_of(' ') + 1);
-
-      ColourScope green(os, TextColour::Green, true, false, policy);
-      outColumn = 0;
-      for (size_t i = 0; i < caret.size(); ++i) {
-        if (i < line.size() && line[i] == '\t') {
-          size_t stop = (outColumn / 8 + 1) * 8;
-          text.append(stop - outColumn, caret[i]);
-          outColumn = stop;
-        } else {
-          text += caret[i];
-          ++outColumn;
-        }
-      }
-      text += '\n';
+    appendExpandingTabs(text, diag.lineText, diag.lineText);
+    if (!hasHighBytes(diag.lineText)) {
+      ColourScope green(os, {.colour = TextColour::Green, .bold = true}, policy);
+      appendExpandingTabs(text, caretLine(diag), diag.lineText);
     }
   }
   target.write(text);

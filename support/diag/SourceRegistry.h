@@ -8,6 +8,7 @@
 /// tildes under the related ranges.
 
 #include "support/diag/NewlineIndex.h"
+#include "support/diag/SeverityLabel.h"
 #include "support/fs/FileBuffer.h"
 #include "support/fs/TextRef.h"
 
@@ -38,8 +39,6 @@ struct SourceRange {
   }
   bool isValid() const { return start != nullptr; }
 };
-
-enum class DiagSeverity { Error = 0, Warning = 1, Remark = 2, Note = 3 };
 
 /// Byte offsets into a diagnostic's line text, end exclusive.
 struct ColumnRange {

@@ -97,7 +97,13 @@ struct DescriptorCloser {
   ~DescriptorCloser() { ::close(fd); }
 };
 
-FileBufferOrError outOfMemory() { return {nullptr, systemError(ENOMEM)}; }
+OwnedFileBufferOrError outOfMemory() { return {nullptr, systemError(ENOMEM)}; }
+
+class FileErrorCategory final : public std::error_category {
+public:
+  const char *name() const noexcept override { return "file"; }
+  std::string message(int) const override { return "file changed size while being read"; }
+};
 
 bool shouldMap(size_t size, bool requiresNul, bool mayChange) {
   if (mayChange && requiresNul)
@@ -112,7 +118,7 @@ bool shouldMap(size_t size, bool requiresNul, bool mayChange) {
   return size % page != 0;
 }
 
-FileBufferOrError readRegularFile(int fd, size_t size, TextRef name) {
+OwnedFileBufferOrError readRegularFile(int fd, size_t size, TextRef name) {
   std::unique_ptr<OwnedFileBuffer> buffer = allocateBuffer(size, name);
   if (!buffer)
     return outOfMemory();
@@ -126,8 +132,13 @@ FileBufferOrError readRegularFile(int fd, size_t size, TextRef name) {
       return {nullptr, systemError(errno)};
     }
     if (got == 0) {
-      // The file shrank after its size was taken: keep the planned size.
-      std::memset(data + done, 0, size - done);
+      // Kernel attribute files report a page and yield a few bytes; any other
+      // file that ends early was cut while it was read, and what was read is
+      // no state the file ever had.
+      struct stat status;
+      if (::fstat(fd, &status) != 0 || static_cast<size_t>(status.st_size) != size)
+        return {nullptr, fileChangedSizeError()};
+      buffer->truncate(done);
       break;
     }
     done += static_cast<size_t>(got);
@@ -135,7 +146,10 @@ FileBufferOrError readRegularFile(int fd, size_t size, TextRef name) {
   return {std::move(buffer), {}};
 }
 
-FileBufferOrError loadNamedFile(TextRef name, bool requiresNul, bool mayChange) {
+// Opens the named file and reads it, or hands the descriptor and the size
+// to `mapFile` first, which may answer with a buffer of its own.
+template <class Buffer, class MapFile>
+BufferOrError<Buffer> openAndRead(TextRef name, MapFile mapFile) {
   std::string path(name);
   int fd;
   do {
@@ -148,25 +162,33 @@ FileBufferOrError loadNamedFile(TextRef name, bool requiresNul, bool mayChange) 
   struct stat status;
   if (::fstat(fd, &status) != 0)
     return {nullptr, systemError(errno)};
-  if (!S_ISREG(status.st_mode) && !S_ISBLK(status.st_mode))
-    return loadStream(fd, name);
-
+  // Pipes, terminals, devices and sockets have no size to go by, nor do
+  // files under /proc, which report none although they have contents.
   size_t size = static_cast<size_t>(status.st_size);
-  if (shouldMap(size, requiresNul, mayChange)) {
-    void *mapping = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
-    if (mapping != MAP_FAILED) {
-      char *nameCopy = nullptr;
-      void *mem = allocateHeader<MappedFileBuffer>(name, nameCopy);
-      if (!mem) {
-        ::munmap(mapping, size);
-        return outOfMemory();
-      }
-      auto *buffer = new (mem) MappedFileBuffer(mapping, size, TextRef(nameCopy, name.size()));
-      return {FileBufferPtr(buffer), {}};
-    }
-    // A failed mapping is not an error: the file is read instead.
-  }
+  if ((!S_ISREG(status.st_mode) && !S_ISBLK(status.st_mode)) || size == 0)
+    return loadStream(fd, name);
+  if (afterFileSizeQuery)
+    afterFileSizeQuery(fd);
+  if (std::unique_ptr<Buffer> mapped = mapFile(fd, size))
+    return {std::move(mapped), {}};
   return readRegularFile(fd, size, name);
+}
+
+FileBufferPtr mapWhenItPays(int fd, size_t size, TextRef name, bool requiresNul,
+                            bool mayChange) {
+  if (!shouldMap(size, requiresNul, mayChange))
+    return nullptr;
+  void *mapping = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+  // A failed mapping is not an error: the file is read instead.
+  if (mapping == MAP_FAILED)
+    return nullptr;
+  char *nameCopy = nullptr;
+  void *mem = allocateHeader<MappedFileBuffer>(name, nameCopy);
+  if (!mem) {
+    ::munmap(mapping, size);
+    return nullptr;
+  }
+  return FileBufferPtr(new (mem) MappedFileBuffer(mapping, size, TextRef(nameCopy, name.size())));
 }
 
 } // namespace
@@ -207,13 +229,37 @@ FileBufferPtr viewText(TextRef text, TextRef name) {
   return FileBufferPtr(new (mem) ViewFileBuffer(text, TextRef(nameCopy, name.size())));
 }
 
-FileBufferOrError loadStream(int fd, TextRef name) {
+void OwnedFileBuffer::truncate(size_t size) {
+  if (size < bufferSize()) {
+    mutableStart()[size] = '\0';
+    setRange(bufferStart(), bufferStart() + size);
+  }
+}
+
+void (*afterFileSizeQuery)(int fd) = nullptr;
+
+std::error_code fileChangedSizeError() {
+  static const FileErrorCategory category;
+  return std::error_code(1, category);
+}
+
+OwnedFileBufferOrError loadStream(int fd, TextRef name) {
   // The bytes are read straight into the place they take in the finished
   // buffer; realloc grows the block (moving pages rather than copying them
   // for large blocks), so a large input is neither zero-filled nor copied.
+  // A regular file behind the descriptor (standard input redirected from a
+  // file) tells how much is left, and the block starts with room for all of it
+  // plus the read that finds the end.
   size_t header = OwnedBufferLayout::headerSize(name);
   if (header == 0)
     return outOfMemory();
+  size_t expected = 0;
+  struct stat status;
+  if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode)) {
+    off_t offset = ::lseek(fd, 0, SEEK_CUR);
+    if (offset >= 0 && status.st_size > offset)
+      expected = static_cast<size_t>(status.st_size - offset);
+  }
   struct Block {
     char *mem = nullptr;
     ~Block() { std::free(mem); }
@@ -221,8 +267,8 @@ FileBufferOrError loadStream(int fd, TextRef name) {
   size_t capacity = 0;
   size_t used = 0;
   for (;;) {
-    if (capacity - used < StreamChunk) {
-      size_t grown = std::max(capacity * 2, used + StreamChunk);
+    if (capacity == used) {
+      size_t grown = std::max({capacity * 2, used + StreamChunk, expected + 1});
       if (grown < capacity || header + grown + 1 < grown)
         return outOfMemory();
       char *mem = static_cast<char *>(std::realloc(block.mem, header + grown + 1));
@@ -236,7 +282,7 @@ FileBufferOrError loadStream(int fd, TextRef name) {
       block.mem = mem;
       capacity = grown;
     }
-    ssize_t got = ::read(fd, block.mem + header + used, StreamChunk);
+    ssize_t got = ::read(fd, block.mem + header + used, capacity - used);
     if (got < 0) {
       if (errno == EINTR)
         continue;
@@ -258,5 +304,14 @@ FileBufferOrError loadFileOrInput(TextRef name, bool /*textMode*/, bool requires
                                   bool mayChange) {
   if (name == "-")
     return loadStream(STDIN_FILENO, "<stdin>");
-  return loadNamedFile(name, requiresNul, mayChange);
+  return openAndRead<FileBuffer>(name, [&](int fd, size_t size) {
+    return mapWhenItPays(fd, size, name, requiresNul, mayChange);
+  });
+}
+
+OwnedFileBufferOrError readFileOrInput(TextRef name) {
+  if (name == "-")
+    return loadStream(STDIN_FILENO, "<stdin>");
+  return openAndRead<OwnedFileBuffer>(
+      name, [](int, size_t) { return std::unique_ptr<OwnedFileBuffer>(); });
 }

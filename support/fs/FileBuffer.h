@@ -62,6 +62,9 @@ public:
   TextRef bufferName() const override { return name_; }
   BufferKind bufferKind() const override { return BufferKind::Memory; }
   char *mutableStart() { return const_cast<char *>(bufferStart()); }
+  /// Keeps only the first `size` bytes (no more than there are) and places
+  /// the NUL after them; for bytes rewritten in place into a shorter text.
+  void truncate(size_t size);
 
 private:
   friend struct OwnedBufferLayout;
@@ -72,22 +75,47 @@ private:
 };
 
 /// Either a loaded buffer or the system error that prevented loading it.
-struct FileBufferOrError {
-  FileBufferPtr buffer;
+template <class Buffer> struct BufferOrError {
+  std::unique_ptr<Buffer> buffer;
   std::error_code error;
 
+  BufferOrError(std::unique_ptr<Buffer> loaded, std::error_code failure)
+      : buffer(std::move(loaded)), error(failure) {}
+  template <class Derived>
+  BufferOrError(BufferOrError<Derived> &&other)
+      : buffer(std::move(other.buffer)), error(other.error) {}
   explicit operator bool() const { return buffer != nullptr; }
 };
+using FileBufferOrError = BufferOrError<FileBuffer>;
+using OwnedFileBufferOrError = BufferOrError<OwnedFileBuffer>;
+
+/// The error of a regular file whose size changed while it was read, so that
+/// the bytes read are neither the old contents nor the new ones.
+std::error_code fileChangedSizeError();
 
 /// Reads standard input (name "-", buffer named "<stdin>") or the named file.
-/// Large regular files are mapped instead of copied. `textMode` changes
-/// nothing on this platform. `mayChange` marks a file that may be modified
-/// while it is read; with `requiresNul` it is never mapped.
+/// A regular file that reports no size (files under /proc) is read to its
+/// end; one whose size changes while it is read gives fileChangedSizeError();
+/// one that yields fewer bytes than it reports, without changing size, gives
+/// those bytes. Large regular files are mapped instead of copied. `textMode`
+/// changes nothing on this platform. `mayChange` marks a file that may be
+/// modified while it is read; with `requiresNul` it is never mapped. A mapped
+/// file that another process truncates faults when the lost pages are
+/// touched: callers that must survive that read with readFileOrInput.
 FileBufferOrError loadFileOrInput(TextRef name, bool textMode = true,
                                   bool requiresNul = true, bool mayChange = false);
 
+/// Reads like loadFileOrInput but never maps: the bytes are the caller's to
+/// rewrite (the run sequence prepares its texts in place).
+OwnedFileBufferOrError readFileOrInput(TextRef name);
+
 /// Reads an open descriptor to its end (never mapped) into a buffer named `name`.
-FileBufferOrError loadStream(int fd, TextRef name);
+OwnedFileBufferOrError loadStream(int fd, TextRef name);
+
+/// For tests: when set, called with the descriptor of a named regular file
+/// right after its size was taken, so that a test can change the file at
+/// exactly that moment.
+extern void (*afterFileSizeQuery)(int fd);
 
 /// A buffer over `text` without copying; the caller keeps `text` alive and
 /// NUL-terminated for longer than the buffer. Null only when out of memory.

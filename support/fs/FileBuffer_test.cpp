@@ -198,37 +198,129 @@ TEST(FileBufferTest, NamedPipeAndCharacterDeviceAreReadAsStreams) {
   expectNulTerminated(*devNull.buffer);
 }
 
-TEST(FileBufferTest, FileShorterThanItsReportedSizeKeepsPlannedSizeWithZeroTail) {
+// Reads a file with plain reads, as a reference for what it yields.
+std::string readWithReads(const char *path) {
+  std::string contents;
+  int fd = ::open(path, O_RDONLY);
+  if (fd < 0)
+    return contents;
+  char chunk[256];
+  ssize_t n;
+  while ((n = ::read(fd, chunk, sizeof chunk)) > 0)
+    contents.append(chunk, static_cast<size_t>(n));
+  ::close(fd);
+  return contents;
+}
+
+// The two readers of named files, for behaviour they share.
+using Loader = FileBufferOrError (*)(const std::string &);
+const Loader bothLoaders[] = {
+    [](const std::string &path) { return loadFileOrInput(path); },
+    [](const std::string &path) { return FileBufferOrError(readFileOrInput(path)); },
+};
+
+TEST(FileBufferTest, FileShorterThanItsReportedSizeGivesTheBytesItYields) {
   // Kernel attribute files report a whole page as their size but yield only a
-  // few bytes: the same as a file that shrank after its size was taken.
+  // few bytes; nothing is added to them.
   const char *candidates[] = {"/sys/kernel/profiling", "/sys/power/state",
                               "/sys/kernel/mm/transparent_hugepage/enabled"};
   for (const char *path : candidates) {
     struct stat status;
     if (::stat(path, &status) != 0 || !S_ISREG(status.st_mode) || status.st_size == 0)
       continue;
-    std::string actual;
-    int fd = ::open(path, O_RDONLY);
-    if (fd < 0)
+    std::string actual = readWithReads(path);
+    if (actual.empty() || actual.size() >= static_cast<size_t>(status.st_size))
       continue;
-    char chunk[256];
-    ssize_t n;
-    while ((n = ::read(fd, chunk, sizeof chunk)) > 0)
-      actual.append(chunk, static_cast<size_t>(n));
-    ::close(fd);
-    if (actual.size() >= static_cast<size_t>(status.st_size))
-      continue;
-
-    FileBufferOrError result = loadFileOrInput(path);
-    ASSERT_TRUE(result) << result.error.message();
-    ASSERT_EQ(result.buffer->bufferSize(), static_cast<size_t>(status.st_size));
-    TextRef text = result.buffer->text();
-    EXPECT_EQ(text.substr(0, actual.size()), actual);
-    EXPECT_EQ(text.find_first_not_of('\0', actual.size()), TextRef::npos);
-    expectNulTerminated(*result.buffer);
+    for (Loader load : bothLoaders) {
+      FileBufferOrError result = load(path);
+      ASSERT_TRUE(result) << result.error.message();
+      EXPECT_EQ(result.buffer->text(), actual);
+      expectNulTerminated(*result.buffer);
+    }
     return;
   }
   GTEST_SKIP() << "no file here reports more bytes than it yields";
+}
+
+TEST(FileBufferTest, FileThatReportsNoSizeIsReadToItsEnd) {
+  // Files under /proc report size 0 and have contents all the same.
+  for (const char *path : {"/proc/version", "/proc/self/cmdline"}) {
+    SCOPED_TRACE(path);
+    struct stat status;
+    ASSERT_EQ(::stat(path, &status), 0);
+    ASSERT_EQ(status.st_size, 0);
+    std::string expected = readWithReads(path);
+    ASSERT_FALSE(expected.empty());
+    for (Loader load : bothLoaders) {
+      FileBufferOrError result = load(path);
+      ASSERT_TRUE(result) << result.error.message();
+      EXPECT_EQ(result.buffer->text(), expected);
+      EXPECT_EQ(result.buffer->bufferName(), path);
+      expectNulTerminated(*result.buffer);
+    }
+  }
+}
+
+TEST(FileBufferTest, FileThatShrinksWhileReadIsAnErrorNotInventedBytes) {
+  // The hook cuts the file right after its size was taken, so every read
+  // below meets the end of the file early.
+  // Sizes that loadFileOrInput reads (it maps 20481 bytes) and that
+  // readFileOrInput reads whatever their size.
+  struct Case {
+    size_t size;
+    Loader load;
+  };
+  const Case cases[] = {{5000, bothLoaders[0]},
+                        {5000, bothLoaders[1]},
+                        {20481, bothLoaders[1]},
+                        {200000, bothLoaders[1]}};
+  ScratchDir dir;
+  for (const Case &c : cases) {
+    SCOPED_TRACE(testing::Message() << "size " << c.size);
+    static std::string path;
+    path = dir.file("shrinking", contentsOfSize(c.size));
+    afterFileSizeQuery = [](int) { ASSERT_EQ(::truncate(path.c_str(), 100), 0); };
+    FileBufferOrError result = c.load(path);
+    afterFileSizeQuery = nullptr;
+    EXPECT_FALSE(result);
+    EXPECT_EQ(result.error, fileChangedSizeError());
+    EXPECT_EQ(result.error.message(), "file changed size while being read");
+  }
+}
+
+TEST(FileBufferTest, ReadFileOrInputNeverMapsAndTruncateKeepsThePrefix) {
+  ScratchDir dir;
+  std::string contents = contentsOfSize(20481); // loadFileOrInput maps this size
+  std::string path = dir.file("big", contents);
+  OwnedFileBufferOrError result = readFileOrInput(path);
+  ASSERT_TRUE(result) << result.error.message();
+  EXPECT_EQ(result.buffer->bufferKind(), BufferKind::Memory);
+  EXPECT_EQ(result.buffer->text(), contents);
+  expectNulTerminated(*result.buffer);
+  result.buffer->truncate(30000);
+  EXPECT_EQ(result.buffer->bufferSize(), contents.size());
+  result.buffer->truncate(7);
+  EXPECT_EQ(result.buffer->text(), contents.substr(0, 7));
+  expectNulTerminated(*result.buffer);
+}
+
+TEST(FileBufferTest, StandardInputFromAFileIsReadFromItsCurrentOffset) {
+  ScratchDir dir;
+  std::string contents = contentsOfSize(70000);
+  std::string path = dir.file("stdin", contents);
+  int fd = ::open(path.c_str(), O_RDONLY);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::lseek(fd, 10, SEEK_SET), 10);
+  int savedStdin = ::dup(0);
+  ASSERT_EQ(::dup2(fd, 0), 0);
+  ::close(fd);
+  OwnedFileBufferOrError result = readFileOrInput("-");
+  ::dup2(savedStdin, 0);
+  ::close(savedStdin);
+  ASSERT_TRUE(result) << result.error.message();
+  EXPECT_EQ(result.buffer->bufferName(), "<stdin>");
+  EXPECT_EQ(result.buffer->text(), TextRef(contents).substr(10));
+  expectNulTerminated(*result.buffer);
 }
 
 #if !defined(__SANITIZE_ADDRESS__)

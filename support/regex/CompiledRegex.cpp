@@ -16,6 +16,16 @@ unsigned compileFlagsFor(unsigned flags) {
   return compileFlags;
 }
 
+// A default TextRef has no data; the matcher gets a valid base anyway.
+const char *subjectBase(TextRef subject) { return subject.data() ? subject.data() : ""; }
+
+// A slot that took no part is an empty TextRef with no data.
+TextRef slotText(TextRef subject, const RegexMatchSlot &slot) {
+  if (slot.start == -1)
+    return TextRef();
+  return TextRef(subjectBase(subject) + slot.start, size_t(slot.end - slot.start));
+}
+
 } // namespace
 
 CompiledRegex::CompiledRegex(TextRef pattern, unsigned flags) {
@@ -27,6 +37,8 @@ CompiledRegex::CompiledRegex(TextRef pattern, unsigned flags) {
 
 CompiledRegex::~CompiledRegex() = default;
 
+// A copy starts with no search cache of its own: the cache belongs to the
+// program it was built for.
 CompiledRegex::CompiledRegex(const CompiledRegex &other)
     : program(other.program ? std::make_unique<RegexProgram>(*other.program) : nullptr),
       status(other.status), subExpressions(other.subExpressions) {}
@@ -36,6 +48,8 @@ CompiledRegex &CompiledRegex::operator=(const CompiledRegex &other) {
     program = other.program ? std::make_unique<RegexProgram>(*other.program) : nullptr;
     status = other.status;
     subExpressions = other.subExpressions;
+    searchCache.reset();
+    searchedBefore = false;
   }
   return *this;
 }
@@ -52,35 +66,48 @@ bool CompiledRegex::checkValid(std::string &errorText) const {
 
 unsigned CompiledRegex::groupCount() const { return subExpressions; }
 
-bool CompiledRegex::search(TextRef subject, std::vector<TextRef> *groups,
-                           std::string *errorText) const {
+bool CompiledRegex::run(TextRef subject, size_t slotCount, std::string *errorText) const {
   if (errorText)
     errorText->clear();
-  if (status != 0) {
+  if (status != regexOk) {
     if (errorText)
       *errorText = regexErrorText(status);
     return false;
   }
-  size_t slotCount = groups ? subExpressions + 1 : 0;
-  std::vector<RegexMatchSlot> slots(std::max<size_t>(slotCount, 1));
+  slots.resize(std::max<size_t>(slotCount, 1));
   slots[0] = {0, ptrdiff_t(subject.size())};
-  // A default TextRef has no data; give the matcher a valid base anyway.
-  const char *base = subject.data() ? subject.data() : "";
-  int result = matchRegex(program.get(), base, 0, subject.size(), slotCount, slots.data());
-  if (result != 0) {
-    if (result != 1 && errorText)
+  // Most expressions of a check file are searched once: only one searched
+  // again keeps its automata, so that memory goes where it is reused.
+  if (!searchCache && searchedBefore)
+    searchCache = std::make_unique<RegexSearchCache>();
+  searchedBefore = true;
+  RegexStatus result = matchRegex(program.get(), subjectBase(subject), 0, subject.size(),
+                                  slotCount, slots.data(), RegexStateForm::Automatic,
+                                  searchCache.get());
+  if (result != regexOk) {
+    if (result != regexNoMatch && errorText)
       *errorText = regexErrorText(result);
     return false;
   }
+  return true;
+}
+
+bool CompiledRegex::search(TextRef subject, std::vector<TextRef> *groups,
+                           std::string *errorText) const {
+  if (!run(subject, groups ? subExpressions + 1 : 0, errorText))
+    return false;
   if (groups) {
     groups->clear();
-    for (const RegexMatchSlot &slot : slots) {
-      if (slot.start == -1)
-        groups->push_back(TextRef());
-      else
-        groups->push_back(TextRef(base + slot.start, size_t(slot.end - slot.start)));
-    }
+    for (const RegexMatchSlot &slot : slots)
+      groups->push_back(slotText(subject, slot));
   }
+  return true;
+}
+
+bool CompiledRegex::searchWhole(TextRef subject, TextRef &match, std::string *errorText) const {
+  if (!run(subject, 1, errorText))
+    return false;
+  match = slotText(subject, slots[0]);
   return true;
 }
 

@@ -4,6 +4,11 @@
 /// A compiled extended regular expression (with back-references \1-\9): the
 /// one object through which the rest of the program compiles expressions,
 /// searches text with them and escapes literal text. It never prints.
+/// From its second search on, an object keeps what it built for the
+/// expression (its automata, bounded in bytes) for the next search, so
+/// repeated searches cost only the scan;
+/// searching one object from two threads at once is therefore not safe
+/// (Ostrel is single-threaded).
 
 #include "support/fs/TextRef.h"
 
@@ -12,6 +17,9 @@
 #include <vector>
 
 struct RegexProgram;
+struct RegexMatchSlot;
+class RegexSearchCache;
+enum RegexStatus : int;
 
 class CompiledRegex {
 public:
@@ -36,8 +44,8 @@ public:
   bool checkValid(std::string &errorText) const;
   /// True when the expression compiled.
   bool isValid() const { return status == 0; }
-  /// The compile status: 0 or an error code (see regexErrorText).
-  int compileStatus() const { return status; }
+  /// The compile status: regexOk or an error code (see regexErrorText).
+  RegexStatus compileStatus() const { return status; }
 
   /// Number of parenthesised groups (meaningful for a valid expression).
   unsigned groupCount() const;
@@ -51,15 +59,26 @@ public:
   /// match". The subject's ends are line ends for "^" and "$".
   bool search(TextRef subject, std::vector<TextRef> *groups = nullptr,
               std::string *errorText = nullptr) const;
+  /// As search, finding only the whole match, which `match` receives on
+  /// success: cheaper when the groups are not needed, since the match is
+  /// not split among them.
+  bool searchWhole(TextRef subject, TextRef &match, std::string *errorText = nullptr) const;
 
   /// A pattern that matches `text` literally: a backslash goes in front of
   /// each of ()^$|*+?.[]\{} and of each NUL byte.
   static std::string escapeText(TextRef text);
 
 private:
+  /// Matches with `slotCount` result slots into `slots`.
+  bool run(TextRef subject, size_t slotCount, std::string *errorText) const;
+
   std::unique_ptr<RegexProgram> program;
-  int status = 0;
+  RegexStatus status{};
   unsigned subExpressions = 0;
+  // What searches keep for later ones; created by the second search.
+  mutable std::unique_ptr<RegexSearchCache> searchCache;
+  mutable bool searchedBefore = false;
+  mutable std::vector<RegexMatchSlot> slots;
 };
 
 /// The message of a regex status code (compile errors, 1 for "no match",

@@ -106,4 +106,42 @@ TEST(CompiledRegexTest, CopiesAreIndependent) {
   EXPECT_TRUE(CompiledRegex("x*").search(TextRef()));
 }
 
+// A search leaves its automata behind for the next one; nothing else of it
+// may carry over. One object searches a series of subjects and slices,
+// each answer compared with a fresh object's. '(a|b)*a(a|b){9}' needs more
+// automaton states than one cache holds, so the cache also starts afresh
+// between and within searches.
+TEST(CompiledRegexTest, RepeatedSearchesAgreeWithFreshObjects) {
+  std::string text;
+  unsigned seed = 7;
+  for (int i = 0; i < 6000; ++i) {
+    seed = seed * 1103515245u + 12345u;
+    text += (seed >> 16) % 1000 == 0 ? '\n' : "ab"[(seed >> 16) % 2];
+  }
+  const char *const patterns[] = {"(a|b)*a(a|b){9}", "^(b+)a", "a(b)\\1|ba$", "b{3}[[:>:]]",
+                                  "(aa|b)+b$"};
+  const unsigned flagSets[] = {0, CompiledRegex::newlineSensitive};
+  for (const char *pattern : patterns) {
+    for (unsigned flags : flagSets) {
+      CompiledRegex reused(pattern, flags);
+      for (size_t start = 0; start < text.size(); start += 397) {
+        for (size_t length : {size_t(0), size_t(3), size_t(40), size_t(700), text.size() - start}) {
+          TextRef subject = TextRef(text).substr(start, length);
+          std::vector<TextRef> expected, groups;
+          bool found = CompiledRegex(pattern, flags).search(subject, &expected);
+          ASSERT_EQ(reused.search(subject, &groups), found)
+              << pattern << " at " << start << "+" << length;
+          if (!found)
+            continue;
+          EXPECT_EQ(groupText(groups, subject), groupText(expected, subject))
+              << pattern << " at " << start << "+" << length;
+          TextRef whole;
+          ASSERT_TRUE(reused.searchWhole(subject, whole));
+          EXPECT_EQ(groupText({whole}, subject), groupText({expected[0]}, subject));
+        }
+      }
+    }
+  }
+}
+
 } // namespace

@@ -10,7 +10,7 @@ namespace {
 // groups nest at most this deep, and a program holds at most this many words
 // (operands are 27 bits wide, and counted repetition multiplies sizes).
 constexpr unsigned maxGroupNesting = 1000;
-constexpr size_t maxProgramWords = size_t(1) << 20;
+constexpr size_t maxProgramWords = size_t(1) << 22;
 
 constexpr size_t noPosition = size_t(-1);
 
@@ -117,13 +117,13 @@ public:
     std::fill(std::begin(groupEnd), std::end(groupEnd), noPosition);
   }
 
-  int compile();
+  RegexStatus compile();
 
 private:
   RegexProgram &g;
   const char *next;
   const char *end;
-  int error = 0;
+  RegexStatus error = regexOk;
   unsigned nesting = 0;
   size_t groupStart[10];
   size_t groupEnd[10];
@@ -153,12 +153,12 @@ private:
 
   // The first error wins; afterwards the rest of the pattern looks empty so
   // every parsing loop winds down, and emitting does nothing.
-  void setError(int code) {
-    if (error == 0)
+  void setError(RegexStatus code) {
+    if (error == regexOk)
       error = code;
     next = end;
   }
-  bool require(bool condition, int code) {
+  bool require(bool condition, RegexStatus code) {
     if (!condition)
       setError(code);
     return condition;
@@ -238,7 +238,7 @@ private:
   void findLoopDepth();
 };
 
-int Parser::compile() {
+RegexStatus Parser::compile() {
   emit(RegexOp::End);
   g.firstState = 0;
   expression(-1);
@@ -743,8 +743,8 @@ void Parser::findLoopDepth() {
 
 } // namespace
 
-int compileRegex(std::unique_ptr<RegexProgram> &handle, const char *start, const char *end,
-                 unsigned flags) {
+RegexStatus compileRegex(std::unique_ptr<RegexProgram> &handle, const char *start,
+                         const char *end, unsigned flags) {
   handle.reset();
   if (!(flags & regexPatternEnd))
     end = start + std::strlen(start);
@@ -753,8 +753,8 @@ int compileRegex(std::unique_ptr<RegexProgram> &handle, const char *start, const
   try {
     auto program = std::make_unique<RegexProgram>();
     program->compileFlags = flags;
-    int status = Parser(*program, start, end).compile();
-    if (status == 0)
+    RegexStatus status = Parser(*program, start, end).compile();
+    if (status == regexOk)
       handle = std::move(program);
     return status;
   } catch (const std::bad_alloc &) {

@@ -35,8 +35,8 @@ enum RegexStatus : int {
 /// Compiles [start, end) with `flags` (RegexCompileFlag bits). On success
 /// `handle` holds the program and the answer is 0; on failure the handle is
 /// left empty and the answer is the error code.
-int compileRegex(std::unique_ptr<RegexProgram> &handle, const char *start,
-                 const char *end, unsigned flags);
+RegexStatus compileRegex(std::unique_ptr<RegexProgram> &handle, const char *start,
+                         const char *end, unsigned flags);
 
 /// Copies the message of `code` into `buffer` (truncated to fit, always
 /// NUL-terminated when `size` is non-zero). Answers the full message length

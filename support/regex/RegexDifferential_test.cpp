@@ -111,9 +111,27 @@ std::string ownMatch(const CompiledRegex &regex, const std::string &subject) {
          std::to_string(groups[0].data() - subject.data() + groups[0].size());
 }
 
+// How often the reference answered each way: a generator that drifted to
+// (almost) only matches or only misses would compare little of interest.
+struct AnswerMix {
+  int matches = 0;
+  int misses = 0;
+  void count(const std::string &answer) {
+    if (answer == "none")
+      ++misses;
+    else if (answer != "invalid")
+      ++matches;
+  }
+  void expectBothKinds() const {
+    int total = matches + misses;
+    EXPECT_GT(matches, total / 20) << matches << " matches, " << misses << " misses";
+    EXPECT_GT(misses, total / 20) << matches << " matches, " << misses << " misses";
+  }
+};
+
 TEST(RegexDifferentialTest, WholeMatchAgreesWithLibc) {
   ExpressionGenerator generator(20261210);
-  int compared = 0;
+  AnswerMix mix;
   for (int round = 0; round < 12000; ++round) {
     generator.anchors = 0;
     std::string pattern = generator.expression(0);
@@ -130,10 +148,10 @@ TEST(RegexDifferentialTest, WholeMatchAgreesWithLibc) {
       EXPECT_EQ(ownMatch(regex, subject), expected)
           << "pattern '" << pattern << "' on '" << visible(subject) << "'"
           << " with flags " << flags;
-      ++compared;
+      mix.count(expected);
     }
   }
-  EXPECT_EQ(compared, 72000);
+  mix.expectBothKinds();
 }
 
 // Back-references are an extension in the C library, but its whole-match
@@ -141,7 +159,7 @@ TEST(RegexDifferentialTest, WholeMatchAgreesWithLibc) {
 TEST(RegexDifferentialTest, BackReferencesAgreeWithLibc) {
   ExpressionGenerator generator(4242);
   generator.allowAnchors = false;
-  int compared = 0;
+  AnswerMix mix;
   for (int round = 0; round < 3000; ++round) {
     std::string pattern = "(" + generator.expression(1) + ")" + generator.expression(2) + "\\1";
     if (round % 2)
@@ -153,12 +171,13 @@ TEST(RegexDifferentialTest, BackReferencesAgreeWithLibc) {
     CompiledRegex regex(pattern);
     for (int n = 0; n < 5; ++n) {
       std::string subject = generator.subject(false);
-      EXPECT_EQ(ownMatch(regex, subject), libcMatch(pattern, 0, subject))
+      std::string expected = libcMatch(pattern, 0, subject);
+      EXPECT_EQ(ownMatch(regex, subject), expected)
           << "pattern '" << pattern << "' on '" << subject << "'";
-      ++compared;
+      mix.count(expected);
     }
   }
-  EXPECT_GT(compared, 12000);
+  mix.expectBothKinds();
 }
 
 // Every slot, groups included, for one state-set form; "none" for no match.
