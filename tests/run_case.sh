@@ -4,10 +4,10 @@
 #
 # A case is a folder:
 #   args      the arguments, one per line (no shell quoting); the program is
-#             started under its own name ("ostrel", "ostrel-lint") from inside
-#             the case folder
+#             started under its own file name from inside the case folder
 #   script    instead of args: a bash script run inside the case folder with
-#             $OSTREL naming the program; its output and status are compared
+#             $OSTREL naming the program (and $OSTREL_CHECK the checker, when
+#             the runner was given one); its output and status are compared
 #   stdin     optional: standard input (otherwise /dev/null)
 #   env       optional: NAME=VALUE lines added to an otherwise empty environment
 #   status    optional: the expected exit status (default 0)
@@ -20,6 +20,7 @@
 set -u
 program=$1
 case_dir=$2
+checker=${3:-}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
@@ -32,12 +33,12 @@ stdin_file=/dev/null
 [ -f stdin ] && stdin_file=stdin
 
 if [ -f script ]; then
-  env -i "${env_args[@]}" OSTREL="$program" bash script < "$stdin_file" > "$work/stdout" 2> "$work/stderr"
+  env -i "${env_args[@]}" OSTREL="$program" OSTREL_CHECK="$checker" bash script < "$stdin_file" > "$work/stdout" 2> "$work/stderr"
   actual_status=$?
 else
   args=()
   while IFS= read -r line || [ -n "$line" ]; do args+=("$line"); done < args
-  env -i "${env_args[@]}" bash -c 'exec -a "${1##*/}" "$@"' run "$program" "${args[@]}" \
+  env -i "${env_args[@]}" bash -c 'exec -a "$(basename "$1")" "$@"' run "$program" "${args[@]}" \
     < "$stdin_file" > "$work/stdout" 2> "$work/stderr"
   actual_status=$?
 fi

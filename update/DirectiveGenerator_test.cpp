@@ -1,0 +1,129 @@
+#include "update/DirectiveGenerator.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct GeneratorCase {
+  const char *what;
+  const char *output;
+  std::vector<const char *> scrubs;
+  bool numbers;
+  std::vector<std::string> expected;
+};
+
+GeneratorSettings settingsFor(const std::vector<const char *> &scrubs, bool numbers) {
+  GeneratorSettings settings;
+  settings.scrubNumbers = numbers;
+  settings.labels.emplace_back(TextRef("^fn "));
+  for (const char *name : scrubs) {
+    std::string error;
+    auto rules = parseScrubOption(name, error);
+    EXPECT_TRUE(rules) << error;
+    for (Scrubber &rule : *rules)
+      settings.scrubbers.push_back(std::move(rule));
+  }
+  return settings;
+}
+
+std::vector<std::string> directivesOf(const GeneratedDirectives &generated) {
+  std::vector<std::string> all;
+  for (const DirectiveBlock &block : generated.blocks)
+    all.insert(all.end(), block.directives.begin(), block.directives.end());
+  return all;
+}
+
+TEST(DirectiveGenerator, WritesEachLineSoThatItMatchesLiterally) {
+  const GeneratorCase cases[] = {
+      // Outputs as the checker prepares them: blank runs already folded.
+      {"kinds, and blanks dropped at the ends",
+       "first\n\n a b \nfn main\nbody\n", {}, false,
+       {"CHECK: first", "CHECK-EMPTY:", "CHECK-NEXT: a b", "CHECK-LABEL: fn main",
+        "CHECK-NEXT: body"}},
+      {"an empty first line and a line of blanks",
+       "\n \nx\n", {}, false, {"CHECK: {{^$}}", "CHECK-NEXT: {{^ $}}", "CHECK-NEXT: x"}},
+      {"trailing blanks before a line of blanks are covered",
+       "x \n \n", {}, false, {"CHECK: x{{ }}", "CHECK-NEXT: {{^ $}}"}},
+      {"braces and brackets alone need only LITERAL",
+       "a {{b}} [[c]] {x} [y]\n", {}, false, {"CHECK{LITERAL}: a {{b}} [[c]] {x} [y]"}},
+      {"with a value, each opening pair and a brace before a block are escaped",
+       "{{ 0x1f {0x2e [[ [0x3d\n", {"hex"}, false,
+       {"CHECK: {{\\{}}{ {{0x[0-9a-fA-F]+}} {{\\{}}{{0x[0-9a-fA-F]+}} {{\\[}}[ "
+        "[{{0x[0-9a-fA-F]+}}"}},
+      {"a carriage return inside a line",
+       "a\rb\n", {}, false, {"CHECK: a{{[[.CR.]]}}b"}},
+      {"a recurring value is captured, then used; in its own line as a back-reference",
+       "0xab 0xab\nfn 0xab\n0xab 0xcd\n", {"hex"}, false,
+       {"CHECK: [[HEX1:0x[0-9a-fA-F]+]] [[HEX1]]", "CHECK-LABEL: fn {{0x[0-9a-fA-F]+}}",
+        "CHECK-NEXT: [[HEX1]] {{0x[0-9a-fA-F]+}}"}},
+      {"numbers: the latest equal or near value of an earlier line, never of the same line",
+       "size 40 40\nend 44\nagain 40 at 0100 of 12345678901234567890\n", {}, true,
+       {"CHECK: size {{[0-9]+}} [[#N1:]]", "CHECK-NEXT: end [[#N1+4]]",
+        "CHECK-NEXT: again [[#N1]] at {{[0-9]+}} of {{[0-9]+}}"}},
+      {"words with digits are not numbers", "x86 utf8 v2\n", {}, true,
+       {"CHECK: x86 utf8 v2"}},
+  };
+  for (const GeneratorCase &c : cases) {
+    GeneratedDirectives generated = generateDirectives(c.output, settingsFor(c.scrubs, c.numbers));
+    EXPECT_EQ(generated.refusal, "") << c.what;
+    EXPECT_EQ(directivesOf(generated), c.expected) << c.what;
+  }
+}
+
+TEST(DirectiveGenerator, BackReferencesStopAtTheNinthGroup) {
+  // Ten one-group values before the repeat: the use would be group 10.
+  std::string line;
+  for (int i = 0; i < 10; ++i)
+    line += "0x" + std::to_string(i) + " ";
+  line += "0xff 0xff\n";
+  std::vector<std::string> directives =
+      directivesOf(generateDirectives(line, settingsFor({"hex"}, false)));
+  ASSERT_EQ(directives.size(), 1u);
+  EXPECT_NE(directives[0].find("[[HEX1:0x[0-9a-fA-F]+]] {{0x[0-9a-fA-F]+}}"), std::string::npos)
+      << directives[0];
+}
+
+TEST(DirectiveGenerator, WholeLineWhitespaceKeepsEveryBlank) {
+  GeneratorSettings settings;
+  settings.strictWhitespace = true;
+  settings.matchFullLines = true;
+  EXPECT_EQ(directivesOf(generateDirectives(" a\t \n\n \n", settings)),
+            (std::vector<std::string>{"CHECK: a\t ", "CHECK-EMPTY:", "CHECK-NEXT: "}));
+  // With full lines only, text that would open a block is escaped, since
+  // LITERAL would give up the whole-line match.
+  settings.strictWhitespace = false;
+  EXPECT_EQ(directivesOf(generateDirectives("a{{b\n", settings)),
+            (std::vector<std::string>{"CHECK: a{{\\{}}{b"}));
+}
+
+TEST(DirectiveGenerator, ScopedVariablesStartAgainAfterEachLabel) {
+  GeneratorSettings settings = settingsFor({"hex"}, false);
+  settings.enableVarScope = true;
+  EXPECT_EQ(directivesOf(generateDirectives("0xa 0xa\nfn f\n0xa 0xa\n", settings)),
+            (std::vector<std::string>{"CHECK: [[HEX1:0x[0-9a-fA-F]+]] [[HEX1]]", "CHECK-LABEL: fn f",
+                                      "CHECK-NEXT: [[HEX2:0x[0-9a-fA-F]+]] [[HEX2]]"}));
+}
+
+} // namespace
+
+namespace {
+
+TEST(DirectiveGenerator, CutsALongLineIntoDirectivesOnTheSameLine) {
+  std::string line;
+  for (int i = 0; i < 40; ++i)
+    line += "0x" + std::to_string(i) + " ";
+  std::vector<std::string> directives =
+      directivesOf(generateDirectives(line + "\n", settingsFor({"hex"}, false)));
+  ASSERT_GE(directives.size(), 3u); // at most 16 blocks each
+  EXPECT_TRUE(directives[0].starts_with("CHECK: {{0x"));
+  for (size_t i = 1; i < directives.size(); ++i)
+    EXPECT_TRUE(directives[i].starts_with("CHECK-SAME: {{0x")) << directives[i];
+  GeneratorSettings whole = settingsFor({"hex"}, false);
+  whole.matchFullLines = true;
+  for (int i = 0; i < 40; ++i)
+    line += line.substr(0, 6);
+  GeneratedDirectives refused = generateDirectives(line + line + "\n", whole);
+  EXPECT_NE(refused.refusal.find("--match-full-lines cannot cut"), std::string::npos);
+}
+
+} // namespace

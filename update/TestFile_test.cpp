@@ -1,0 +1,105 @@
+#include "update/TestFile.h"
+
+#include "engine/CheckEngine.h"
+#include "engine/DiagnosticSink.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+DirectiveBlock labelBlock(const std::string &label, std::vector<std::string> rest) {
+  DirectiveBlock block;
+  block.labelKey = labelKey(false, label);
+  block.directives.push_back("CHECK-LABEL: " + label);
+  for (std::string &line : rest)
+    block.directives.push_back("CHECK-NEXT: " + line);
+  return block;
+}
+
+RewrittenFile rewrite(TextRef text, const std::vector<DirectiveBlock> &blocks) {
+  CheckOptions options;
+  DiagnosticRecorder reports;
+  CheckEngine engine(options, reports);
+  CompiledRegex matcher = engine.buildPrefixMatcher();
+  return TestFile(text, matcher, engine.options()).rewrite(blocks, "// ");
+}
+
+struct PlacementCase {
+  const char *what;
+  const char *before;
+  std::vector<DirectiveBlock> blocks;
+  const char *after;
+  std::vector<std::string> added;
+  std::vector<std::string> removed;
+};
+
+TEST(TestFile, PlacesBlocksWhereTheirGroupsWere) {
+  const PlacementCase cases[] = {
+      {"each label back in its group, a new one after the block before it",
+       "; CHECK-LABEL: f\n; CHECK-NEXT: old\ndefine f\n\n; CHECK-LABEL: g\ndefine g\n",
+       {labelBlock("f", {"a"}), labelBlock("new", {}), labelBlock("g", {"b", "c"})},
+       "; CHECK-LABEL: f\n; CHECK-NEXT: a\n; CHECK-LABEL: new\ndefine f\n\n"
+       "; CHECK-LABEL: g\n; CHECK-NEXT: b\n; CHECK-NEXT: c\ndefine g\n",
+       {"new"},
+       {}},
+      {"a vanished label's group is removed and named",
+       "; CHECK-LABEL: f\nf\n; CHECK-LABEL: gone\n; CHECK-NEXT: x\ngone\n; CHECK-LABEL: g\ng\n",
+       {labelBlock("f", {}), labelBlock("g", {})},
+       "; CHECK-LABEL: f\nf\ngone\n; CHECK-LABEL: g\ng\n",
+       {},
+       {"gone"}},
+      {"labels in another order than their groups share the first group",
+       "; CHECK-LABEL: f\nf\n; CHECK-LABEL: g\ng\n",
+       {labelBlock("g", {}), labelBlock("f", {})},
+       "; CHECK-LABEL: g\n; CHECK-LABEL: f\nf\ng\n",
+       {},
+       {}},
+      {"groups without labels: the first takes everything",
+       "x\n# CHECK: a\n# CHECK-NEXT: b\ny\n# CHECK: c\nz",
+       {DirectiveBlock{"", {"CHECK: new"}}},
+       "x\n# CHECK: new\ny\nz",
+       {},
+       {}},
+      {"no directives: appended with the new leader, after a line end",
+       "int main() {}",
+       {DirectiveBlock{"", {"CHECK: new", "CHECK-EMPTY:"}}},
+       "int main() {}\n// CHECK: new\n// CHECK-EMPTY:\n",
+       {},
+       {}},
+      {"CR LF line ends are kept, and a last line without one",
+       "RUN: x\r\n;CHECK: old\r\n;CHECK: old",
+       {DirectiveBlock{"", {"CHECK: a", "CHECK-NEXT: b"}}},
+       "RUN: x\r\n;CHECK: a\r\n;CHECK-NEXT: b",
+       {},
+       {}},
+      {"a directive behind code loses only its own bytes",
+       "call(); // CHECK: old\n; CHECK: old\n",
+       {DirectiveBlock{"", {"CHECK: new"}}},
+       "call(); // \n; CHECK: new\n",
+       {},
+       {}},
+      {"comments, other prefixes and glued prefixes are not directives",
+       "; COM: CHECK: a\n; OTHER: b\nxCHECK: c\n; CHECK{LITERAL}: d\n",
+       {DirectiveBlock{"", {"CHECK: new"}}},
+       "; COM: CHECK: a\n; OTHER: b\nxCHECK: c\n; CHECK: new\n",
+       {},
+       {}},
+  };
+  for (const PlacementCase &c : cases) {
+    RewrittenFile result = rewrite(c.before, c.blocks);
+    EXPECT_EQ(result.text, c.after) << c.what;
+    EXPECT_EQ(result.labelsAdded, c.added) << c.what;
+    EXPECT_EQ(result.labelsRemoved, c.removed) << c.what;
+  }
+}
+
+TEST(TestFile, LeaderFollowsTheExtension) {
+  const std::pair<const char *, const char *> cases[] = {
+      {"a/t.ll", "; "}, {"t.cpp", "// "}, {"t.h", "// "}, {"dir.d/t.sh", "# "},
+      {"t.txt", "# "},  {"t.mir", ""},    {"t", ""},
+  };
+  for (const auto &[name, leader] : cases)
+    EXPECT_EQ(leaderForFileName(name), leader) << name;
+}
+
+} // namespace

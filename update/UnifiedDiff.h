@@ -1,0 +1,16 @@
+#ifndef OSTREL_UPDATE_UNIFIEDDIFF_H
+#define OSTREL_UPDATE_UNIFIEDDIFF_H
+
+/// A unified diff of two texts, line by line, with three lines of context:
+/// what a test file's update would change, shown instead of written.
+
+#include "support/fs/TextRef.h"
+
+#include <string>
+
+/// The diff from `before` to `after` under the name `fileName`; empty when
+/// the texts are equal. Large rewrites may be shown as one replaced stretch
+/// rather than a minimal edit.
+std::string unifiedDiff(TextRef before, TextRef after, TextRef fileName);
+
+#endif

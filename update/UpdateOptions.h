@@ -1,0 +1,44 @@
+#ifndef OSTREL_UPDATE_UPDATEOPTIONS_H
+#define OSTREL_UPDATE_UPDATEOPTIONS_H
+
+/// The command-line options of ostrel-update: its own (what to generate and
+/// how to write it) and the checker's options that decide how the written
+/// directives are read and matched, which it takes under the same names.
+/// The option objects register themselves during static initialisation;
+/// read them once parseCommandLine has returned.
+
+#include <string>
+#include <vector>
+
+namespace updateOptions {
+
+/// The positional test-file name; empty when none was given.
+const std::string &testFile();
+/// --input-file (default "-", standard input).
+const std::string &inputFile();
+/// --check-prefix (default CHECK).
+const std::string &checkPrefix();
+const std::vector<std::string> &commentPrefixes();
+/// --label values: regular expressions.
+const std::vector<std::string> &labels();
+/// --scrub values: NAME or NAME=ERE.
+const std::vector<std::string> &scrubs();
+bool scrubNumbers();
+/// --comment, and whether it was given.
+const std::string &comment();
+bool commentGiven();
+bool print();
+bool diff();
+bool allowEmpty();
+
+// The checker's own options.
+bool strictWhitespace();
+bool matchFullLines();
+bool ignoreCase();
+bool enableVarScope();
+const std::vector<std::string> &implicitCheckNot();
+const std::vector<std::string> &defines();
+
+} // namespace updateOptions
+
+#endif
