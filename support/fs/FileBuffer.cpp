@@ -98,24 +98,6 @@ struct DescriptorCloser {
   ~DescriptorCloser() { ::close(fd); }
 };
 
-// Filling a large block page by page costs a fault per 4 KiB page, as much
-// as reading the bytes; large pages, where the system grants them on request,
-// make that one fault per 2 MiB.
-void adviseLargePages(void *mem, size_t size) {
-#ifdef MADV_HUGEPAGE
-  constexpr size_t LargePage = size_t(2) << 20;
-  if (size < 2 * LargePage)
-    return;
-  const size_t page = systemPageSize();
-  uintptr_t start = (reinterpret_cast<uintptr_t>(mem) + page - 1) & ~(page - 1);
-  uintptr_t end = reinterpret_cast<uintptr_t>(mem) + size;
-  ::madvise(reinterpret_cast<void *>(start), end - start, MADV_HUGEPAGE);
-#else
-  (void)mem;
-  (void)size;
-#endif
-}
-
 OwnedFileBufferOrError outOfMemory() { return {nullptr, systemError(ENOMEM)}; }
 
 class FileErrorCategory final : public std::error_category {
@@ -220,6 +202,21 @@ size_t systemPageSize() {
   return page;
 }
 
+void adviseLargePages(void *mem, size_t size) {
+#ifdef MADV_HUGEPAGE
+  constexpr size_t LargePage = size_t(2) << 20;
+  if (size < 2 * LargePage)
+    return;
+  const size_t page = systemPageSize();
+  uintptr_t start = (reinterpret_cast<uintptr_t>(mem) + page - 1) & ~(page - 1);
+  uintptr_t end = reinterpret_cast<uintptr_t>(mem) + size;
+  ::madvise(reinterpret_cast<void *>(start), end - start, MADV_HUGEPAGE);
+#else
+  (void)mem;
+  (void)size;
+#endif
+}
+
 std::unique_ptr<OwnedFileBuffer> allocateBuffer(size_t size, TextRef name) {
   size_t header = OwnedBufferLayout::headerSize(name);
   size_t total = header + size + 1;
@@ -228,6 +225,8 @@ std::unique_ptr<OwnedFileBuffer> allocateBuffer(size_t size, TextRef name) {
   void *mem = std::malloc(total);
   if (!mem)
     return nullptr;
+  // Filling a large input page by page cost a fault per 4 KiB page, as much
+  // as reading and preparing its bytes.
   adviseLargePages(mem, total);
   return OwnedBufferLayout::place(mem, header, size, name);
 }
