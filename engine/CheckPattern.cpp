@@ -174,11 +174,14 @@ ErrorValue CheckPattern::appendRegex(TextRef expression, SourceLocation errorAt,
   // The same few expressions come back in directive after directive (every
   // numeric definition brings its format's), and compiling one only to learn
   // that it is valid was most of reading such a directive: the group counts of
-  // valid ones are remembered, up to a bound.
+  // short valid ones are remembered, up to a bound.
   static constexpr size_t knownLimit = 4096;
+  static constexpr size_t knownLength = 256;
   thread_local std::unordered_map<std::string, unsigned> knownValid;
   unsigned groupCount;
-  if (auto known = knownValid.find(std::string(expression)); known != knownValid.end()) {
+  const bool rememberable = expression.size() <= knownLength;
+  auto known = rememberable ? knownValid.find(std::string(expression)) : knownValid.end();
+  if (known != knownValid.end()) {
     groupCount = known->second;
   } else {
     CompiledRegex regex(expression);
@@ -187,7 +190,7 @@ ErrorValue CheckPattern::appendRegex(TextRef expression, SourceLocation errorAt,
       return reportError(sink, registry, errorAt, "invalid regex: " + errorText);
     }
     groupCount = regex.groupCount();
-    if (knownValid.size() < knownLimit)
+    if (rememberable && knownValid.size() < knownLimit)
       knownValid.emplace(expression, groupCount);
   }
 
