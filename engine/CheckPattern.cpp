@@ -7,6 +7,7 @@
 #include "support/regex/CompiledRegex.h"
 
 #include <string>
+#include <unordered_map>
 
 namespace {
 
@@ -146,10 +147,27 @@ ErrorValue CheckPattern::parse(TextRef text, TextRef prefix, SourceRegistry &reg
 
 ErrorValue CheckPattern::appendRegex(TextRef expression, SourceLocation errorAt,
                                      SourceRegistry &registry, DiagnosticSink &sink) {
-  CompiledRegex regex(expression);
-  std::string errorText;
-  if (!regex.checkValid(errorText)) {
-    return reportError(sink, registry, errorAt, "invalid regex: " + errorText);
+  // The same few expressions come back in directive after directive (every
+  // numeric definition brings its format's), and compiling one only to learn
+  // that it is valid was most of reading such a directive: the group counts of
+  // short valid ones are remembered, up to a bound.
+  static constexpr size_t knownLimit = 4096;
+  static constexpr size_t knownLength = 256;
+  thread_local std::unordered_map<std::string, unsigned> knownValid;
+  unsigned groupCount;
+  const bool rememberable = expression.size() <= knownLength;
+  auto known = rememberable ? knownValid.find(std::string(expression)) : knownValid.end();
+  if (known != knownValid.end()) {
+    groupCount = known->second;
+  } else {
+    CompiledRegex regex(expression);
+    std::string errorText;
+    if (!regex.checkValid(errorText)) {
+      return reportError(sink, registry, errorAt, "invalid regex: " + errorText);
+    }
+    groupCount = regex.groupCount();
+    if (rememberable && knownValid.size() < knownLimit)
+      knownValid.emplace(expression, groupCount);
   }
 
   // The expression is appended after every earlier group of the pattern, so
@@ -186,7 +204,7 @@ ErrorValue CheckPattern::appendRegex(TextRef expression, SourceLocation errorAt,
     regexText += c;
     ++i;
   }
-  curGroup += regex.groupCount();
+  curGroup += groupCount;
   return ErrorValue::success();
 }
 

@@ -252,7 +252,9 @@ TEST_F(CheckPatternTest, RenumbersBackReferencesOfAppendedExpressions) {
       {"{{[[:alpha:]\\1](b)\\1}}", "", "([[:alpha:]\\1](b)\\2)", {}, {}, {}},
       {"{{\\\\1}}", "", "(\\\\1)", {}, {}, {}},
   };
+  // Twice: the second time the expressions' group counts are remembered ones.
   for (const AssemblyCase &c : cases) {
+    expectAssembly(parseOk(c.text), c);
     CheckPattern pattern = parseOk(c.text);
     expectAssembly(pattern, c);
     std::string error;

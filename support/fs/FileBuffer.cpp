@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -201,6 +202,21 @@ size_t systemPageSize() {
   return page;
 }
 
+void adviseLargePages(void *mem, size_t size) {
+#ifdef MADV_HUGEPAGE
+  constexpr size_t LargePage = size_t(2) << 20;
+  if (size < 2 * LargePage)
+    return;
+  const size_t page = systemPageSize();
+  uintptr_t start = (reinterpret_cast<uintptr_t>(mem) + page - 1) & ~(page - 1);
+  uintptr_t end = reinterpret_cast<uintptr_t>(mem) + size;
+  ::madvise(reinterpret_cast<void *>(start), end - start, MADV_HUGEPAGE);
+#else
+  (void)mem;
+  (void)size;
+#endif
+}
+
 std::unique_ptr<OwnedFileBuffer> allocateBuffer(size_t size, TextRef name) {
   size_t header = OwnedBufferLayout::headerSize(name);
   size_t total = header + size + 1;
@@ -209,6 +225,9 @@ std::unique_ptr<OwnedFileBuffer> allocateBuffer(size_t size, TextRef name) {
   void *mem = std::malloc(total);
   if (!mem)
     return nullptr;
+  // Filling a large input page by page cost a fault per 4 KiB page, as much
+  // as reading and preparing its bytes.
+  adviseLargePages(mem, total);
   return OwnedBufferLayout::place(mem, header, size, name);
 }
 
@@ -281,6 +300,10 @@ OwnedFileBufferOrError loadStream(int fd, TextRef name) {
       }
       block.mem = mem;
       capacity = grown;
+      // Only for a block of the known final size: a block that still grows
+      // moves, and large pages then cost more than they save.
+      if (expected != 0)
+        adviseLargePages(mem, header + grown + 1);
     }
     ssize_t got = ::read(fd, block.mem + header + used, capacity - used);
     if (got < 0) {
