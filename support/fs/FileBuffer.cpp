@@ -35,12 +35,21 @@ struct OwnedBufferLayout {
     return std::unique_ptr<OwnedFileBuffer>(
         new (mem) OwnedFileBuffer(TextRef(nameCopy, name.size()), data, size));
   }
+  /// Builds the buffer in `mem` (a malloc block holding the header and the
+  /// copied name) over `size` bytes at the start of a mapping it will unmap.
+  static std::unique_ptr<OwnedFileBuffer> placeOverMapping(void *mem, TextRef nameCopy, char *data,
+                                                           size_t size, size_t mappedSize) {
+    data[size] = '\0';
+    return std::unique_ptr<OwnedFileBuffer>(new (mem)
+                                                OwnedFileBuffer(nameCopy, data, size, mappedSize));
+  }
 };
 
 namespace {
 
 constexpr size_t StreamChunk = 16384;
 constexpr size_t MapThreshold = 16384;
+constexpr size_t LargePage = size_t(2) << 20;
 
 std::error_code systemError(int number) { return std::error_code(number, std::generic_category()); }
 
@@ -204,7 +213,6 @@ size_t systemPageSize() {
 
 void adviseLargePages(void *mem, size_t size) {
 #ifdef MADV_HUGEPAGE
-  constexpr size_t LargePage = size_t(2) << 20;
   if (size < 2 * LargePage)
     return;
   const size_t page = systemPageSize();
@@ -256,10 +264,116 @@ void OwnedFileBuffer::truncate(size_t size) {
 }
 
 void (*afterFileSizeQuery)(int fd) = nullptr;
+size_t streamReservation = size_t(1) << (sizeof(size_t) > 4 ? 32 : 28);
 
 std::error_code fileChangedSizeError() {
   static const FileErrorCategory category;
   return std::error_code(1, category);
+}
+
+namespace {
+
+// An anonymous mapping, unmapped unless it was handed on.
+struct StreamMapping {
+  char *mem = nullptr;
+  size_t size = 0;
+  ~StreamMapping() {
+    if (mem)
+      ::munmap(mem, size);
+  }
+};
+
+OwnedFileBufferOrError growFailed() {
+  // Like any container that cannot grow: the allocator's out-of-memory
+  // handler, when the program installed one, ends the process.
+  if (std::new_handler handler = std::get_new_handler())
+    handler();
+  return outOfMemory();
+}
+
+// Reserves `size` bytes (whole pages) starting on a large-page boundary, so
+// that the kernel can back all of them with large pages. False when refused.
+bool reserveAligned(StreamMapping &mapping, size_t size) {
+  size_t total = size + LargePage;
+  if (total < size)
+    return false;
+  void *raw = ::mmap(nullptr, total, PROT_READ | PROT_WRITE,
+                     MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+  if (raw == MAP_FAILED)
+    return false;
+  uintptr_t base = reinterpret_cast<uintptr_t>(raw);
+  uintptr_t aligned = (base + LargePage - 1) & ~(LargePage - 1);
+  if (aligned != base)
+    ::munmap(raw, aligned - base);
+  if (size_t tail = base + total - (aligned + size))
+    ::munmap(reinterpret_cast<void *>(aligned + size), tail);
+  mapping.mem = reinterpret_cast<char *>(aligned);
+  mapping.size = size;
+  adviseLargePages(mapping.mem, size);
+  return true;
+}
+
+// Reads a pipe or terminal into an address range reserved once, far larger
+// than most inputs: a block that grows by moving cannot keep large pages, and
+// filling 4 KiB pages one fault at a time cost more than reading the bytes.
+// Sets `refused` (and answers nothing) when no such range can be had.
+OwnedFileBufferOrError readIntoReservation(int fd, mode_t mode, TextRef name, bool &refused) {
+  const size_t page = systemPageSize();
+  StreamMapping mapping;
+  refused = !reserveAligned(mapping, std::max(page, (streamReservation + page - 1) & ~(page - 1)));
+  if (refused)
+    return outOfMemory();
+#ifdef F_SETPIPE_SZ
+  // A pipe of 64 KiB wakes reader and writer every 64 KiB; a larger one lets
+  // each side move more per switch. Refusal (or no pipe) changes nothing.
+  if (S_ISFIFO(mode))
+    ::fcntl(fd, F_SETPIPE_SZ, 1 << 20);
+#endif
+  size_t used = 0;
+  for (;;) {
+    // One byte always stays free for the NUL.
+    if (used + 1 == mapping.size) {
+      size_t grown = mapping.size * 2;
+      void *moved = grown < mapping.size
+                        ? MAP_FAILED
+                        : ::mremap(mapping.mem, mapping.size, grown, MREMAP_MAYMOVE);
+      if (moved == MAP_FAILED)
+        return growFailed();
+      mapping.mem = static_cast<char *>(moved);
+      mapping.size = grown;
+      adviseLargePages(mapping.mem, grown);
+    }
+    ssize_t got = ::read(fd, mapping.mem + used, mapping.size - 1 - used);
+    if (got < 0) {
+      if (errno == EINTR)
+        continue;
+      return {nullptr, systemError(errno)};
+    }
+    if (got == 0)
+      break;
+    used += static_cast<size_t>(got);
+  }
+  // Give back the untouched rest of the range.
+  size_t kept = (used + 1 + page - 1) & ~(page - 1);
+  if (kept < mapping.size) {
+    ::munmap(mapping.mem + kept, mapping.size - kept);
+    mapping.size = kept;
+  }
+  char *nameCopy = nullptr;
+  void *mem = allocateHeader<OwnedFileBuffer>(name, nameCopy);
+  if (!mem)
+    return outOfMemory();
+  std::unique_ptr<OwnedFileBuffer> buffer = OwnedBufferLayout::placeOverMapping(
+      mem, TextRef(nameCopy, name.size()), mapping.mem, used, mapping.size);
+  mapping.mem = nullptr;
+  return {std::move(buffer), {}};
+}
+
+} // namespace
+
+OwnedFileBuffer::~OwnedFileBuffer() {
+  if (mappedSize_ != 0)
+    ::munmap(mutableStart(), mappedSize_);
 }
 
 OwnedFileBufferOrError loadStream(int fd, TextRef name) {
@@ -268,16 +382,24 @@ OwnedFileBufferOrError loadStream(int fd, TextRef name) {
   // for large blocks), so a large input is neither zero-filled nor copied.
   // A regular file behind the descriptor (standard input redirected from a
   // file) tells how much is left, and the block starts with room for all of it
-  // plus the read that finds the end.
+  // plus the read that finds the end. Pipes and terminals go to a reserved
+  // range instead, unless the system refuses one.
   size_t header = OwnedBufferLayout::headerSize(name);
   if (header == 0)
     return outOfMemory();
   size_t expected = 0;
   struct stat status;
-  if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode)) {
+  if (::fstat(fd, &status) != 0)
+    status.st_mode = 0;
+  if (S_ISREG(status.st_mode)) {
     off_t offset = ::lseek(fd, 0, SEEK_CUR);
     if (offset >= 0 && status.st_size > offset)
       expected = static_cast<size_t>(status.st_size - offset);
+  } else {
+    bool refused = false;
+    OwnedFileBufferOrError read = readIntoReservation(fd, status.st_mode, name, refused);
+    if (!refused)
+      return read;
   }
   struct Block {
     char *mem = nullptr;
@@ -291,13 +413,8 @@ OwnedFileBufferOrError loadStream(int fd, TextRef name) {
       if (grown < capacity || header + grown + 1 < grown)
         return outOfMemory();
       char *mem = static_cast<char *>(std::realloc(block.mem, header + grown + 1));
-      if (!mem) {
-        // Like any container that cannot grow: the allocator's out-of-memory
-        // handler, when the program installed one, ends the process.
-        if (std::new_handler handler = std::get_new_handler())
-          handler();
-        return outOfMemory();
-      }
+      if (!mem)
+        return growFailed();
       block.mem = mem;
       capacity = grown;
       // Only for a block of the known final size: a block that still grows

@@ -55,10 +55,12 @@ private:
 
 using FileBufferPtr = std::unique_ptr<FileBuffer>;
 
-/// A memory buffer whose bytes (and name) share one allocation with the header.
+/// A memory buffer whose bytes (and name) share one allocation with the header,
+/// or whose bytes sit in an anonymous mapping of their own that it unmaps.
 /// Its bytes can be filled in by whoever created it, before it is handed on.
 class OwnedFileBuffer final : public FileBuffer {
 public:
+  ~OwnedFileBuffer() override;
   TextRef bufferName() const override { return name_; }
   BufferKind bufferKind() const override { return BufferKind::Memory; }
   char *mutableStart() { return const_cast<char *>(bufferStart()); }
@@ -68,10 +70,13 @@ public:
 
 private:
   friend struct OwnedBufferLayout;
-  OwnedFileBuffer(TextRef name, char *start, size_t size) : name_(name) {
+  OwnedFileBuffer(TextRef name, char *start, size_t size, size_t mappedSize = 0)
+      : name_(name), mappedSize_(mappedSize) {
     setRange(start, start + size);
   }
   TextRef name_;
+  /// Nonzero when the bytes start a mapping of this many bytes.
+  size_t mappedSize_;
 };
 
 /// Either a loaded buffer or the system error that prevented loading it.
@@ -111,6 +116,10 @@ OwnedFileBufferOrError readFileOrInput(TextRef name);
 
 /// Reads an open descriptor to its end (never mapped) into a buffer named `name`.
 OwnedFileBufferOrError loadStream(int fd, TextRef name);
+
+/// The address range first reserved for a stream that is not a regular file
+/// (it grows when the input fills it); tests lower it to reach the growth.
+extern size_t streamReservation;
 
 /// For tests: when set, called with the descriptor of a named regular file
 /// right after its size was taken, so that a test can change the file at

@@ -140,33 +140,40 @@ TEST(FileBufferDeathTest, UnreadableFileReportsPermissionDenied) {
 }
 
 TEST(FileBufferTest, StandardInputPipeIsReadAsStreamNamedStdin) {
-  // More than several read steps, so the growable store is exercised.
-  std::string contents = contentsOfSize(100000);
-  int fds[2];
-  ASSERT_NO_FATAL_FAILURE(openPipe(fds));
-  int savedStdin = ::dup(0);
-  ASSERT_EQ(::dup2(fds[0], 0), 0);
-  ::close(fds[0]);
-  std::thread writer([&] {
-    size_t done = 0;
-    while (done < contents.size()) {
-      ssize_t n = ::write(fds[1], contents.data() + done, contents.size() - done);
-      if (n <= 0)
-        break;
-      done += static_cast<size_t>(n);
-    }
-    ::close(fds[1]);
-  });
-  FileBufferOrError result = loadFileOrInput("-");
-  writer.join();
-  ::dup2(savedStdin, 0);
-  ::close(savedStdin);
+  // More than several read steps, so the growable store is exercised; a
+  // reservation of one page makes the store grow past it several times.
+  const size_t defaultReservation = streamReservation;
+  for (size_t reservation : {defaultReservation, systemPageSize()}) {
+    SCOPED_TRACE(reservation);
+    streamReservation = reservation;
+    std::string contents = contentsOfSize(100000);
+    int fds[2];
+    ASSERT_NO_FATAL_FAILURE(openPipe(fds));
+    int savedStdin = ::dup(0);
+    ASSERT_EQ(::dup2(fds[0], 0), 0);
+    ::close(fds[0]);
+    std::thread writer([&] {
+      size_t done = 0;
+      while (done < contents.size()) {
+        ssize_t n = ::write(fds[1], contents.data() + done, contents.size() - done);
+        if (n <= 0)
+          break;
+        done += static_cast<size_t>(n);
+      }
+      ::close(fds[1]);
+    });
+    FileBufferOrError result = loadFileOrInput("-");
+    streamReservation = defaultReservation;
+    writer.join();
+    ::dup2(savedStdin, 0);
+    ::close(savedStdin);
 
-  ASSERT_TRUE(result) << result.error.message();
-  EXPECT_EQ(result.buffer->bufferName(), "<stdin>");
-  EXPECT_EQ(result.buffer->bufferKind(), BufferKind::Memory);
-  EXPECT_EQ(result.buffer->text(), contents);
-  expectNulTerminated(*result.buffer);
+    ASSERT_TRUE(result) << result.error.message();
+    EXPECT_EQ(result.buffer->bufferName(), "<stdin>");
+    EXPECT_EQ(result.buffer->bufferKind(), BufferKind::Memory);
+    EXPECT_EQ(result.buffer->text(), contents);
+    expectNulTerminated(*result.buffer);
+  }
 }
 
 TEST(FileBufferTest, NamedPipeAndCharacterDeviceAreReadAsStreams) {
@@ -326,27 +333,33 @@ TEST(FileBufferTest, StandardInputFromAFileIsReadFromItsCurrentOffset) {
 #if !defined(__SANITIZE_ADDRESS__)
 TEST(FileBufferDeathTest, StreamThatOutgrowsMemoryReachesTheOutOfMemoryHandler) {
   // /dev/zero never ends; with the address space limited, the store's growth
-  // fails after a few megabytes.
-  auto limitMemory = [] {
-    struct rlimit limit = {256u << 20, 256u << 20};
-    if (::setrlimit(RLIMIT_AS, &limit) != 0)
-      ::_exit(9);
-  };
-  EXPECT_EXIT(
-      {
-        limitMemory();
-        FileBufferOrError result = loadFileOrInput("/dev/zero");
-        ::_exit(!result && result.error == std::errc::not_enough_memory ? 0 : 1);
-      },
-      testing::ExitedWithCode(0), "");
-  EXPECT_EXIT(
-      {
-        limitMemory();
-        std::set_new_handler([] { ::_exit(3); });
-        FileBufferOrError result = loadFileOrInput("/dev/zero");
-        ::_exit(result ? 1 : 2);
-      },
-      testing::ExitedWithCode(3), "");
+  // fails after a few megabytes. The default reservation is refused under the
+  // limit and a small one is granted but cannot grow: both stores are reached.
+  const size_t defaultReservation = streamReservation;
+  for (size_t reservation : {defaultReservation, size_t(1) << 20}) {
+    SCOPED_TRACE(reservation);
+    auto limitMemory = [reservation] {
+      streamReservation = reservation;
+      struct rlimit limit = {256u << 20, 256u << 20};
+      if (::setrlimit(RLIMIT_AS, &limit) != 0)
+        ::_exit(9);
+    };
+    EXPECT_EXIT(
+        {
+          limitMemory();
+          FileBufferOrError result = loadFileOrInput("/dev/zero");
+          ::_exit(!result && result.error == std::errc::not_enough_memory ? 0 : 1);
+        },
+        testing::ExitedWithCode(0), "");
+    EXPECT_EXIT(
+        {
+          limitMemory();
+          std::set_new_handler([] { ::_exit(3); });
+          FileBufferOrError result = loadFileOrInput("/dev/zero");
+          ::_exit(result ? 1 : 2);
+        },
+        testing::ExitedWithCode(3), "");
+  }
 }
 #endif
 
