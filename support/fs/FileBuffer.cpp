@@ -283,6 +283,16 @@ struct StreamMapping {
   }
 };
 
+// One read that a signal does not cut short: the bytes read, 0 at the end,
+// or -1 with errno set.
+ssize_t readRetrying(int fd, char *to, size_t room) {
+  ssize_t got;
+  do {
+    got = ::read(fd, to, room);
+  } while (got < 0 && errno == EINTR);
+  return got;
+}
+
 OwnedFileBufferOrError growFailed() {
   // Like any container that cannot grow: the allocator's out-of-memory
   // handler, when the program installed one, ends the process.
@@ -343,12 +353,9 @@ OwnedFileBufferOrError readIntoReservation(int fd, mode_t mode, TextRef name, bo
       mapping.size = grown;
       adviseLargePages(mapping.mem, grown);
     }
-    ssize_t got = ::read(fd, mapping.mem + used, mapping.size - 1 - used);
-    if (got < 0) {
-      if (errno == EINTR)
-        continue;
+    ssize_t got = readRetrying(fd, mapping.mem + used, mapping.size - 1 - used);
+    if (got < 0)
       return {nullptr, systemError(errno)};
-    }
     if (got == 0)
       break;
     used += static_cast<size_t>(got);
@@ -422,12 +429,9 @@ OwnedFileBufferOrError loadStream(int fd, TextRef name) {
       if (expected != 0)
         adviseLargePages(mem, header + grown + 1);
     }
-    ssize_t got = ::read(fd, block.mem + header + used, capacity - used);
-    if (got < 0) {
-      if (errno == EINTR)
-        continue;
+    ssize_t got = readRetrying(fd, block.mem + header + used, capacity - used);
+    if (got < 0)
       return {nullptr, systemError(errno)};
-    }
     if (got == 0)
       break;
     used += static_cast<size_t>(got);
