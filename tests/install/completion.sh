@@ -39,8 +39,8 @@ while IFS='|' read -r line expected; do
   [ -n "$line" ] || continue
   offered=$(
     COMP_LINE=$line COMP_POINT=${#line} bash -c '
-      source "$1" && spec=$(complete -p ostrel) || { echo "(not loaded)"; exit; }
-      function=${spec#*-F }; function=${function%% *}
+      source "$1" && registration=$(complete -p ostrel) || { echo "(not loaded)"; exit; }
+      function=${registration#*-F }; function=${function%% *}
       "$function"
       cur=${COMP_LINE##*[[:space:]]}
       keep=0

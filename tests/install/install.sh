@@ -60,10 +60,10 @@ fi
 # completions folder of each XDG data folder.
 loader=/usr/share/bash-completion/bash_completion
 if [ -f "$loader" ]; then
-  spec=$(XDG_DATA_DIRS="$prefix/share" bash -c \
+  registration=$(XDG_DATA_DIRS="$prefix/share" bash -c \
     'source "$1" && __load_completion ostrel && complete -p ostrel' load "$loader" 2>&1)
-  [[ $spec == *"-F _ostrel_complete ostrel"* ]] ||
-    fail "bash-completion did not load the installed completion: $spec"
+  [[ $registration == *"-F _ostrel_complete ostrel"* ]] ||
+    fail "bash-completion did not load the installed completion: $registration"
 fi
 
 # A prefix below a regular file cannot be made, not even by root.
