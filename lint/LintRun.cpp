@@ -20,10 +20,6 @@ constexpr int statusUsageError = 2;
 
 constexpr TextRef programName = "ostrel-lint";
 
-std::vector<TextRef> viewsOf(const std::vector<std::string> &values) {
-  return std::vector<TextRef>(values.begin(), values.end());
-}
-
 /// Rejects the definitions ostrel's driver would reject, naming each.
 bool checkDefinitions(const std::vector<std::string> &definitions, OutputStream &errors) {
   bool allGood = true;

@@ -22,10 +22,6 @@ constexpr int statusSuccess = 0;
 constexpr int statusCheckFailed = 1;
 constexpr int statusUsageError = 2;
 
-std::vector<TextRef> viewsOf(const std::vector<std::string> &values) {
-  return std::vector<TextRef>(values.begin(), values.end());
-}
-
 } // namespace
 
 bool checkDefinitions(const std::vector<std::string> &values, std::vector<TextRef> &accepted,

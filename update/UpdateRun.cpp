@@ -27,10 +27,6 @@ constexpr TextRef overview =
     "  ostrel-update --input-file out.txt [options] <test-file>\n"
     "  producer | ostrel-update --print [options]\n";
 
-std::vector<TextRef> viewsOf(const std::vector<std::string> &values) {
-  return std::vector<TextRef>(values.begin(), values.end());
-}
-
 /// Reads the scrubbers and labels of the command line into `settings`;
 /// false after a message when one is not acceptable.
 bool readGeneratorOptions(GeneratorSettings &settings, OutputStream &errs) {

@@ -9,7 +9,9 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
+#include <vector>
 
 using TextRef = std::string_view;
 
@@ -94,6 +96,12 @@ inline bool consumeUnsigned(TextRef &text, uint64_t &value, unsigned base = 0) {
   value = result;
   text = rest.substr(used);
   return true;
+}
+
+/// Views of each of `values`, which must outlive them (option values handed
+/// to the engine).
+inline std::vector<TextRef> viewsOf(const std::vector<std::string> &values) {
+  return std::vector<TextRef>(values.begin(), values.end());
 }
 
 #endif
