@@ -293,6 +293,76 @@ ssize_t readRetrying(int fd, char *to, size_t room) {
   return got;
 }
 
+// Reads a stream, and a pipe by way of a second pipe of its own. A read from
+// the input pipe copies while it holds that pipe's lock, so a writer on the
+// other core spins on the lock for the whole copy, as the reader does on the
+// writer's. Moving the input's buffers into the relay takes the lock only for
+// a moment, and the copy is made from the relay, whose lock no one else
+// takes. Without a relay (no descriptor left, or a system that refuses the
+// move) the stream is read directly.
+class StreamReader {
+public:
+  StreamReader(int fd, mode_t mode) : fd_(fd) {
+#ifdef F_SETPIPE_SZ
+    if (!S_ISFIFO(mode))
+      return;
+    // A pipe of 64 KiB wakes reader and writer every 64 KiB; larger ones let
+    // each side move more per switch. A refusal changes nothing else.
+    ::fcntl(fd, F_SETPIPE_SZ, PipeSize);
+    if (::pipe2(relay_, O_CLOEXEC) == 0)
+      ::fcntl(relay_[1], F_SETPIPE_SZ, PipeSize);
+#else
+    (void)mode;
+#endif
+  }
+  ~StreamReader() { closeRelay(); }
+  StreamReader(const StreamReader &) = delete;
+  StreamReader &operator=(const StreamReader &) = delete;
+
+  /// Reads up to `room` bytes, as many as have arrived: the count, 0 at the
+  /// end of the input, or -1 with errno set. A signal does not cut it short.
+  ssize_t read(char *to, size_t room) {
+#ifdef F_SETPIPE_SZ
+    if (relay_[0] >= 0) {
+      ssize_t moved;
+      do {
+        moved = ::splice(fd_, nullptr, relay_[1], nullptr, room, 0);
+      } while (moved < 0 && errno == EINTR);
+      if (moved >= 0)
+        return copyFromRelay(to, static_cast<size_t>(moved));
+      if (errno != EINVAL && errno != ENOSYS)
+        return -1;
+      closeRelay();
+    }
+#endif
+    return readRetrying(fd_, to, room);
+  }
+
+private:
+  static constexpr int PipeSize = 1 << 20;
+
+  // The moved bytes all wait in the relay, which nothing else writes.
+  ssize_t copyFromRelay(char *to, size_t moved) {
+    for (size_t copied = 0; copied < moved;) {
+      ssize_t got = readRetrying(relay_[0], to + copied, moved - copied);
+      if (got <= 0)
+        return -1;
+      copied += static_cast<size_t>(got);
+    }
+    return static_cast<ssize_t>(moved);
+  }
+  void closeRelay() {
+    for (int &end : relay_) {
+      if (end >= 0)
+        ::close(end);
+      end = -1;
+    }
+  }
+
+  int fd_;
+  int relay_[2] = {-1, -1};
+};
+
 OwnedFileBufferOrError growFailed() {
   // Like any container that cannot grow: the allocator's out-of-memory
   // handler, when the program installed one, ends the process.
@@ -333,12 +403,7 @@ OwnedFileBufferOrError readIntoReservation(int fd, mode_t mode, TextRef name, bo
   refused = !reserveAligned(mapping, std::max(page, (streamReservation + page - 1) & ~(page - 1)));
   if (refused)
     return outOfMemory();
-#ifdef F_SETPIPE_SZ
-  // A pipe of 64 KiB wakes reader and writer every 64 KiB; a larger one lets
-  // each side move more per switch. Refusal (or no pipe) changes nothing.
-  if (S_ISFIFO(mode))
-    ::fcntl(fd, F_SETPIPE_SZ, 1 << 20);
-#endif
+  StreamReader reader(fd, mode);
   size_t used = 0;
   for (;;) {
     // One byte always stays free for the NUL.
@@ -353,7 +418,7 @@ OwnedFileBufferOrError readIntoReservation(int fd, mode_t mode, TextRef name, bo
       mapping.size = grown;
       adviseLargePages(mapping.mem, grown);
     }
-    ssize_t got = readRetrying(fd, mapping.mem + used, mapping.size - 1 - used);
+    ssize_t got = reader.read(mapping.mem + used, mapping.size - 1 - used);
     if (got < 0)
       return {nullptr, systemError(errno)};
     if (got == 0)

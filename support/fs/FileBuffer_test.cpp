@@ -2,13 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <fcntl.h>
 #include <string>
 #include <new>
+#include <csignal>
 #include <sys/resource.h>
+#include <sys/time.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -203,6 +206,71 @@ TEST(FileBufferTest, NamedPipeAndCharacterDeviceAreReadAsStreams) {
   ASSERT_TRUE(devNull);
   EXPECT_EQ(devNull.buffer->bufferSize(), 0u);
   expectNulTerminated(*devNull.buffer);
+}
+
+// Writes `contents` to `fd` in pieces with a pause after each, so that the
+// reader waits on an empty pipe again and again, then closes `fd`.
+void writeInPieces(int fd, const std::string &contents, size_t piece) {
+  for (size_t done = 0; done < contents.size();) {
+    ssize_t n = ::write(fd, contents.data() + done, std::min(piece, contents.size() - done));
+    if (n <= 0)
+      break;
+    done += static_cast<size_t>(n);
+    ::usleep(3000);
+  }
+  ::close(fd);
+}
+
+TEST(FileBufferTest, SignalsDoNotCutAPipeReadShort) {
+  // Without SA_RESTART a signal ends a wait for input with EINTR; the wait
+  // must resume. Only the reading thread may take the timer's signals.
+  struct sigaction ignore = {}, previous = {};
+  ignore.sa_handler = [](int) {};
+  ASSERT_EQ(::sigaction(SIGALRM, &ignore, &previous), 0);
+  int fds[2];
+  ASSERT_NO_FATAL_FAILURE(openPipe(fds));
+  std::string contents = contentsOfSize(300000);
+  std::thread writer([&] {
+    sigset_t alarm;
+    sigemptyset(&alarm);
+    sigaddset(&alarm, SIGALRM);
+    pthread_sigmask(SIG_BLOCK, &alarm, nullptr);
+    writeInPieces(fds[1], contents, 70000);
+  });
+  struct itimerval every = {{0, 500}, {0, 500}}, stop = {};
+  ::setitimer(ITIMER_REAL, &every, nullptr);
+  OwnedFileBufferOrError result = loadStream(fds[0], "pipe");
+  ::setitimer(ITIMER_REAL, &stop, nullptr);
+  writer.join();
+  ::sigaction(SIGALRM, &previous, nullptr);
+  ::close(fds[0]);
+  ASSERT_TRUE(result) << result.error.message();
+  EXPECT_EQ(result.buffer->text(), contents);
+  expectNulTerminated(*result.buffer);
+}
+
+// Reads a filled pipe with every other descriptor taken: the exit status is
+// 0 when the bytes come back whole.
+[[noreturn]] void readPipeWithoutSpareDescriptors() {
+  int fds[2];
+  std::string contents = contentsOfSize(30000);
+  struct rlimit limit = {64, 64};
+  if (::pipe(fds) != 0 || fds[0] >= 64 ||
+      ::write(fds[1], contents.data(), contents.size()) != static_cast<ssize_t>(contents.size()))
+    ::_exit(9);
+  ::close(fds[1]);
+  if (::setrlimit(RLIMIT_NOFILE, &limit) != 0)
+    ::_exit(9);
+  while (::open("/dev/null", O_RDONLY) >= 0) {
+  }
+  OwnedFileBufferOrError result = loadStream(fds[0], "pipe");
+  ::_exit(result && result.buffer->text() == contents ? 0 : 1);
+}
+
+TEST(FileBufferDeathTest, PipeIsReadDirectlyWhenNoDescriptorIsLeft) {
+  // A pipe is read through a second pipe of the reader's own; without a
+  // descriptor for it, the reader reads the input pipe itself.
+  EXPECT_EXIT(readPipeWithoutSpareDescriptors(), testing::ExitedWithCode(0), "");
 }
 
 // Reads a file with plain reads, as a reference for what it yields.
