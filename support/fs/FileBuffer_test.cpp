@@ -249,6 +249,8 @@ TEST(FileBufferTest, SignalsDoNotCutAPipeReadShort) {
   expectNulTerminated(*result.buffer);
 }
 
+// The sanitizers' own checks need descriptors, and report errors without them.
+#if !defined(__SANITIZE_ADDRESS__)
 // Reads a filled pipe with every other descriptor taken: the exit status is
 // 0 when the bytes come back whole.
 [[noreturn]] void readPipeWithoutSpareDescriptors() {
@@ -272,6 +274,7 @@ TEST(FileBufferDeathTest, PipeIsReadDirectlyWhenNoDescriptorIsLeft) {
   // descriptor for it, the reader reads the input pipe itself.
   EXPECT_EXIT(readPipeWithoutSpareDescriptors(), testing::ExitedWithCode(0), "");
 }
+#endif
 
 // Reads a file with plain reads, as a reference for what it yields.
 std::string readWithReads(const char *path) {
