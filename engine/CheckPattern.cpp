@@ -6,6 +6,7 @@
 #include "engine/numeric/VariableContext.h"
 #include "support/regex/CompiledRegex.h"
 
+#include <algorithm>
 #include <string>
 #include <unordered_map>
 
@@ -16,6 +17,12 @@ ErrorValue reportError(DiagnosticSink &sink, const SourceRegistry &registry,
                        SourceLocation location, TextRef message) {
   sink.report(registry, location, DiagSeverity::Error, message);
   return makeAlreadyReportedError();
+}
+
+/// The place of `name` among `defs`, or where it belongs.
+StringDefinitions::iterator findDefinition(StringDefinitions &defs, TextRef name) {
+  return std::lower_bound(defs.begin(), defs.end(), name,
+                          [](const auto &entry, TextRef wanted) { return entry.first < wanted; });
 }
 
 /// Offset of the first "{{" or "[[" in `text` at or after `from`, or the size.
@@ -155,6 +162,14 @@ ErrorValue CheckPattern::parse(TextRef text, TextRef prefix, SourceRegistry &reg
     regexText += '$';
   }
   regexIsText = !regexPieces && stringDefs().empty() && numericDefs().empty();
+  if (numericDefs().size() > 1) {
+    // Listed as the hash map that once held them listed them: the same
+    // names entered in the same order give the same order.
+    std::unordered_map<TextRef, std::pair<NumericVariable *, unsigned>> listed;
+    for (const auto &[name, definition] : numericDefs())
+      listed[name] = definition;
+    editDetails().numericDefs.assign(listed.begin(), listed.end());
+  }
   return ErrorValue::success();
 }
 
@@ -347,11 +362,20 @@ ErrorValue CheckPattern::appendBlock(SubstitutionBlock &block, SourceRegistry &r
     regexText += '(';
     ++insertAt;
     if (!block.stringDefined.empty()) {
-      parts.stringDefs[block.stringDefined] = parts.nextGroup;
+      auto place = findDefinition(parts.stringDefs, block.stringDefined);
+      if (place != parts.stringDefs.end() && place->first == block.stringDefined)
+        place->second = parts.nextGroup;
+      else
+        parts.stringDefs.emplace(place, block.stringDefined, parts.nextGroup);
       context->markStringName(block.stringDefined);
     } else {
       NumericVariable &variable = *block.numericDefined;
-      parts.numericDefs[variable.name] = {&variable, parts.nextGroup};
+      auto same = std::find_if(parts.numericDefs.begin(), parts.numericDefs.end(),
+                               [&](const auto &entry) { return entry.first == variable.name; });
+      if (same != parts.numericDefs.end())
+        same->second = {&variable, parts.nextGroup};
+      else
+        parts.numericDefs.emplace_back(variable.name, std::make_pair(&variable, parts.nextGroup));
       context->enterNumeric(variable.name, variable);
     }
     ++parts.nextGroup;
@@ -374,8 +398,8 @@ ErrorValue CheckPattern::appendBlock(SubstitutionBlock &block, SourceRegistry &r
     regexText += ')';
 
   if (!block.stringUsed.empty()) {
-    auto earlier = parts.stringDefs.find(block.stringUsed);
-    if (earlier == parts.stringDefs.end()) {
+    auto earlier = findDefinition(parts.stringDefs, block.stringUsed);
+    if (earlier == parts.stringDefs.end() || earlier->first != block.stringUsed) {
       parts.substitutions.push_back(&context->addStringSubstitution(block.stringUsed, insertAt));
       return ErrorValue::success();
     }

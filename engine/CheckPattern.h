@@ -14,7 +14,6 @@
 #include "support/diag/SourceRegistry.h"
 #include "support/fs/TextRef.h"
 
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -30,8 +29,12 @@ struct MatchDiag;
 struct PatternRegexCache;
 struct SubstitutionBlock;
 
-/// Numeric variables defined by a pattern, with the capture group of each.
-using NumericDefinitions = std::unordered_map<TextRef, std::pair<NumericVariable *, unsigned>>;
+/// Variables defined by a pattern, each name once, with the capture group of
+/// each: string ones sorted by name, numeric ones in the order in which a
+/// hash map keyed by name would list them, which is the order their values
+/// are taken in (the first that cannot be taken is the one reported).
+using StringDefinitions = std::vector<std::pair<TextRef, unsigned>>;
+using NumericDefinitions = std::vector<std::pair<TextRef, std::pair<NumericVariable *, unsigned>>>;
 
 /// The parts of a parsed pattern that only patterns with blocks or a
 /// full-line rule have. A large check file holds many thousands of patterns,
@@ -47,9 +50,7 @@ struct PatternDetails {
   unsigned nextGroup = 1;
   /// Values inserted into regexText at match time, in order of insertion.
   std::vector<Substitution *> substitutions;
-  /// String variables defined here, with the capture group of each.
-  std::map<TextRef, unsigned> stringDefs;
-  /// Numeric variables defined here.
+  StringDefinitions stringDefs;
   NumericDefinitions numericDefs;
   /// The regular expressions as written in the check text, in order: the
   /// insides of "{{...}}" and the expressions of string definitions. Kept for
@@ -121,7 +122,7 @@ public:
   PatternDetails &editDetails();
   TextRef fullLineText() const { return details().fullLineText; }
   const std::vector<Substitution *> &substitutions() const { return details().substitutions; }
-  const std::map<TextRef, unsigned> &stringDefs() const { return details().stringDefs; }
+  const StringDefinitions &stringDefs() const { return details().stringDefs; }
   const NumericDefinitions &numericDefs() const { return details().numericDefs; }
   const std::vector<TextRef> &writtenRegexes() const { return details().writtenRegexes; }
   const std::vector<TextRef> &backReferences() const { return details().backReferences; }
