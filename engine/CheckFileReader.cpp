@@ -230,7 +230,7 @@ ErrorValue CheckFileReader::handleDirective(const FoundDirective &found) {
     return error;
   if (ErrorValue error = checkPlacement(found, pattern))
     return error;
-  if (pattern.fixedText.empty() && pattern.substitutions.empty() && !pattern.regexIsText) {
+  if (pattern.fixedText.empty() && pattern.substitutions().empty() && !pattern.regexIsText) {
     std::shared_ptr<PatternRegexCache> &shared = sharedRegexes[pattern.regexText];
     if (!shared)
       shared = std::make_shared<PatternRegexCache>();
