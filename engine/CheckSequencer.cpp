@@ -144,6 +144,23 @@ bool verifySameLine(const CheckStep &step, SourceRegistry &registry, DiagnosticS
   return true;
 }
 
+/// The first match of a fixed-text DAG pattern at or after `from` that
+/// overlaps no earlier match of its group, entered into `matchRanges`, found
+/// without reporting any search; nothing when there is none.
+std::optional<DagRange> acceptFixedText(const CheckPattern &pattern, TextRef region, size_t from,
+                                        DagRangeList &matchRanges) {
+  for (;;) {
+    size_t pos = findFixedText(region.substr(from), pattern.fixedText, pattern.ignoreCase);
+    if (pos == TextRef::npos)
+      return std::nullopt;
+    DagRange match{from + pos, from + pos + pattern.fixedText.size()};
+    DagRange overlapped;
+    if (matchRanges.tryInsert(match, overlapped))
+      return match;
+    from = overlapped.end;
+  }
+}
+
 /// How much of a step to run: only its positive pattern, to find where a
 /// LABEL divides the input, or the whole step.
 enum class StepScope { LabelOnly, Whole };
@@ -194,10 +211,6 @@ private:
   std::optional<DagRange> matchDagPattern(const CheckStep &step, const CheckPattern &pattern,
                                           TextRef region, size_t from, DagRangeList &matchRanges,
                                           std::optional<size_t> firstFound);
-  /// matchDagPattern for a fixed-text pattern, reporting nothing: nothing
-  /// when the text does not occur where it could be accepted.
-  static std::optional<DagRange> acceptFixedText(const CheckPattern &pattern, TextRef region,
-                                                 size_t from, DagRangeList &matchRanges);
   bool runNotPatterns(const CheckStep &step, TextRef stretch, const NotList &notList);
   void recordWrongLine(const CheckStep &step, TextRef region, size_t first, size_t matchLen);
   /// Patterns searched as fixed text, whose search has no side effects and
@@ -345,20 +358,6 @@ std::optional<DagRange> Sequencer::matchDagPattern(const CheckStep &step,
   }
 }
 
-std::optional<DagRange> Sequencer::acceptFixedText(const CheckPattern &pattern, TextRef region,
-                                                   size_t from, DagRangeList &matchRanges) {
-  for (;;) {
-    size_t pos = findFixedText(region.substr(from), pattern.fixedText, pattern.ignoreCase);
-    if (pos == TextRef::npos)
-      return std::nullopt;
-    DagRange match{from + pos, from + pos + pattern.fixedText.size()};
-    DagRange overlapped;
-    if (matchRanges.tryInsert(match, overlapped))
-      return match;
-    from = overlapped.end;
-  }
-}
-
 std::optional<size_t> Sequencer::runDagGroups(const CheckStep &step, TextRef region,
                                               NotList &notList) {
   prepareImplicitSet(step.implicitNots());
@@ -463,42 +462,31 @@ std::optional<size_t> Sequencer::runDagGroups(const CheckStep &step, TextRef reg
 void Sequencer::recordDeferredSearches() {
   if (deferred.empty())
     return;
-  DiagList replayed;
-  Sequencer replayer(options, registry, sink, &replayed, CheckEngine::RecordUse::AnyRun);
-  std::vector<size_t> replayedEnd;
+  // The replayed searches record straight into the new list, between the
+  // moved records of the old one.
+  DiagList merged;
+  Sequencer replayer(options, registry, sink, &merged, CheckEngine::RecordUse::AnyRun);
+  auto kept = std::make_move_iterator(diagList->begin());
   DagRangeList matchRanges;
-  size_t group = 0;
   size_t inserted = 0;
   for (size_t i = 0; i != deferred.size(); ++i) {
     const DeferredDagSearch &search = deferred[i];
-    if (i == 0 || search.group != group) {
+    auto keptEnd = std::make_move_iterator(diagList->begin() + search.recordsAt);
+    merged.insert(merged.end(), kept, keptEnd);
+    kept = keptEnd;
+    if (i == 0 || search.group != deferred[i - 1].group) {
       matchRanges.clear();
-      group = search.group;
       inserted = 0;
     }
-    const std::vector<DagRange> &accepted = acceptedGroups[group];
+    const std::vector<DagRange> &accepted = acceptedGroups[search.group];
     DagRange overlapped;
     for (; inserted < search.acceptedBefore; ++inserted)
       matchRanges.tryInsert(accepted[inserted], overlapped);
-    // Accepts the same match as the resumed search did, and records every
-    // search on the way; fixed text has no side effects to repeat.
+    // Accepts the match the resumed search accepted, recording every search
+    // on the way; fixed text has no side effects to repeat.
     replayer.matchDagPattern(*search.step, *search.pattern, search.region, search.groupStart,
                              matchRanges, std::nullopt);
     ++inserted;
-    replayedEnd.push_back(replayed.size());
-  }
-
-  DiagList merged;
-  merged.reserve(diagList->size() + replayed.size());
-  auto kept = std::make_move_iterator(diagList->begin());
-  auto made = std::make_move_iterator(replayed.begin());
-  for (size_t i = 0; i != deferred.size(); ++i) {
-    auto keptEnd = std::make_move_iterator(diagList->begin() + deferred[i].recordsAt);
-    merged.insert(merged.end(), kept, keptEnd);
-    kept = keptEnd;
-    auto madeEnd = std::make_move_iterator(replayed.begin() + replayedEnd[i]);
-    merged.insert(merged.end(), made, madeEnd);
-    made = madeEnd;
   }
   merged.insert(merged.end(), kept, std::make_move_iterator(diagList->end()));
   *diagList = std::move(merged);
