@@ -201,9 +201,15 @@ ErrorValue CheckFileReader::read(TextRef checkText, const CompiledRegex &prefixM
 
   DirectiveScanner scanner(checkText, prefixMatcher, options);
   FoundDirective found;
-  while (scanner.next(found))
+  const bool large = checkText.size() >= (size_t(1) << 20);
+  if (large)
+    adviseHeapLargePages();
+  for (size_t count = 1; scanner.next(found); ++count) {
     if (ErrorValue error = handleDirective(found))
       return error;
+    if (large && count % 1024 == 0)
+      adviseHeapLargePages();
+  }
   if (ErrorValue error = checkPrefixesUsed(distinctPrefixes))
     return error;
 
