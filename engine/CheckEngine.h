@@ -61,11 +61,18 @@ public:
                             const CompiledRegex &prefixMatcher,
                             std::pair<unsigned, unsigned> *implicitBufferRange = nullptr);
 
+  /// Whether the caller of verifyInput reads the match records after a run
+  /// that passed, or only after one that failed.
+  enum class RecordUse { AnyRun, FailedRunOnly };
+
   /// Verifies the prepared `input` against the steps. Answers success when
   /// every step was satisfied, an AlreadyReportedError otherwise. `diagList`,
-  /// when given, receives the match records for the input dump.
+  /// when given, receives the match records for the input dump; with
+  /// RecordUse::FailedRunOnly the records of a passing run may be incomplete,
+  /// which spares a large -vv run records that nobody reads.
   ErrorValue verifyInput(SourceRegistry &registry, TextRef input,
-                         std::vector<MatchDiag> *diagList = nullptr);
+                         std::vector<MatchDiag> *diagList = nullptr,
+                         RecordUse recordUse = RecordUse::AnyRun);
 
   const CheckOptions &options() const { return opts; }
   VariableContext &context() { return *vars; }

@@ -201,9 +201,15 @@ ErrorValue CheckFileReader::read(TextRef checkText, const CompiledRegex &prefixM
 
   DirectiveScanner scanner(checkText, prefixMatcher, options);
   FoundDirective found;
-  while (scanner.next(found))
+  const bool large = checkText.size() >= (size_t(1) << 20);
+  if (large)
+    adviseHeapLargePages();
+  for (size_t count = 1; scanner.next(found); ++count) {
     if (ErrorValue error = handleDirective(found))
       return error;
+    if (large && count % 1024 == 0)
+      adviseHeapLargePages();
+  }
   if (ErrorValue error = checkPrefixesUsed(distinctPrefixes))
     return error;
 
@@ -230,7 +236,7 @@ ErrorValue CheckFileReader::handleDirective(const FoundDirective &found) {
     return error;
   if (ErrorValue error = checkPlacement(found, pattern))
     return error;
-  if (pattern.fixedText.empty() && pattern.substitutions.empty() && !pattern.regexIsText) {
+  if (pattern.fixedText.empty() && pattern.substitutions().empty() && !pattern.regexIsText) {
     std::shared_ptr<PatternRegexCache> &shared = sharedRegexes[pattern.regexText];
     if (!shared)
       shared = std::make_shared<PatternRegexCache>();

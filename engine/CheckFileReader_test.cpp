@@ -262,7 +262,7 @@ TEST_F(CheckFileReaderTest, LabelMayUseANumericCaptureAndLabelCountsAsPreviousLi
   EXPECT_EQ(summary(readOk("CHECK-LABEL: a\nCHECK-NEXT: b")), "Label:a Next:b");
   const std::vector<CheckStep> &steps = readOk("CHECK-LABEL: n[[#N:]]");
   ASSERT_EQ(steps.size(), 1u);
-  EXPECT_EQ(steps[0].pattern.numericDefs.size(), 1u);
+  EXPECT_EQ(steps[0].pattern.numericDefs().size(), 1u);
 }
 
 TEST_F(CheckFileReaderTest, ReportsUnusedPrefixes) {

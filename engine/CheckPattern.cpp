@@ -6,6 +6,7 @@
 #include "engine/numeric/VariableContext.h"
 #include "support/regex/CompiledRegex.h"
 
+#include <algorithm>
 #include <string>
 #include <unordered_map>
 
@@ -16,6 +17,12 @@ ErrorValue reportError(DiagnosticSink &sink, const SourceRegistry &registry,
                        SourceLocation location, TextRef message) {
   sink.report(registry, location, DiagSeverity::Error, message);
   return makeAlreadyReportedError();
+}
+
+/// The place of `name` among `defs`, or where it belongs.
+StringDefinitions::iterator findDefinition(StringDefinitions &defs, TextRef name) {
+  return std::lower_bound(defs.begin(), defs.end(), name,
+                          [](const auto &entry, TextRef wanted) { return entry.first < wanted; });
 }
 
 /// Offset of the first "{{" or "[[" in `text` at or after `from`, or the size.
@@ -63,7 +70,20 @@ BlockEnd findBlockEnd(TextRef text) {
 
 CheckPattern::CheckPattern(CheckKind kind, VariableContext &context,
                            std::optional<unsigned> lineNumber)
-    : context(&context), kind(kind), lineNumber(lineNumber) {}
+    : kind(kind), lineNumber(lineNumber), context(&context) {}
+
+const PatternDetails &CheckPattern::details() const {
+  static const PatternDetails none;
+  return extra ? *extra : none;
+}
+
+PatternDetails &CheckPattern::editDetails() {
+  if (!extra)
+    extra = std::make_shared<PatternDetails>();
+  else if (extra.use_count() > 1)
+    extra = std::make_shared<PatternDetails>(*extra);
+  return *extra;
+}
 
 ErrorValue CheckPattern::parse(TextRef text, TextRef prefix, SourceRegistry &registry,
                                const CheckOptions &options, DiagnosticSink &sink) {
@@ -99,8 +119,8 @@ ErrorValue CheckPattern::parse(TextRef text, TextRef prefix, SourceRegistry &reg
   }
 
   if (fullLine && text.find("{{") == TextRef::npos && text.find("[[") == TextRef::npos) {
-    fullLineText = text;
-    fullLineBlanks = !options.strictWhitespace;
+    editDetails().fullLineText = text;
+    editDetails().fullLineBlanks = !options.strictWhitespace;
   }
   if (fullLine) {
     regexText += '^';
@@ -120,8 +140,8 @@ ErrorValue CheckPattern::parse(TextRef text, TextRef prefix, SourceRegistry &reg
                            "found start of regex string with no end '}}'");
       }
       regexText += '(';
-      ++curGroup;
-      writtenRegexes.push_back(inner.substr(0, end));
+      ++editDetails().nextGroup;
+      editDetails().writtenRegexes.push_back(inner.substr(0, end));
       if (ErrorValue error = appendRegex(inner.substr(0, end), inner.data(), registry, sink))
         return error;
       regexText += ')';
@@ -141,7 +161,15 @@ ErrorValue CheckPattern::parse(TextRef text, TextRef prefix, SourceRegistry &reg
       regexText += " *";
     regexText += '$';
   }
-  regexIsText = !regexPieces && stringDefs.empty() && numericDefs.empty();
+  regexIsText = !regexPieces && stringDefs().empty() && numericDefs().empty();
+  if (numericDefs().size() > 1) {
+    // Listed as the hash map that once held them listed them: the same
+    // names entered in the same order give the same order.
+    std::unordered_map<TextRef, std::pair<NumericVariable *, unsigned>> listed;
+    for (const auto &[name, definition] : numericDefs())
+      listed[name] = definition;
+    editDetails().numericDefs.assign(listed.begin(), listed.end());
+  }
   return ErrorValue::success();
 }
 
@@ -173,7 +201,8 @@ ErrorValue CheckPattern::appendRegex(TextRef expression, SourceLocation errorAt,
   // The expression is appended after every earlier group of the pattern, so
   // its own group k is group firstGroup + k - 1 of the whole: renumber its
   // back-references to keep their meaning.
-  unsigned firstGroup = curGroup;
+  PatternDetails &parts = editDetails();
+  unsigned firstGroup = parts.nextGroup;
   size_t i = 0;
   while (i < expression.size()) {
     char c = expression[i];
@@ -204,7 +233,7 @@ ErrorValue CheckPattern::appendRegex(TextRef expression, SourceLocation errorAt,
     regexText += c;
     ++i;
   }
-  curGroup += groupCount;
+  parts.nextGroup += groupCount;
   return ErrorValue::success();
 }
 
@@ -326,24 +355,34 @@ ErrorValue CheckPattern::parseSubstitutionBlock(TextRef &rest, SourceRegistry &r
 
 ErrorValue CheckPattern::appendBlock(SubstitutionBlock &block, SourceRegistry &registry,
                                      DiagnosticSink &sink) {
+  PatternDetails &parts = editDetails();
   size_t insertAt = regexText.size();
   bool isDefinition = !block.stringDefined.empty() || block.numericDefined;
   if (isDefinition) {
     regexText += '(';
     ++insertAt;
     if (!block.stringDefined.empty()) {
-      stringDefs[block.stringDefined] = curGroup;
+      auto place = findDefinition(parts.stringDefs, block.stringDefined);
+      if (place != parts.stringDefs.end() && place->first == block.stringDefined)
+        place->second = parts.nextGroup;
+      else
+        parts.stringDefs.emplace(place, block.stringDefined, parts.nextGroup);
       context->markStringName(block.stringDefined);
     } else {
       NumericVariable &variable = *block.numericDefined;
-      numericDefs[variable.name] = {&variable, curGroup};
+      auto same = std::find_if(parts.numericDefs.begin(), parts.numericDefs.end(),
+                               [&](const auto &entry) { return entry.first == variable.name; });
+      if (same != parts.numericDefs.end())
+        same->second = {&variable, parts.nextGroup};
+      else
+        parts.numericDefs.emplace_back(variable.name, std::make_pair(&variable, parts.nextGroup));
       context->enterNumeric(variable.name, variable);
     }
-    ++curGroup;
+    ++parts.nextGroup;
   }
 
   if (!block.stringCapture.empty()) {
-    writtenRegexes.push_back(block.stringCapture);
+    parts.writtenRegexes.push_back(block.stringCapture);
     if (ErrorValue error =
             appendRegex(block.stringCapture, block.stringCapture.data(), registry, sink))
       return error;
@@ -359,9 +398,9 @@ ErrorValue CheckPattern::appendBlock(SubstitutionBlock &block, SourceRegistry &r
     regexText += ')';
 
   if (!block.stringUsed.empty()) {
-    auto earlier = stringDefs.find(block.stringUsed);
-    if (earlier == stringDefs.end()) {
-      substitutions.push_back(&context->addStringSubstitution(block.stringUsed, insertAt));
+    auto earlier = findDefinition(parts.stringDefs, block.stringUsed);
+    if (earlier == parts.stringDefs.end() || earlier->first != block.stringUsed) {
+      parts.substitutions.push_back(&context->addStringSubstitution(block.stringUsed, insertAt));
       return ErrorValue::success();
     }
     // Groups are numbered from 1, so only a group beyond 9 cannot be named.
@@ -371,9 +410,9 @@ ErrorValue CheckPattern::appendBlock(SubstitutionBlock &block, SourceRegistry &r
                          "Can't back-reference more than 9 variables");
     regexText += '\\';
     regexText += static_cast<char>('0' + group);
-    backReferences.push_back(block.stringUsed);
+    parts.backReferences.push_back(block.stringUsed);
   } else if (block.numericUse) {
-    substitutions.push_back(
+    parts.substitutions.push_back(
         &context->addNumericSubstitution(block.text, std::move(*block.numericUse), insertAt));
   }
   return ErrorValue::success();

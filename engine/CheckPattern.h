@@ -14,7 +14,6 @@
 #include "support/diag/SourceRegistry.h"
 #include "support/fs/TextRef.h"
 
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -29,6 +28,38 @@ struct NumericVariable;
 struct MatchDiag;
 struct PatternRegexCache;
 struct SubstitutionBlock;
+
+/// Variables defined by a pattern, each name once, with the capture group of
+/// each: string ones sorted by name, numeric ones in the order in which a
+/// hash map keyed by name would list them, which is the order their values
+/// are taken in (the first that cannot be taken is the one reported).
+using StringDefinitions = std::vector<std::pair<TextRef, unsigned>>;
+using NumericDefinitions = std::vector<std::pair<TextRef, std::pair<NumericVariable *, unsigned>>>;
+
+/// The parts of a parsed pattern that only patterns with blocks or a
+/// full-line rule have. A large check file holds many thousands of patterns,
+/// most of them without any: kept apart, they cost those nothing.
+struct PatternDetails {
+  /// A full-line pattern without blocks: the text that must fill a line, with
+  /// blanks around it unless whitespace is strict. It is searched as fixed
+  /// text; regexText holds the same pattern as an expression for messages
+  /// and the possible-intended-match search.
+  TextRef fullLineText;
+  bool fullLineBlanks = false;
+  /// Number of the next capture group of regexText (while parsing).
+  unsigned nextGroup = 1;
+  /// Values inserted into regexText at match time, in order of insertion.
+  std::vector<Substitution *> substitutions;
+  StringDefinitions stringDefs;
+  NumericDefinitions numericDefs;
+  /// The regular expressions as written in the check text, in order: the
+  /// insides of "{{...}}" and the expressions of string definitions. Kept for
+  /// programs that inspect check files.
+  std::vector<TextRef> writtenRegexes;
+  /// Uses of a string variable defined earlier in this same pattern, which
+  /// became back-references instead of substitutions.
+  std::vector<TextRef> backReferences;
+};
 
 class CheckPattern {
 public:
@@ -47,7 +78,7 @@ public:
 
   /// True when the pattern uses or defines a string variable, or uses any
   /// variable or expression through a substitution.
-  bool hasVariables() const { return !substitutions.empty() || !stringDefs.empty(); }
+  bool hasVariables() const { return !substitutions().empty() || !stringDefs().empty(); }
 
   // ---- Matching (implemented with the matcher) ----
 
@@ -71,37 +102,30 @@ public:
   TextRef fixedText;
   /// Otherwise the assembled extended regular expression.
   std::string regexText;
-  /// A full-line pattern without blocks: the text that must fill a line, with
-  /// blanks around it unless whitespace is strict. It is searched as fixed
-  /// text; regexText holds the same pattern as an expression for messages
-  /// and the possible-intended-match search.
-  TextRef fullLineText;
-  bool fullLineBlanks = false;
   /// regexText has no regular-expression piece of its own: escaped text and
   /// the places of substituted (escaped) values only, so that once the values
   /// are in it is searched as the text it stands for. The expression would
   /// differ at every search when a value changes, and compile each time.
   bool regexIsText = false;
-  /// Values inserted into regexText at match time, in order of insertion.
-  std::vector<Substitution *> substitutions;
-  /// String variables defined here, with the capture group of each.
-  std::map<TextRef, unsigned> stringDefs;
-  /// Numeric variables defined here, with the capture group of each.
-  std::unordered_map<TextRef, std::pair<NumericVariable *, unsigned>> numericDefs;
-  /// The regular expressions as written in the check text, in order: the
-  /// insides of "{{...}}" and the expressions of string definitions. Kept for
-  /// programs that inspect check files.
-  std::vector<TextRef> writtenRegexes;
-  /// Uses of a string variable defined earlier in this same pattern, which
-  /// became back-references instead of substitutions.
-  std::vector<TextRef> backReferences;
-  /// Shared by every pattern of one engine; not owned.
-  VariableContext *context;
+  bool ignoreCase = false;
   CheckKind kind;
   std::optional<unsigned> lineNumber;
-  bool ignoreCase = false;
+  /// Shared by every pattern of one engine; not owned.
+  VariableContext *context;
   /// The compiled expression of the last search, shared by copies (matcher).
   mutable std::shared_ptr<PatternRegexCache> regexCache;
+
+  /// The parts only some patterns have (empty ones for the others).
+  const PatternDetails &details() const;
+  /// The same parts to change, made first when there are none and copied
+  /// first when other patterns share them.
+  PatternDetails &editDetails();
+  TextRef fullLineText() const { return details().fullLineText; }
+  const std::vector<Substitution *> &substitutions() const { return details().substitutions; }
+  const StringDefinitions &stringDefs() const { return details().stringDefs; }
+  const NumericDefinitions &numericDefs() const { return details().numericDefs; }
+  const std::vector<TextRef> &writtenRegexes() const { return details().writtenRegexes; }
+  const std::vector<TextRef> &backReferences() const { return details().backReferences; }
 
 private:
   /// Parses the "[[...]]" block at the start of `rest` and moves `rest` past it.
@@ -114,8 +138,9 @@ private:
   ErrorValue appendRegex(TextRef expression, SourceLocation errorAt, SourceRegistry &registry,
                          DiagnosticSink &sink);
 
-  /// Number of the next capture group of regexText.
-  unsigned curGroup = 1;
+  /// Shared by copies; null for a pattern that has none of them, which
+  /// is most patterns of a large check file.
+  std::shared_ptr<PatternDetails> extra;
 };
 
 #endif

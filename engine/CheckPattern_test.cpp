@@ -78,14 +78,14 @@ struct AssemblyCase {
 
 std::map<std::string, unsigned> stringDefsOf(const CheckPattern &pattern) {
   std::map<std::string, unsigned> defs;
-  for (const auto &[name, group] : pattern.stringDefs)
+  for (const auto &[name, group] : pattern.stringDefs())
     defs[std::string(name)] = group;
   return defs;
 }
 
 std::map<std::string, unsigned> numericDefsOf(const CheckPattern &pattern) {
   std::map<std::string, unsigned> defs;
-  for (const auto &[name, def] : pattern.numericDefs) {
+  for (const auto &[name, def] : pattern.numericDefs()) {
     EXPECT_EQ(def.first->name, name);
     defs[std::string(name)] = def.second;
   }
@@ -94,7 +94,7 @@ std::map<std::string, unsigned> numericDefsOf(const CheckPattern &pattern) {
 
 std::vector<std::pair<std::string, size_t>> substitutionsOf(const CheckPattern &pattern) {
   std::vector<std::pair<std::string, size_t>> result;
-  for (const Substitution *s : pattern.substitutions)
+  for (const Substitution *s : pattern.substitutions())
     result.emplace_back(std::string(s->text()), s->insertAt());
   return result;
 }

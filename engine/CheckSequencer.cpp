@@ -144,23 +144,61 @@ bool verifySameLine(const CheckStep &step, SourceRegistry &registry, DiagnosticS
   return true;
 }
 
+/// The first match of a fixed-text DAG pattern at or after `from` that
+/// overlaps no earlier match of its group, entered into `matchRanges`, found
+/// without reporting any search; nothing when there is none.
+std::optional<DagRange> acceptFixedText(const CheckPattern &pattern, TextRef region, size_t from,
+                                        DagRangeList &matchRanges) {
+  for (;;) {
+    size_t pos = findFixedText(region.substr(from), pattern.fixedText, pattern.ignoreCase);
+    if (pos == TextRef::npos)
+      return std::nullopt;
+    DagRange match{from + pos, from + pos + pattern.fixedText.size()};
+    DagRange overlapped;
+    if (matchRanges.tryInsert(match, overlapped))
+      return match;
+    from = overlapped.end;
+  }
+}
+
 /// How much of a step to run: only its positive pattern, to find where a
 /// LABEL divides the input, or the whole step.
 enum class StepScope { LabelOnly, Whole };
+
+/// A DAG pattern resumed after an earlier match of its text, whose -vv
+/// records were left out of the list: they are made only when the run fails,
+/// by searching again as the pattern would have without resuming.
+struct DeferredDagSearch {
+  /// Where in the record list its records belong.
+  size_t recordsAt = 0;
+  const CheckStep *step = nullptr;
+  const CheckPattern *pattern = nullptr;
+  TextRef region;
+  size_t groupStart = 0;
+  /// Its group in Sequencer::acceptedGroups, and how many of the group's
+  /// matches had been accepted before it.
+  size_t group = 0;
+  size_t acceptedBefore = 0;
+};
 
 /// The checking of one engine run: the options, where the reports and the
 /// records go.
 class Sequencer {
 public:
   Sequencer(const CheckOptions &options, SourceRegistry &registry, DiagnosticSink &sink,
-            DiagList *diagList)
+            DiagList *diagList, CheckEngine::RecordUse recordUse)
       : options(options), registry(registry), sink(sink), diagList(diagList),
-        reporter(registry, sink, options, diagList) {}
+        reporter(registry, sink, options, diagList),
+        deferRecords(diagList && options.veryVerbose && !options.allowDeprecatedDagOverlap &&
+                     recordUse == CheckEngine::RecordUse::FailedRunOnly) {}
 
   /// Runs `step` on `region`: the offset of its match, whose length goes to
   /// `matchLen`, or nothing when the step failed (and was reported).
   std::optional<size_t> run(const CheckStep &step, TextRef region, StepScope scope,
                             size_t &matchLen);
+  /// Completes the record list of a failed run with the records of the
+  /// deferred DAG searches.
+  void recordDeferredSearches();
 
 private:
   /// Reports `result`; true when that reported a failure.
@@ -198,6 +236,15 @@ private:
   std::optional<FixedTextSet> implicitSet;
   /// For each pattern of the list, its member number in the set, or npos.
   std::vector<size_t> implicitMember;
+  /// -vv records go to a list that is printed only if the run fails: the
+  /// records of resumed DAG searches wait for that. Each of them would
+  /// record every earlier match of its text in the group, which makes a
+  /// group of n equal patterns cost n * n / 2 searches.
+  bool deferRecords;
+  std::vector<DeferredDagSearch> deferred;
+  /// The accepted matches of the DAG groups that have deferred searches, in
+  /// order of acceptance; the last one is the current group's.
+  std::vector<std::vector<DagRange>> acceptedGroups;
 };
 
 bool Sequencer::reportFailed(const SearchReport &search, SearchResult result) {
@@ -327,8 +374,9 @@ std::optional<size_t> Sequencer::runDagGroups(const CheckStep &step, TextRef reg
   // A fixed text matched again in the same group cannot match before the end
   // of its previous accepted match: every earlier occurrence overlaps an
   // accepted match, and accepted matches stay. Without -vv the searches in
-  // between are not reported, so they are skipped.
-  bool resume = !options.veryVerbose && !options.allowDeprecatedDagOverlap;
+  // between are not reported (or their records are deferred), so they are
+  // skipped.
+  bool resume = !options.allowDeprecatedDagOverlap && (!options.veryVerbose || deferRecords);
   std::unordered_map<TextRef, size_t> acceptedEnd;
   for (size_t index = 0; index < patterns.size(); ++index) {
     const CheckPattern &pattern = patterns[index];
@@ -344,23 +392,46 @@ std::optional<size_t> Sequencer::runDagGroups(const CheckStep &step, TextRef reg
       groupFirst = index;
       if (resume)
         acceptedEnd.reserve(group.size());
+      if (deferRecords) {
+        // A group without deferred searches leaves its list to the next.
+        if (acceptedGroups.empty() ||
+            (!deferred.empty() && deferred.back().group + 1 == acceptedGroups.size()))
+          acceptedGroups.emplace_back();
+        acceptedGroups.back().clear();
+      }
     }
 
-    size_t from = groupStart;
     std::optional<size_t> foundAhead;
     if (searchesAhead(pattern))
       foundAhead = firstFound[index - groupFirst];
     auto previous = resume ? acceptedEnd.find(pattern.fixedText) : acceptedEnd.end();
-    if (foundAhead && previous != acceptedEnd.end()) {
-      from = previous->second;
-      foundAhead.reset();
+    bool resumes = foundAhead && previous != acceptedEnd.end();
+    std::optional<DagRange> accepted;
+    if (resumes && deferRecords) {
+      accepted = acceptFixedText(pattern, region, previous->second, matchRanges);
+      if (accepted) {
+        deferred.push_back({.recordsAt = diagList->size(),
+                            .step = &step,
+                            .pattern = &pattern,
+                            .region = region,
+                            .groupStart = groupStart,
+                            .group = acceptedGroups.size() - 1,
+                            .acceptedBefore = acceptedGroups.back().size()});
+      }
+      // Else the search is made again in full: the run fails here, so its
+      // records are printed.
     }
-    std::optional<DagRange> accepted =
-        matchDagPattern(step, pattern, region, from, matchRanges, foundAhead);
+    if (!accepted) {
+      bool skips = resumes && !deferRecords;
+      accepted = matchDagPattern(step, pattern, region, skips ? previous->second : groupStart,
+                                 matchRanges, skips ? std::nullopt : foundAhead);
+    }
     if (!accepted)
       return std::nullopt;
     if (resume && searchesAhead(pattern))
       acceptedEnd[pattern.fixedText] = accepted->end;
+    if (deferRecords)
+      acceptedGroups.back().push_back(*accepted);
     // With -vv every attempt has been reported already.
     if (!options.veryVerbose &&
         reportFailed({.pattern = pattern,
@@ -386,6 +457,40 @@ std::optional<size_t> Sequencer::runDagGroups(const CheckStep &step, TextRef reg
     acceptedEnd.clear();
   }
   return groupStart;
+}
+
+void Sequencer::recordDeferredSearches() {
+  if (deferred.empty())
+    return;
+  // The replayed searches record straight into the new list, between the
+  // moved records of the old one.
+  DiagList merged;
+  Sequencer replayer(options, registry, sink, &merged, CheckEngine::RecordUse::AnyRun);
+  auto kept = std::make_move_iterator(diagList->begin());
+  DagRangeList matchRanges;
+  size_t inserted = 0;
+  for (size_t i = 0; i != deferred.size(); ++i) {
+    const DeferredDagSearch &search = deferred[i];
+    auto keptEnd = std::make_move_iterator(diagList->begin() + search.recordsAt);
+    merged.insert(merged.end(), kept, keptEnd);
+    kept = keptEnd;
+    if (i == 0 || search.group != deferred[i - 1].group) {
+      matchRanges.clear();
+      inserted = 0;
+    }
+    const std::vector<DagRange> &accepted = acceptedGroups[search.group];
+    DagRange overlapped;
+    for (; inserted < search.acceptedBefore; ++inserted)
+      matchRanges.tryInsert(accepted[inserted], overlapped);
+    // Accepts the match the resumed search accepted, recording every search
+    // on the way; fixed text has no side effects to repeat.
+    replayer.matchDagPattern(*search.step, *search.pattern, search.region, search.groupStart,
+                             matchRanges, std::nullopt);
+    ++inserted;
+  }
+  merged.insert(merged.end(), kept, std::make_move_iterator(diagList->end()));
+  *diagList = std::move(merged);
+  deferred.clear();
 }
 
 void Sequencer::prepareImplicitSet(const std::vector<CheckPattern> &list) {
@@ -455,24 +560,22 @@ bool Sequencer::runNotPatterns(const CheckStep &step, TextRef stretch, const Not
   return failed;
 }
 
-} // namespace
-
-ErrorValue CheckEngine::verifyInput(SourceRegistry &registry, TextRef input,
-                                    std::vector<MatchDiag> *diagList) {
-  Sequencer sequencer(opts, registry, sink, diagList);
-  const size_t stepCount = checkSteps.size();
+/// Runs `steps` over `input`, the labels first to divide it into blocks.
+ErrorValue verifySteps(Sequencer &sequencer, const std::vector<CheckStep> &steps,
+                       const CheckOptions &options, VariableContext &vars, TextRef input) {
+  const size_t stepCount = steps.size();
   bool failed = false;
   size_t firstUnrun = 0;
   size_t nextLabel = 0;
   TextRef rest = input;
   for (;;) {
-    while (nextLabel < stepCount && checkSteps[nextLabel].pattern.kind.type != DirectiveType::Label)
+    while (nextLabel < stepCount && steps[nextLabel].pattern.kind.type != DirectiveType::Label)
       ++nextLabel;
     TextRef block = rest;
     if (nextLabel < stepCount) {
       size_t matchLen = 0;
       std::optional<size_t> labelPos =
-          sequencer.run(checkSteps[nextLabel], rest, StepScope::LabelOnly, matchLen);
+          sequencer.run(steps[nextLabel], rest, StepScope::LabelOnly, matchLen);
       if (!labelPos)
         return makeAlreadyReportedError();
       block = rest.substr(0, *labelPos + matchLen);
@@ -480,14 +583,14 @@ ErrorValue CheckEngine::verifyInput(SourceRegistry &registry, TextRef input,
       ++nextLabel;
     }
 
-    if (firstUnrun > 0 && opts.enableVarScope)
-      vars->forgetLocalVariables();
+    if (firstUnrun > 0 && options.enableVarScope)
+      vars.forgetLocalVariables();
 
     size_t blockPos = 0;
     for (; firstUnrun < nextLabel; ++firstUnrun) {
       size_t matchLen = 0;
       std::optional<size_t> pos =
-          sequencer.run(checkSteps[firstUnrun], block.substr(blockPos), StepScope::Whole, matchLen);
+          sequencer.run(steps[firstUnrun], block.substr(blockPos), StepScope::Whole, matchLen);
       if (!pos) {
         failed = true;
         firstUnrun = nextLabel;
@@ -500,4 +603,15 @@ ErrorValue CheckEngine::verifyInput(SourceRegistry &registry, TextRef input,
       return failed ? makeAlreadyReportedError() : ErrorValue::success();
     firstUnrun = nextLabel;
   }
+}
+
+} // namespace
+
+ErrorValue CheckEngine::verifyInput(SourceRegistry &registry, TextRef input,
+                                    std::vector<MatchDiag> *diagList, RecordUse recordUse) {
+  Sequencer sequencer(opts, registry, sink, diagList, recordUse);
+  ErrorValue verified = verifySteps(sequencer, checkSteps, opts, *vars, input);
+  if (verified)
+    sequencer.recordDeferredSearches();
+  return verified;
 }

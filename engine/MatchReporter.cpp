@@ -39,7 +39,7 @@ std::string escapedForDisplay(TextRef text) {
 
 void MatchReporter::reportSubstitutions(const CheckPattern &pattern, TextRef range,
                                         MatchOutcome outcome, std::vector<MatchDiag> *list) {
-  for (const Substitution *substitution : pattern.substitutions) {
+  for (const Substitution *substitution : pattern.substitutions()) {
     ValueOrError<std::string> value = substitution->result();
     if (!value) {
       // Already reported when the search could not take place.
@@ -58,15 +58,15 @@ void MatchReporter::reportSubstitutions(const CheckPattern &pattern, TextRef ran
 
 void MatchReporter::reportCaptures(const CheckPattern &pattern, MatchOutcome outcome,
                                    std::vector<MatchDiag> *list) {
-  if (pattern.stringDefs.empty() && pattern.numericDefs.empty())
+  if (pattern.stringDefs().empty() && pattern.numericDefs().empty())
     return;
   std::vector<std::pair<TextRef, SourceRange>> captures;
-  for (const auto &entry : pattern.stringDefs) {
+  for (const auto &entry : pattern.stringDefs()) {
     std::optional<TextRef> value = pattern.context->stringValue(entry.first);
     if (value)
       captures.emplace_back(entry.first, SourceRange::of(*value));
   }
-  for (const auto &[name, definition] : pattern.numericDefs) {
+  for (const auto &[name, definition] : pattern.numericDefs()) {
     const NumericVariable *variable = definition.first;
     if (variable->capturedText)
       captures.emplace_back(name, SourceRange::of(*variable->capturedText));

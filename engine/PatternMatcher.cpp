@@ -163,8 +163,8 @@ SearchResult CheckPattern::match(TextRef range, SourceRegistry &registry) const 
 
   if (!fixedText.empty())
     return fixedTextResult(findFixedText(range, fixedText, ignoreCase));
-  if (!fullLineText.empty())
-    return findFullLine(range, fullLineText, fullLineBlanks, ignoreCase);
+  if (const PatternDetails &parts = details(); !parts.fullLineText.empty())
+    return findFullLine(range, parts.fullLineText, parts.fullLineBlanks, ignoreCase);
 
   unsigned flags = CompiledRegex::newlineSensitive | (ignoreCase ? CompiledRegex::ignoreCase : 0u);
   // Made on the first search that needs an expression: text patterns never do.
@@ -174,7 +174,7 @@ SearchResult CheckPattern::match(TextRef range, SourceRegistry &registry) const 
     return &regexCache->get(expression, flags);
   };
   const CompiledRegex *regex = nullptr;
-  if (substitutions.empty()) {
+  if (substitutions().empty()) {
     if (regexIsText)
       return fixedTextSearch(range, unescapeText(regexText), ignoreCase);
     regex = compiled(regexText);
@@ -184,7 +184,7 @@ SearchResult CheckPattern::match(TextRef range, SourceRegistry &registry) const 
     std::string expanded = regexText;
     size_t insertedSoFar = 0;
     ErrorValue failures;
-    for (const Substitution *substitution : substitutions) {
+    for (const Substitution *substitution : substitutions()) {
       ValueOrError<std::string> value = substitution->result();
       if (!value) {
         failures = combineErrors(std::move(failures),
@@ -207,7 +207,7 @@ SearchResult CheckPattern::match(TextRef range, SourceRegistry &registry) const 
   TextRef whole;
   // Splitting the match among the groups costs more than finding it, and
   // only captures need it.
-  bool wantGroups = !stringDefs.empty() || !numericDefs.empty();
+  bool wantGroups = !stringDefs().empty() || !numericDefs().empty();
   bool found = wantGroups ? regex->search(range, &groups, &searchError)
                           : regex->searchWhole(range, whole, &searchError);
   if (!found) {
@@ -231,7 +231,7 @@ SearchResult CheckPattern::match(TextRef range, SourceRegistry &registry) const 
       return groups[group];
     return TextRef(whole.data(), 0);
   };
-  for (const auto &[name, group] : stringDefs)
+  for (const auto &[name, group] : stringDefs())
     context->setStringValue(name, groupText(group));
 
   size_t pos = static_cast<size_t>(whole.data() - range.data());
@@ -243,7 +243,7 @@ SearchResult CheckPattern::match(TextRef range, SourceRegistry &registry) const 
     --len;
   }
 
-  for (const auto &[name, definition] : numericDefs) {
+  for (const auto &[name, definition] : numericDefs()) {
     auto [variable, group] = definition;
     TextRef captured = groupText(group);
     ValueOrError<NumericValue> value = parseValue(variable->format, captured, registry);

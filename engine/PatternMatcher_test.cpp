@@ -311,9 +311,9 @@ TEST_F(MatcherFixture, FullLineTextFindsWhatItsExpressionFinds) {
       options.strictWhitespace = strict;
       options.ignoreCase = ignoreCase;
       CheckPattern fixed = parse("foo bar");
-      ASSERT_FALSE(fixed.fullLineText.empty());
+      ASSERT_FALSE(fixed.fullLineText().empty());
       CheckPattern expression = fixed;
-      expression.fullLineText = TextRef();
+      expression.editDetails().fullLineText = TextRef();
       for (const char *text : inputs) {
         TextRef range = input(text);
         SearchResult a = fixed.match(range, registry);

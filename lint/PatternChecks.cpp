@@ -93,7 +93,7 @@ void useExpressionVariables(const ExpressionNode &node, VariableTracker &variabl
 /// characters. Anchors make a pattern depend on where it is, so a pattern
 /// that needs a line start or end (an empty line, say) is not counted.
 bool matchesEmptyText(const CheckPattern &pattern) {
-  if (!pattern.fixedText.empty() || !pattern.substitutions.empty() || pattern.regexText.empty())
+  if (!pattern.fixedText.empty() || !pattern.substitutions().empty() || pattern.regexText.empty())
     return false;
   CompiledRegex between("x" + pattern.regexText + "x");
   return between.isValid() && between.search("xx");
@@ -101,7 +101,7 @@ bool matchesEmptyText(const CheckPattern &pattern) {
 
 void checkPattern(const CheckPattern &pattern, const PatternSource &source,
                   VariableTracker &variables, std::vector<Finding> &findings) {
-  for (TextRef expression : pattern.writtenRegexes)
+  for (TextRef expression : pattern.writtenRegexes())
     findRegexEscapes(expression, findings);
 
   if (pattern.kind.type != DirectiveType::Empty && matchesEmptyText(pattern)) {
@@ -115,21 +115,21 @@ void checkPattern(const CheckPattern &pattern, const PatternSource &source,
 
   // Substitutions use values captured before this pattern; its own
   // definitions follow, and a back-reference uses one of them.
-  for (const Substitution *substitution : pattern.substitutions) {
+  for (const Substitution *substitution : pattern.substitutions()) {
     if (auto *numeric = dynamic_cast<const NumericSubstitution *>(substitution))
       useExpressionVariables(*numeric->expression().root(), variables);
     else
       variables.use(substitution->text());
   }
-  for (const auto &[name, group] : pattern.stringDefs)
+  for (const auto &[name, group] : pattern.stringDefs())
     variables.define(name);
   // Visited by position, so that findings keep a stable order.
   std::map<SourceLocation, TextRef> numericNames;
-  for (const auto &entry : pattern.numericDefs)
+  for (const auto &entry : pattern.numericDefs())
     numericNames.emplace(entry.first.data(), entry.first);
   for (const auto &[at, name] : numericNames)
     variables.define(name);
-  for (TextRef name : pattern.backReferences)
+  for (TextRef name : pattern.backReferences())
     variables.use(name);
 }
 

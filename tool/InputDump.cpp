@@ -1,6 +1,7 @@
 #include "tool/InputDump.h"
 
 #include "support/diag/ColourScope.h"
+#include "support/fs/LineFeeds.h"
 
 #include <algorithm>
 #include <cstring>
@@ -16,7 +17,7 @@ constexpr uint32_t noLine = UINT32_MAX;
 
 /// Number of lines: one per line feed, plus an unterminated last line.
 uint32_t countLines(TextRef text) {
-  uint64_t lines = static_cast<uint64_t>(std::count(text.begin(), text.end(), '\n'));
+  uint64_t lines = countLineFeeds(text.data(), text.data() + text.size());
   if (!text.empty() && text.back() != '\n')
     ++lines;
   return static_cast<uint32_t>(std::min<uint64_t>(lines, UINT32_MAX));
@@ -108,7 +109,7 @@ public:
       bool afterWindow = previousShown == 0 || uint64_t(previousShown) + context < wide;
       bool elide = beforeWindow && afterWindow;
       if (elide && elidedRunIsLong) {
-        skipLine(line, at, end);
+        line = skipElidedRun(line, nextSelected, at, end);
       } else {
         if (!elide)
           flushElided();
@@ -314,6 +315,28 @@ private:
     elided.clear();
     elidedLines = 0;
     elidedRunIsLong = false;
+  }
+
+  /// Passes over the elided lines from `line` on, up to the window of
+  /// `nextSelected` and the next line with annotations of its own, and
+  /// answers the last line passed. A long input is mostly such a run: it is
+  /// passed over many line feeds at a time.
+  uint32_t skipElidedRun(uint32_t line, uint32_t nextSelected, const char *&at, const char *end) {
+    // Elided means line + context < nextSelected, so `last` is at least `line`.
+    uint64_t last = nextSelected == noLine ? uint64_t(UINT32_MAX)
+                                           : uint64_t(nextSelected) - context - 1;
+    if (cursor != annotations.size())
+      last = std::min<uint64_t>(last, uint64_t(annotations[cursor].inputLine) - 1);
+    uint64_t wanted = last >= line ? last - line + 1 : 0;
+    uint64_t left = wanted;
+    const char *after = passLineFeeds(at, end, left);
+    if (wanted == left) {
+      // An annotated line, or the last one without a line feed.
+      skipLine(line, at, end);
+      return line;
+    }
+    at = after;
+    return static_cast<uint32_t>(line + (wanted - left) - 1);
   }
 
   /// Passes over an elided line and its annotations without printing them.

@@ -152,7 +152,10 @@ int runOstrel(int argc, char **argv) {
   std::optional<std::vector<MatchDiag>> records;
   if (dump.mode != DumpMode::Never)
     records.emplace();
-  ErrorValue failed = engine.verifyInput(registry, inputText, records ? &*records : nullptr);
+  ErrorValue failed = engine.verifyInput(registry, inputText, records ? &*records : nullptr,
+                                         dump.mode == DumpMode::Fail
+                                             ? CheckEngine::RecordUse::FailedRunOnly
+                                             : CheckEngine::RecordUse::AnyRun);
   const bool passed = !failed;
   dropError(std::move(failed));
 

@@ -8,6 +8,7 @@
 #include <new>
 
 #include <fcntl.h>
+#include <malloc.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -222,6 +223,27 @@ void adviseLargePages(void *mem, size_t size) {
 #else
   (void)mem;
   (void)size;
+#endif
+}
+
+void adviseHeapLargePages() {
+#if defined(MADV_HUGEPAGE) && defined(M_TOP_PAD)
+  // The heap then grows this much beyond each request, so that what the
+  // allocator hands out next lies in memory already advised.
+  static constexpr size_t heapStep = size_t(32) << 20;
+  static uintptr_t advisedEnd = 0;
+  uintptr_t end = reinterpret_cast<uintptr_t>(::sbrk(0));
+  if (advisedEnd == 0) {
+    ::mallopt(M_TOP_PAD, static_cast<int>(heapStep));
+    advisedEnd = end;
+    return;
+  }
+  // Grown by less than a large page (or shrunk): nothing worth advising yet.
+  uintptr_t from = advisedEnd & ~(systemPageSize() - 1);
+  if (end < from + LargePage)
+    return;
+  ::madvise(reinterpret_cast<void *>(from), end - from, MADV_HUGEPAGE);
+  advisedEnd = end;
 #endif
 }
 

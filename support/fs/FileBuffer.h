@@ -146,4 +146,9 @@ size_t systemPageSize();
 /// the system refuses changes nothing.
 void adviseLargePages(void *mem, size_t size);
 
+/// The same for the allocator's heap: the first call makes the heap grow in
+/// large steps, each later one advises what it grew by since. A builder of
+/// many small objects calls it now and then.
+void adviseHeapLargePages();
+
 #endif
