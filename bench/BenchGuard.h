@@ -9,16 +9,20 @@
 #include <benchmark/benchmark.h>
 
 #include <functional>
+#include <string>
 
 /// Processor seconds `work` took on this thread.
 double secondsOf(const std::function<void()> &work);
 
-/// Times `measured` and `reference` alternately, reports the ratio of their
-/// median times and marks the guard missed when it exceeds `limit`.
-void guardRatio(benchmark::State &state, const std::function<void()> &measured,
-                const std::function<void()> &reference, double limit);
+/// Times `measured` and `reference` alternately and reports the ratio of
+/// their median times as the guard `name`, whose limit is `limit`.
+void guardRatio(benchmark::State &state, const std::string &name,
+                const std::function<void()> &measured, const std::function<void()> &reference,
+                double limit);
 
-/// Google Benchmark's own main, answering non-zero when a guard was missed.
+/// Google Benchmark's own main. A guard is missed when the median of its
+/// ratios over the repetitions exceeds its limit: each missed guard is named
+/// on standard error and the answer is non-zero.
 int runGuardedBenchmarks(int argc, char **argv);
 
 #endif

@@ -26,7 +26,7 @@ void BM_LongPrefixArgumentGrowth(benchmark::State &state) {
   const std::string small = "-QX=" + std::string(1 << 18, 'v');
   const std::string large = "-QX=" + std::string(10 << 18, 'v');
   // Linear growth measures about 10; a quadratic search would be 100.
-  guardRatio(state, [&] { parseDefinition(large); }, [&] { parseDefinition(small); }, 20);
+  guardRatio(state, "LongPrefixArgumentGrowth", [&] { parseDefinition(large); }, [&] { parseDefinition(small); }, 20);
 }
 BENCHMARK(BM_LongPrefixArgumentGrowth)->Iterations(7)->Unit(benchmark::kMillisecond);
 

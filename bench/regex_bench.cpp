@@ -242,7 +242,8 @@ int registerAll() {
         (std::string("Growth/") + growth.name).c_str(),
         [&growth](benchmark::State &state) {
           guardRatio(
-              state, [&] { growth.work(state, growth.smallSize * 10); },
+              state, std::string("Growth/") + growth.name,
+              [&] { growth.work(state, growth.smallSize * 10); },
               [&] { growth.work(state, growth.smallSize); }, growthLimit);
         })
         ->Unit(benchmark::kMillisecond);
@@ -254,7 +255,7 @@ int registerAll() {
           CompiledRegex regex(repeated.expression, CompiledRegex::newlineSensitive);
           size_t matches = 0, lines = 0;
           guardRatio(
-              state, [&] { matches = countMatches(regex); },
+              state, std::string("Repeated/") + repeated.name, [&] { matches = countMatches(regex); },
               [&] { lines = countLines(repeated.fixedText); }, 8);
           state.counters["matches"] = double(matches);
           benchmark::DoNotOptimize(lines);
