@@ -138,6 +138,11 @@ median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 # sub_rc, ref_cpu, ref_kb (medians; the status of the subject's last run).
 measure_pair() { # SUBJECT REFERENCE
   local i line sub_times="" ref_times="" sub_mems="" ref_mems=""
+  # One untimed run of each first: this VM hands memory freed a few seconds
+  # ago back to its host, and whichever run takes it first pays several
+  # times the cost of fresh memory.
+  run_once "$1" > /dev/null
+  [ -n "$2" ] && run_once "$2" > /dev/null
   for ((i = 0; i < repeat; i++)); do
     read -r c m sub_rc <<< "$(run_once "$1")"
     sub_times+="$c"$'\n'; sub_mems+="$m"$'\n'
