@@ -119,8 +119,9 @@ ErrorValue CheckPattern::parse(TextRef text, TextRef prefix, SourceRegistry &reg
   }
 
   if (fullLine && text.find("{{") == TextRef::npos && text.find("[[") == TextRef::npos) {
-    editDetails().fullLineText = text;
-    editDetails().fullLineBlanks = !options.strictWhitespace;
+    PatternDetails &parts = editDetails();
+    parts.fullLineText = text;
+    parts.fullLineBlanks = !options.strictWhitespace;
   }
   if (fullLine) {
     regexText += '^';
@@ -140,8 +141,9 @@ ErrorValue CheckPattern::parse(TextRef text, TextRef prefix, SourceRegistry &reg
                            "found start of regex string with no end '}}'");
       }
       regexText += '(';
-      ++editDetails().nextGroup;
-      editDetails().writtenRegexes.push_back(inner.substr(0, end));
+      PatternDetails &parts = editDetails();
+      ++parts.curGroup;
+      parts.writtenRegexes.push_back(inner.substr(0, end));
       if (ErrorValue error = appendRegex(inner.substr(0, end), inner.data(), registry, sink))
         return error;
       regexText += ')';
@@ -163,8 +165,8 @@ ErrorValue CheckPattern::parse(TextRef text, TextRef prefix, SourceRegistry &reg
   }
   regexIsText = !regexPieces && stringDefs().empty() && numericDefs().empty();
   if (numericDefs().size() > 1) {
-    // Listed as the hash map that once held them listed them: the same
-    // names entered in the same order give the same order.
+    // The order of a hash map keyed by name (see NumericDefinitions): the
+    // same names entered in the same order are listed the same way.
     std::unordered_map<TextRef, std::pair<NumericVariable *, unsigned>> listed;
     for (const auto &[name, definition] : numericDefs())
       listed[name] = definition;
@@ -202,7 +204,7 @@ ErrorValue CheckPattern::appendRegex(TextRef expression, SourceLocation errorAt,
   // its own group k is group firstGroup + k - 1 of the whole: renumber its
   // back-references to keep their meaning.
   PatternDetails &parts = editDetails();
-  unsigned firstGroup = parts.nextGroup;
+  unsigned firstGroup = parts.curGroup;
   size_t i = 0;
   while (i < expression.size()) {
     char c = expression[i];
@@ -233,7 +235,7 @@ ErrorValue CheckPattern::appendRegex(TextRef expression, SourceLocation errorAt,
     regexText += c;
     ++i;
   }
-  parts.nextGroup += groupCount;
+  parts.curGroup += groupCount;
   return ErrorValue::success();
 }
 
@@ -364,21 +366,21 @@ ErrorValue CheckPattern::appendBlock(SubstitutionBlock &block, SourceRegistry &r
     if (!block.stringDefined.empty()) {
       auto place = findDefinition(parts.stringDefs, block.stringDefined);
       if (place != parts.stringDefs.end() && place->first == block.stringDefined)
-        place->second = parts.nextGroup;
+        place->second = parts.curGroup;
       else
-        parts.stringDefs.emplace(place, block.stringDefined, parts.nextGroup);
+        parts.stringDefs.emplace(place, block.stringDefined, parts.curGroup);
       context->markStringName(block.stringDefined);
     } else {
       NumericVariable &variable = *block.numericDefined;
       auto same = std::find_if(parts.numericDefs.begin(), parts.numericDefs.end(),
                                [&](const auto &entry) { return entry.first == variable.name; });
       if (same != parts.numericDefs.end())
-        same->second = {&variable, parts.nextGroup};
+        same->second = {&variable, parts.curGroup};
       else
-        parts.numericDefs.emplace_back(variable.name, std::make_pair(&variable, parts.nextGroup));
+        parts.numericDefs.emplace_back(variable.name, std::make_pair(&variable, parts.curGroup));
       context->enterNumeric(variable.name, variable);
     }
-    ++parts.nextGroup;
+    ++parts.curGroup;
   }
 
   if (!block.stringCapture.empty()) {

@@ -47,7 +47,7 @@ struct PatternDetails {
   TextRef fullLineText;
   bool fullLineBlanks = false;
   /// Number of the next capture group of regexText (while parsing).
-  unsigned nextGroup = 1;
+  unsigned curGroup = 1;
   /// Values inserted into regexText at match time, in order of insertion.
   std::vector<Substitution *> substitutions;
   StringDefinitions stringDefs;
