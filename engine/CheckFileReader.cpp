@@ -9,6 +9,7 @@
 #include "engine/numeric/VariableContext.h"
 #include "support/diag/FatalError.h"
 #include "support/fs/FileBuffer.h"
+#include "support/fs/LargePages.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,5 +1,7 @@
 #include "support/fs/FileBuffer.h"
 
+#include "support/fs/LargePages.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
@@ -8,7 +10,6 @@
 #include <new>
 
 #include <fcntl.h>
-#include <malloc.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -50,7 +51,6 @@ namespace {
 
 constexpr size_t StreamChunk = 16384;
 constexpr size_t MapThreshold = 16384;
-constexpr size_t LargePage = size_t(2) << 20;
 
 std::error_code systemError(int number) { return std::error_code(number, std::generic_category()); }
 
@@ -204,49 +204,6 @@ FileBufferPtr mapWhenItPays(int fd, size_t size, TextRef name, bool requiresNul,
 
 } // namespace
 
-size_t systemPageSize() {
-  static const size_t page = [] {
-    long size = ::getpagesize();
-    return size > 0 ? static_cast<size_t>(size) : static_cast<size_t>(4096);
-  }();
-  return page;
-}
-
-void adviseLargePages(void *mem, size_t size) {
-#ifdef MADV_HUGEPAGE
-  if (size < 2 * LargePage)
-    return;
-  const size_t page = systemPageSize();
-  uintptr_t start = (reinterpret_cast<uintptr_t>(mem) + page - 1) & ~(page - 1);
-  uintptr_t end = reinterpret_cast<uintptr_t>(mem) + size;
-  ::madvise(reinterpret_cast<void *>(start), end - start, MADV_HUGEPAGE);
-#else
-  (void)mem;
-  (void)size;
-#endif
-}
-
-void adviseHeapLargePages() {
-#if defined(MADV_HUGEPAGE) && defined(M_TOP_PAD)
-  // The heap then grows this much beyond each request, so that what the
-  // allocator hands out next lies in memory already advised.
-  static constexpr size_t heapStep = size_t(32) << 20;
-  static uintptr_t advisedEnd = 0;
-  uintptr_t end = reinterpret_cast<uintptr_t>(::sbrk(0));
-  if (advisedEnd == 0) {
-    ::mallopt(M_TOP_PAD, static_cast<int>(heapStep));
-    advisedEnd = end;
-    return;
-  }
-  // Grown by less than a large page (or shrunk): nothing worth advising yet.
-  uintptr_t from = advisedEnd & ~(systemPageSize() - 1);
-  if (end < from + LargePage)
-    return;
-  ::madvise(reinterpret_cast<void *>(from), end - from, MADV_HUGEPAGE);
-  advisedEnd = end;
-#endif
-}
-
 std::unique_ptr<OwnedFileBuffer> allocateBuffer(size_t size, TextRef name) {
   size_t header = OwnedBufferLayout::headerSize(name);
   size_t total = header + size + 1;
@@ -396,7 +353,7 @@ OwnedFileBufferOrError growFailed() {
 // Reserves `size` bytes (whole pages) starting on a large-page boundary, so
 // that the kernel can back all of them with large pages. False when refused.
 bool reserveAligned(StreamMapping &mapping, size_t size) {
-  size_t total = size + LargePage;
+  size_t total = size + largePageSize;
   if (total < size)
     return false;
   void *raw = ::mmap(nullptr, total, PROT_READ | PROT_WRITE,
@@ -404,7 +361,7 @@ bool reserveAligned(StreamMapping &mapping, size_t size) {
   if (raw == MAP_FAILED)
     return false;
   uintptr_t base = reinterpret_cast<uintptr_t>(raw);
-  uintptr_t aligned = (base + LargePage - 1) & ~(LargePage - 1);
+  uintptr_t aligned = (base + largePageSize - 1) & ~(largePageSize - 1);
   if (aligned != base)
     ::munmap(raw, aligned - base);
   if (size_t tail = base + total - (aligned + size))

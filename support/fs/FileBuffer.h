@@ -137,18 +137,4 @@ FileBufferPtr copyText(TextRef text, TextRef name);
 /// Null when the allocation fails or its size computation overflows.
 std::unique_ptr<OwnedFileBuffer> allocateBuffer(size_t size, TextRef name);
 
-/// The system page size, asked once per process (4096 if the query fails).
-size_t systemPageSize();
-
-/// Asks the system to back the whole pages of a large block (a few MiB or
-/// more; smaller ones are left alone) with large pages: filling such a block
-/// then takes one page fault per 2 MiB instead of one per 4 KiB. A request
-/// the system refuses changes nothing.
-void adviseLargePages(void *mem, size_t size);
-
-/// The same for the allocator's heap: the first call makes the heap grow in
-/// large steps, each later one advises what it grew by since. A builder of
-/// many small objects calls it now and then.
-void adviseHeapLargePages();
-
 #endif

@@ -1,4 +1,5 @@
 #include "support/fs/FileBuffer.h"
+#include "support/fs/LargePages.h"
 
 #include <gtest/gtest.h>
 
