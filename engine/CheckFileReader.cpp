@@ -238,7 +238,7 @@ ErrorValue CheckFileReader::handleDirective(const FoundDirective &found) {
   if (ErrorValue error = checkPlacement(found, pattern))
     return error;
   if (pattern.fixedText.empty() && pattern.substitutions().empty() && !pattern.regexIsText) {
-    std::shared_ptr<PatternRegexCache> &shared = sharedRegexes[pattern.regexText];
+    std::shared_ptr<PatternRegexCache> &shared = sharedRegexes[pattern.regexText()];
     if (!shared)
       shared = std::make_shared<PatternRegexCache>();
     pattern.regexCache = shared;

@@ -89,12 +89,12 @@ std::string summary(const std::vector<CheckStep> &steps) {
       text += "[";
       for (const auto *list : {&step.implicitNots(), &step.dagNotPatterns})
         for (const CheckPattern &p : *list)
-          text += kindOf(p) + ":" + std::string(p.fixedText.empty() ? p.regexText : p.fixedText) +
+          text += kindOf(p) + ":" + std::string(p.fixedText.empty() ? p.regexText() : p.fixedText) +
                   ";";
       text += "]";
     }
     text += kindOf(step.pattern) + ":" +
-            std::string(step.pattern.fixedText.empty() ? step.pattern.regexText
+            std::string(step.pattern.fixedText.empty() ? step.pattern.regexText()
                                                         : step.pattern.fixedText);
   }
   return text;

@@ -96,7 +96,7 @@ ErrorValue CheckPattern::parse(TextRef text, TextRef prefix, SourceRegistry &reg
 
   if (text.empty()) {
     if (kind.type == DirectiveType::Empty) {
-      regexText = "(\n$)";
+      editDetails().regexText = "(\n$)";
       return ErrorValue::success();
     }
     return reportError(sink, registry, location,
@@ -118,8 +118,10 @@ ErrorValue CheckPattern::parse(TextRef text, TextRef prefix, SourceRegistry &reg
     return ErrorValue::success();
   }
 
+  // Every part of the pattern from here on is in its details.
+  PatternDetails &parts = editDetails();
+  std::string &regexText = parts.regexText;
   if (fullLine && text.find("{{") == TextRef::npos && text.find("[[") == TextRef::npos) {
-    PatternDetails &parts = editDetails();
     parts.fullLineText = text;
     parts.fullLineBlanks = !options.strictWhitespace;
   }
@@ -141,7 +143,6 @@ ErrorValue CheckPattern::parse(TextRef text, TextRef prefix, SourceRegistry &reg
                            "found start of regex string with no end '}}'");
       }
       regexText += '(';
-      PatternDetails &parts = editDetails();
       ++parts.curGroup;
       parts.writtenRegexes.push_back(inner.substr(0, end));
       if (ErrorValue error = appendRegex(inner.substr(0, end), inner.data(), registry, sink))
@@ -204,6 +205,7 @@ ErrorValue CheckPattern::appendRegex(TextRef expression, SourceLocation errorAt,
   // its own group k is group firstGroup + k - 1 of the whole: renumber its
   // back-references to keep their meaning.
   PatternDetails &parts = editDetails();
+  std::string &regexText = parts.regexText;
   unsigned firstGroup = parts.curGroup;
   size_t i = 0;
   while (i < expression.size()) {
@@ -358,6 +360,7 @@ ErrorValue CheckPattern::parseSubstitutionBlock(TextRef &rest, SourceRegistry &r
 ErrorValue CheckPattern::appendBlock(SubstitutionBlock &block, SourceRegistry &registry,
                                      DiagnosticSink &sink) {
   PatternDetails &parts = editDetails();
+  std::string &regexText = parts.regexText;
   size_t insertAt = regexText.size();
   bool isDefinition = !block.stringDefined.empty() || block.numericDefined;
   if (isDefinition) {

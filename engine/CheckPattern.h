@@ -40,6 +40,9 @@ using NumericDefinitions = std::vector<std::pair<TextRef, std::pair<NumericVaria
 /// full-line rule have. A large check file holds many thousands of patterns,
 /// most of them without any: kept apart, they cost those nothing.
 struct PatternDetails {
+  /// Unless the pattern is a fixed text, the assembled extended regular
+  /// expression.
+  std::string regexText;
   /// A full-line pattern without blocks: the text that must fill a line, with
   /// blanks around it unless whitespace is strict. It is searched as fixed
   /// text; regexText holds the same pattern as an expression for messages
@@ -100,8 +103,6 @@ public:
   SourceLocation location{};
   /// When not empty, the pattern is this text, searched for as is.
   TextRef fixedText;
-  /// Otherwise the assembled extended regular expression.
-  std::string regexText;
   /// regexText has no regular-expression piece of its own: escaped text and
   /// the places of substituted (escaped) values only, so that once the values
   /// are in it is searched as the text it stands for. The expression would
@@ -120,6 +121,7 @@ public:
   /// The same parts to change, made first when there are none and copied
   /// first when other patterns share them.
   PatternDetails &editDetails();
+  const std::string &regexText() const { return details().regexText; }
   TextRef fullLineText() const { return details().fullLineText; }
   const std::vector<Substitution *> &substitutions() const { return details().substitutions; }
   const StringDefinitions &stringDefs() const { return details().stringDefs; }

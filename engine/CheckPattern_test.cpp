@@ -101,7 +101,7 @@ std::vector<std::pair<std::string, size_t>> substitutionsOf(const CheckPattern &
 
 void expectAssembly(const CheckPattern &pattern, const AssemblyCase &c) {
   EXPECT_EQ(pattern.fixedText, c.fixedText) << c.text;
-  EXPECT_EQ(pattern.regexText, c.regexText) << c.text;
+  EXPECT_EQ(pattern.regexText(), c.regexText) << c.text;
   EXPECT_EQ(stringDefsOf(pattern), c.stringDefs) << c.text;
   EXPECT_EQ(numericDefsOf(pattern), c.numericDefs) << c.text;
   EXPECT_EQ(substitutionsOf(pattern), c.substitutions) << c.text;
@@ -258,11 +258,11 @@ TEST_F(CheckPatternTest, RenumbersBackReferencesOfAppendedExpressions) {
     CheckPattern pattern = parseOk(c.text);
     expectAssembly(pattern, c);
     std::string error;
-    EXPECT_TRUE(CompiledRegex(pattern.regexText, CompiledRegex::newlineSensitive).checkValid(error))
+    EXPECT_TRUE(CompiledRegex(pattern.regexText(), CompiledRegex::newlineSensitive).checkValid(error))
         << c.text << ": " << error;
   }
 
-  CompiledRegex xyy(parseOk("{{(.)(.)\\2}}").regexText, CompiledRegex::newlineSensitive);
+  CompiledRegex xyy(parseOk("{{(.)(.)\\2}}").regexText(), CompiledRegex::newlineSensitive);
   EXPECT_TRUE(xyy.search("xyy"));
   EXPECT_FALSE(xyy.search("xyx"));
 

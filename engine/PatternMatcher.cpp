@@ -146,7 +146,7 @@ SearchResult findFullLine(TextRef range, TextRef text, bool blanks, bool ignoreC
 }
 
 TextRef resemblanceExample(const CheckPattern &pattern) {
-  return pattern.fixedText.empty() ? TextRef(pattern.regexText) : pattern.fixedText;
+  return pattern.fixedText.empty() ? TextRef(pattern.regexText()) : pattern.fixedText;
 }
 
 } // namespace
@@ -176,12 +176,12 @@ SearchResult CheckPattern::match(TextRef range, SourceRegistry &registry) const 
   const CompiledRegex *regex = nullptr;
   if (substitutions().empty()) {
     if (regexIsText)
-      return fixedTextSearch(range, unescapeText(regexText), ignoreCase);
-    regex = compiled(regexText);
+      return fixedTextSearch(range, unescapeText(regexText()), ignoreCase);
+    regex = compiled(regexText());
   } else {
     if (lineNumber && context->lineNumberVariable)
       context->lineNumberVariable->setValue(NumericValue::fromUnsigned(*lineNumber));
-    std::string expanded = regexText;
+    std::string expanded = regexText();
     size_t insertedSoFar = 0;
     ErrorValue failures;
     for (const Substitution *substitution : substitutions()) {

@@ -117,7 +117,7 @@ TEST_F(MatcherFixture, ResemblanceComparesTheStartOfTheFirstLine) {
   EXPECT_EQ(fixed.resemblanceDistance(""), 4u);
   // A regular expression is compared as the text the parser assembled.
   CheckPattern regex = parse("a{{b}}");
-  EXPECT_EQ(regex.regexText, "a(b)");
+  EXPECT_EQ(regex.regexText(), "a(b)");
   EXPECT_EQ(regex.resemblanceDistance("a(b)"), 0u);
 }
 

@@ -93,9 +93,9 @@ void useExpressionVariables(const ExpressionNode &node, VariableTracker &variabl
 /// characters. Anchors make a pattern depend on where it is, so a pattern
 /// that needs a line start or end (an empty line, say) is not counted.
 bool matchesEmptyText(const CheckPattern &pattern) {
-  if (!pattern.fixedText.empty() || !pattern.substitutions().empty() || pattern.regexText.empty())
+  if (!pattern.fixedText.empty() || !pattern.substitutions().empty() || pattern.regexText().empty())
     return false;
-  CompiledRegex between("x" + pattern.regexText + "x");
+  CompiledRegex between("x" + pattern.regexText() + "x");
   return between.isValid() && between.search("xx");
 }
 
