@@ -4,6 +4,7 @@
 #include "engine/DirectiveScanner.h"
 
 #include "engine/PatternMatcher.h"
+#include "support/fs/LineFeeds.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -225,7 +226,7 @@ bool DirectiveScanner::next(FoundDirective &found) {
     // line is the line of the character at countedTo: every line feed passed
     // over is counted once, including those inside a modifier list, so a
     // directive's line is always the line of its prefix.
-    line += static_cast<unsigned>(std::count(countedTo, rest.data(), '\n'));
+    line += static_cast<unsigned>(countLineFeeds(countedTo, rest.data()));
     countedTo = rest.data();
     TextRef prefix = rest.substr(0, length);
     Classification classified;
