@@ -241,6 +241,22 @@ TEST(InputDump, ShortElidedRunsArePrintedUnchanged) {
             (std::vector<uint32_t>{0, 0, 0, 4}));
 }
 
+TEST(InputDump, LongElidedRunsPassOverTheAnnotationsInThem) {
+  // Far from the error, a good match and a range over many lines lie in the
+  // elided run: they are passed over, and none of them reaches the output.
+  std::vector<DumpAnnotation> list = {
+      annotation(0, "check:1", 1000, 1, 3, '^'),
+      annotation(1, "check:2", 1500, 2, dumpColumnLineEnd, '^'),
+      annotation(1, "check:2", 1501, 1, dumpColumnLineEnd, '~', "", false, false),
+      annotation(1, "check:2", 1600, 1, 3, '~', "", false, false),
+      annotation(2, "check:3", 2500, 1, 2, 'X', "error: e", true)};
+  std::string input = numberedLines(2999) + "line3000";
+  std::string out = dump(input, list, DumpRun{DumpFilter::Error, 1});
+  EXPECT_EQ(shownLines(out), (std::vector<uint32_t>{0, 0, 0, 2499, 2500, 2501, 0, 0, 0}));
+  EXPECT_EQ(out.find("check:1"), std::string::npos) << out;
+  EXPECT_EQ(out.find("check:2"), std::string::npos) << out;
+}
+
 TEST(InputDump, FiltersSelectDifferentLines) {
   // A good match spanning lines 3-5 and a discarded one on line 8 (not an
   // error), an error starting on line 10; context 0.
