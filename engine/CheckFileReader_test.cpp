@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <list>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -141,6 +142,49 @@ TEST(PrepareTextTest, InPlaceGivesTheSameTextAsACopy) {
       EXPECT_EQ(prepared, copied) << "strict " << strict << " source " << source;
       EXPECT_EQ(prepared.data(), owned.bufferStart());
       EXPECT_EQ(*owned.bufferEnd(), '\0');
+    }
+  }
+}
+
+TEST(PrepareTextTest, FollowsTheRulesOnRandomTexts) {
+  // Long and short stretches between changes, at every alignment of the
+  // sixteen-byte steps, copied and in place, against the rules applied one
+  // byte at a time.
+  auto byTheRules = [](const std::string &text, bool strict) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+      char c = text[i];
+      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+        continue;
+      if (!strict && (c == ' ' || c == '\t')) {
+        while (i + 1 < text.size() && (text[i + 1] == ' ' || text[i + 1] == '\t'))
+          ++i;
+        c = ' ';
+      }
+      out += c;
+    }
+    return out;
+  };
+  std::mt19937 random(7);
+  const std::string white = " \t\r\n";
+  for (int round = 0; round < 400; ++round) {
+    // One byte in `spread` is white space: dense in some texts, rare in others.
+    size_t spread = 1 + round % 40;
+    std::string text(random() % 300, 'x');
+    for (char &c : text)
+      c = random() % spread == 0 ? white[random() % white.size()] : char('a' + random() % 26);
+    for (bool strict : {false, true}) {
+      CheckOptions options;
+      options.strictWhitespace = strict;
+      DiagnosticRecorder reports;
+      CheckEngine engine(options, reports);
+      std::string store;
+      std::string expected = byTheRules(text, strict);
+      EXPECT_EQ(engine.prepareText(text, store), expected) << text;
+      std::unique_ptr<OwnedFileBuffer> buffer = allocateBuffer(text.size(), "in place");
+      ASSERT_TRUE(buffer);
+      std::copy(text.begin(), text.end(), buffer->mutableStart());
+      EXPECT_EQ(engine.prepareText(*buffer), expected) << text;
     }
   }
 }
