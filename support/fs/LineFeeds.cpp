@@ -1,6 +1,5 @@
 #include "support/fs/LineFeeds.h"
 
-#include <cstring>
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
