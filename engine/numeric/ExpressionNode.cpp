@@ -50,34 +50,47 @@ BinaryOpNode::~BinaryOpNode() {
   }
 }
 
-ValueOrError<NumericValue> BinaryOpNode::evaluate() const {
+namespace {
+
+/// Folds the chain under `top` from its leftmost operand outwards: `of` gives
+/// an operand's result, `join` the result of one operation once both sides
+/// have one. Both sides are always taken, and their errors joined, left first.
+template <class T, class Of, class Join>
+ValueOrError<T> foldChain(const BinaryOpNode &top, Of of, Join join) {
   const ExpressionNode *leftmost = nullptr;
-  std::vector<const BinaryOpNode *> chain = leftChain(*this, leftmost);
-  ValueOrError<NumericValue> left = leftmost->evaluate();
+  std::vector<const BinaryOpNode *> chain = leftChain(top, leftmost);
+  ValueOrError<T> left = of(*leftmost);
   for (const BinaryOpNode *node : chain) {
-    ValueOrError<NumericValue> right = node->rightChild->evaluate();
+    ValueOrError<T> right = of(node->right());
     if (!left || !right)
       left = combineErrors(left.takeError(), right.takeError());
     else
-      left = applyArithmetic(node->operation, *left, *right);
+      left = join(*node, *left, *right);
   }
   return left;
 }
 
+} // namespace
+
+ValueOrError<NumericValue> BinaryOpNode::evaluate() const {
+  return foldChain<NumericValue>(
+      *this, [](const ExpressionNode &operand) { return operand.evaluate(); },
+      [](const BinaryOpNode &node, const NumericValue &left, const NumericValue &right) {
+        return applyArithmetic(node.op(), left, right);
+      });
+}
+
 ValueOrError<NumberFormat> BinaryOpNode::implicitFormat() const {
-  const ExpressionNode *leftmost = nullptr;
-  std::vector<const BinaryOpNode *> chain = leftChain(*this, leftmost);
-  ValueOrError<NumberFormat> left = leftmost->implicitFormat();
-  for (const BinaryOpNode *node : chain) {
-    ValueOrError<NumberFormat> right = node->rightChild->implicitFormat();
-    if (!left || !right)
-      left = combineErrors(left.takeError(), right.takeError());
-    else if (left->kind == NumberKind::None)
-      left = *right;
-    else if (right->kind != NumberKind::None && !(*left == *right))
-      left = node->formatConflict(*left, *right);
-  }
-  return left;
+  return foldChain<NumberFormat>(
+      *this, [](const ExpressionNode &operand) { return operand.implicitFormat(); },
+      [](const BinaryOpNode &node, NumberFormat left,
+         NumberFormat right) -> ValueOrError<NumberFormat> {
+        if (left.kind == NumberKind::None)
+          return right;
+        if (right.kind != NumberKind::None && !(left == right))
+          return node.formatConflict(left, right);
+        return left;
+      });
 }
 
 ErrorValue BinaryOpNode::formatConflict(NumberFormat left, NumberFormat right) const {
