@@ -2,6 +2,7 @@
 
 #include "support/diag/ColourTestSupport.h"
 #include "support/diag/SeverityLabel.h"
+#include "support/fs/PipeTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -13,21 +14,6 @@
 #include <unistd.h>
 
 namespace {
-
-// Opens a pipe whose ends lie above the standard descriptors, so that a
-// stream on its write end closes it even when the tests run with standard
-// input or output closed.
-void openPipe(int fds[2]) {
-  ASSERT_EQ(::pipe(fds), 0);
-  for (int i = 0; i < 2; ++i) {
-    if (fds[i] > 2)
-      continue;
-    int moved = ::fcntl(fds[i], F_DUPFD_CLOEXEC, 3);
-    ASSERT_GE(moved, 3);
-    ::close(fds[i]);
-    fds[i] = moved;
-  }
-}
 
 TEST(FileOutputStreamTest, BufferedWritesKeepOrderAcrossSizes) {
   int fds[2];

@@ -1,5 +1,6 @@
 #include "support/fs/FileBuffer.h"
 #include "support/fs/LargePages.h"
+#include "support/fs/PipeTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -54,21 +55,6 @@ std::string contentsOfSize(size_t size) {
   if (size > 0)
     s[size - 1] = '\n';
   return s;
-}
-
-// Opens a pipe whose ends lie above the standard descriptors, so that a
-// stream on its write end closes it even when the tests run with standard
-// input or output closed.
-void openPipe(int fds[2]) {
-  ASSERT_EQ(::pipe(fds), 0);
-  for (int i = 0; i < 2; ++i) {
-    if (fds[i] > 2)
-      continue;
-    int moved = ::fcntl(fds[i], F_DUPFD_CLOEXEC, 3);
-    ASSERT_GE(moved, 3);
-    ::close(fds[i]);
-    fds[i] = moved;
-  }
 }
 
 void expectNulTerminated(const FileBuffer &buffer) {
