@@ -1,7 +1,5 @@
 #include "support/diag/NewlineIndex.h"
 
-#include "support/fs/LineFeeds.h"
-
 #include <algorithm>
 #include <cstring>
 
@@ -9,10 +7,6 @@ namespace {
 
 template <class T> std::vector<T> collect(const char *start, const char *end, char byte) {
   std::vector<T> offsets;
-  // Counted first: a large input has millions of lines, and growing the list
-  // as they come would copy it again and again into fresh memory.
-  if (byte == '\n')
-    offsets.reserve(countLineFeeds(start, end));
   for (const char *p = start; p < end;) {
     const void *hit = std::memchr(p, byte, static_cast<size_t>(end - p));
     if (!hit)
