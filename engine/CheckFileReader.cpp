@@ -97,9 +97,10 @@ size_t prepareBytes(const char *source, size_t size, char *out, bool strict) {
 } // namespace
 
 TextRef CheckEngine::prepareText(TextRef source, std::string &buffer) const {
-  buffer.resize(source.size() + 1);
-  size_t length = prepareBytes(source.data(), source.size(), buffer.data(),
-                               opts.strictWhitespace);
+  // Copied, then prepared in place: sizing the string first would fill it
+  // with zeros only for them to be written over.
+  buffer.assign(source.data(), source.size());
+  size_t length = prepareBytes(buffer.data(), buffer.size(), buffer.data(), opts.strictWhitespace);
   buffer.resize(length + 1);
   buffer[length] = '\0';
   return TextRef(buffer.data(), length);
