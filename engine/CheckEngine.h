@@ -52,6 +52,18 @@ public:
   /// of a large input instead of two, and shortens the buffer to the result.
   TextRef prepareText(OwnedFileBuffer &buffer) const;
 
+  /// What parseCheckText keeps of the check text.
+  enum class StepStorage {
+    /// Every step, for steps() and verifyInput.
+    Kept,
+    /// No step: verifyInput reads the text step by step as the checking
+    /// reaches it, holding the steps between two labels at a time, so that
+    /// a large check file takes the memory of one stretch, not of every
+    /// directive. The check text and the prefix expression must outlive the
+    /// engine's run.
+    Streamed,
+  };
+
   /// Reads the prepared check text into steps. On failure answers an
   /// AlreadyReportedError, or its kind UnbalancedBracketError for a
   /// substitution block with a stray "]". `implicitBufferRange`, when given,
@@ -59,7 +71,8 @@ public:
   /// registered for the implicit NOT patterns.
   ErrorValue parseCheckText(SourceRegistry &registry, TextRef checkText,
                             const CompiledRegex &prefixMatcher,
-                            std::pair<unsigned, unsigned> *implicitBufferRange = nullptr);
+                            std::pair<unsigned, unsigned> *implicitBufferRange = nullptr,
+                            StepStorage storage = StepStorage::Kept);
 
   /// Whether the caller of verifyInput reads the match records after a run
   /// that passed, or only after one that failed.
@@ -70,19 +83,43 @@ public:
   /// when given, receives the match records for the input dump; with
   /// RecordUse::FailedRunOnly the records of a passing run may be incomplete,
   /// which spares a large -vv run records that nobody reads.
+  ///
+  /// A streamed check text is read to its end here. When it holds a fault,
+  /// only the fault is reported, as parseCheckText would have reported it,
+  /// and its error is the answer; checkTextRejected() then tells. Runs once.
   ErrorValue verifyInput(SourceRegistry &registry, TextRef input,
                          std::vector<MatchDiag> *diagList = nullptr,
                          RecordUse recordUse = RecordUse::AnyRun);
+  /// Reads a streamed check text through without checking anything, for a
+  /// run that cannot check: answers what parseCheckText would have answered.
+  /// Success for a text that is not streamed. Instead of verifyInput.
+  ErrorValue verifyCheckText(SourceRegistry &registry);
+  /// Whether verifyInput answered a fault of the streamed check text.
+  bool checkTextRejected() const { return rejectedWhileChecking; }
 
   const CheckOptions &options() const { return opts; }
   VariableContext &context() { return *vars; }
+  /// The steps read; empty when they were streamed.
   const std::vector<CheckStep> &steps() const { return checkSteps; }
 
 private:
+  /// A check text read step by step by verifyInput.
+  struct StreamedText {
+    TextRef checkText;
+    const CompiledRegex *prefixMatcher = nullptr;
+    std::shared_ptr<const std::vector<CheckPattern>> implicitPatterns;
+    /// Where the last label directive may begin; null when there is none.
+    const char *lastLabelAt = nullptr;
+    /// The substitutions from this number on belong to the text's steps.
+    size_t firstOwnSubstitution = 0;
+  };
+
   CheckOptions opts;
   DiagnosticSink &sink;
   std::unique_ptr<VariableContext> vars;
   std::vector<CheckStep> checkSteps;
+  std::optional<StreamedText> streamed;
+  bool rejectedWhileChecking = false;
 };
 
 #endif

@@ -2,6 +2,7 @@
 // directives that the scanner finds into check steps.
 
 #include "engine/CheckEngine.h"
+#include "engine/CheckFileReader.h"
 
 #include "engine/DirectiveScanner.h"
 #include "engine/PatternMatcher.h"
@@ -112,47 +113,11 @@ TextRef CheckEngine::prepareText(OwnedFileBuffer &buffer) const {
   return buffer.text();
 }
 
-namespace {
+CheckFileReader::CheckFileReader(const CheckOptions &options, VariableContext &context,
+                                 SourceRegistry &registry, DiagnosticSink &sink)
+    : options(options), context(context), registry(registry), sink(sink) {}
 
-/// One run of the reader over a check text. It takes the directives the
-/// scanner finds one after another, parses their patterns, and gathers the
-/// NOT and DAG patterns until the positive directive that closes their step.
-class CheckFileReader {
-public:
-  CheckFileReader(const CheckOptions &options, VariableContext &context,
-                  std::vector<CheckStep> &steps, SourceRegistry &registry, DiagnosticSink &sink)
-      : options(options), context(context), steps(steps), registry(registry), sink(sink) {}
-
-  /// Registers and parses the patterns of the implicit-check-not option.
-  ErrorValue readImplicitPatterns(std::pair<unsigned, unsigned> *implicitBufferRange);
-  /// Reads every directive of `checkText` into the steps.
-  ErrorValue read(TextRef checkText, const CompiledRegex &prefixMatcher);
-
-private:
-  ErrorValue handleDirective(const FoundDirective &found);
-  /// Reports the kinds that are always an error.
-  ErrorValue rejectMalformed(const FoundDirective &found) const;
-  /// Reports a LABEL with variables, and a line rule with no line before it.
-  ErrorValue checkPlacement(const FoundDirective &found, const CheckPattern &pattern) const;
-  /// Reports the check prefixes that introduced no directive, unless allowed.
-  ErrorValue checkPrefixesUsed(size_t distinctPrefixes) const;
-
-  const CheckOptions &options;
-  VariableContext &context;
-  std::vector<CheckStep> &steps;
-  SourceRegistry &registry;
-  DiagnosticSink &sink;
-
-  /// Held once for all steps: thousands of patterns given on the command
-  /// line must not be copied into thousands of steps. Null when none.
-  std::shared_ptr<const std::vector<CheckPattern>> implicitPatterns;
-  /// NOT and DAG patterns waiting for the next positive directive.
-  std::vector<CheckPattern> pending;
-  std::set<TextRef> unusedPrefixes;
-  /// Directives repeat: one compiled form serves every pattern with the
-  /// same fixed expression, and its state cache stays warm across them.
-  std::unordered_map<std::string, std::shared_ptr<PatternRegexCache>> sharedRegexes;
-};
+CheckFileReader::~CheckFileReader() = default;
 
 ErrorValue
 CheckFileReader::readImplicitPatterns(std::pair<unsigned, unsigned> *implicitBufferRange) {
@@ -181,12 +146,42 @@ CheckFileReader::readImplicitPatterns(std::pair<unsigned, unsigned> *implicitBuf
   return ErrorValue::success();
 }
 
-ErrorValue CheckFileReader::read(TextRef checkText, const CompiledRegex &prefixMatcher) {
+void CheckFileReader::start(TextRef checkText, const CompiledRegex &prefixMatcher) {
   unusedPrefixes.insert(options.checkPrefixes.begin(), options.checkPrefixes.end());
-  const size_t distinctPrefixes = unusedPrefixes.size();
+  distinctPrefixes = unusedPrefixes.size();
+  scanner.emplace(checkText, prefixMatcher, options);
+}
 
+ErrorValue CheckFileReader::readStep(std::optional<CheckStep> &step) {
+  step.reset();
+  if (finished)
+    return ErrorValue::success();
+  FoundDirective found;
+  while (scanner->next(found)) {
+    if (ErrorValue error = handleDirective(found, step))
+      return error;
+    if (step) {
+      ++stepsRead;
+      return ErrorValue::success();
+    }
+  }
+  finished = true;
+  if (ErrorValue error = checkPrefixesUsed())
+    return error;
+  if (!pending.empty() || implicitPatterns) {
+    CheckPattern eof(CheckKind(DirectiveType::ImplicitEof), context, scanner->lineNumber() + 1);
+    TextRef firstPrefix = options.checkPrefixes.empty() ? TextRef() : options.checkPrefixes.front();
+    step.emplace(CheckStep{std::move(eof), firstPrefix, scanner->remaining().data(),
+                           std::move(pending), implicitPatterns});
+    ++stepsRead;
+  }
+  return ErrorValue::success();
+}
+
+ErrorValue CheckFileReader::readAll(std::vector<CheckStep> &steps) {
   // Every directive starts with a check prefix: room for as many steps as
   // there are prefix occurrences saves moving large steps as the list grows.
+  TextRef checkText = scanner->remaining();
   size_t occurrences = 0;
   for (TextRef prefix : options.checkPrefixes) {
     for (size_t from = 0; !prefix.empty(); ++occurrences) {
@@ -201,30 +196,23 @@ ErrorValue CheckFileReader::read(TextRef checkText, const CompiledRegex &prefixM
   // touching them page by page was a quarter of reading it.
   adviseLargePages(steps.data(), steps.capacity() * sizeof(CheckStep));
 
-  DirectiveScanner scanner(checkText, prefixMatcher, options);
-  FoundDirective found;
   const bool large = checkText.size() >= (size_t(1) << 20);
   if (large)
     adviseHeapLargePages();
-  for (size_t count = 1; scanner.next(found); ++count) {
-    if (ErrorValue error = handleDirective(found))
+  std::optional<CheckStep> step;
+  for (;;) {
+    if (ErrorValue error = readStep(step))
       return error;
-    if (large && count % 1024 == 0)
+    if (!step)
+      return ErrorValue::success();
+    steps.push_back(std::move(*step));
+    if (large && steps.size() % 1024 == 0)
       adviseHeapLargePages();
   }
-  if (ErrorValue error = checkPrefixesUsed(distinctPrefixes))
-    return error;
-
-  if (!pending.empty() || implicitPatterns) {
-    CheckPattern eof(CheckKind(DirectiveType::ImplicitEof), context, scanner.lineNumber() + 1);
-    TextRef firstPrefix = options.checkPrefixes.empty() ? TextRef() : options.checkPrefixes.front();
-    steps.push_back(CheckStep{std::move(eof), firstPrefix, scanner.remaining().data(),
-                              std::move(pending), implicitPatterns});
-  }
-  return ErrorValue::success();
 }
 
-ErrorValue CheckFileReader::handleDirective(const FoundDirective &found) {
+ErrorValue CheckFileReader::handleDirective(const FoundDirective &found,
+                                            std::optional<CheckStep> &step) {
   const CheckKind kind = found.kind;
   if (kind.type != DirectiveType::Comment)
     unusedPrefixes.erase(found.prefix);
@@ -249,8 +237,8 @@ ErrorValue CheckFileReader::handleDirective(const FoundDirective &found) {
     return ErrorValue::success();
   }
   SourceLocation patternLocation = pattern.location;
-  steps.push_back(CheckStep{std::move(pattern), found.prefix, patternLocation,
-                            std::exchange(pending, {}), implicitPatterns});
+  step.emplace(CheckStep{std::move(pattern), found.prefix, patternLocation,
+                         std::exchange(pending, {}), implicitPatterns});
   return ErrorValue::success();
 }
 
@@ -288,7 +276,7 @@ ErrorValue CheckFileReader::checkPlacement(const FoundDirective &found,
                          : type == DirectiveType::Same  ? "SAME"
                          : type == DirectiveType::Empty ? "EMPTY"
                                                         : nullptr;
-  if (lineRule && steps.empty()) {
+  if (lineRule && stepsRead == 0) {
     sink.report(registry, found.directive.data(), DiagSeverity::Error,
                 "found '" + prefix + "-" + lineRule + "' without previous '" + prefix + ": line");
     return makeAlreadyReportedError();
@@ -296,7 +284,7 @@ ErrorValue CheckFileReader::checkPlacement(const FoundDirective &found,
   return ErrorValue::success();
 }
 
-ErrorValue CheckFileReader::checkPrefixesUsed(size_t distinctPrefixes) const {
+ErrorValue CheckFileReader::checkPrefixesUsed() const {
   bool noneFound = unusedPrefixes.size() == distinctPrefixes;
   bool someMissing = !options.allowUnusedPrefixes && !unusedPrefixes.empty();
   // With the default prefix, implicit NOT patterns alone make a check file.
@@ -316,11 +304,10 @@ ErrorValue CheckFileReader::checkPrefixesUsed(size_t distinctPrefixes) const {
   return makeAlreadyReportedError();
 }
 
-} // namespace
-
 ErrorValue CheckEngine::parseCheckText(SourceRegistry &registry, TextRef checkText,
                                        const CompiledRegex &prefixMatcher,
-                                       std::pair<unsigned, unsigned> *implicitBufferRange) {
+                                       std::pair<unsigned, unsigned> *implicitBufferRange,
+                                       StepStorage storage) {
   if (implicitBufferRange)
     *implicitBufferRange = {0, 0};
 
@@ -331,8 +318,19 @@ ErrorValue CheckEngine::parseCheckText(SourceRegistry &registry, TextRef checkTe
   }
   vars->createLineNumberVariable();
 
-  CheckFileReader reader(opts, *vars, checkSteps, registry, sink);
+  CheckFileReader reader(opts, *vars, registry, sink);
   if (ErrorValue error = reader.readImplicitPatterns(implicitBufferRange))
     return error;
-  return reader.read(checkText, prefixMatcher);
+  if (storage == StepStorage::Kept) {
+    reader.start(checkText, prefixMatcher);
+    return reader.readAll(checkSteps);
+  }
+  // Every label directive contains this text ("CHECK-LABEL:",
+  // "CHECK-LABEL{LITERAL}:"), so none begins after its last occurrence.
+  static constexpr TextRef labelMark = "-LABEL";
+  size_t lastLabel = checkText.rfind(labelMark);
+  streamed = StreamedText{checkText, &prefixMatcher, reader.implicitList(),
+                          lastLabel == TextRef::npos ? nullptr : checkText.data() + lastLabel,
+                          vars->ownedSubstitutions.size()};
+  return ErrorValue::success();
 }

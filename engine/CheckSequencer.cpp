@@ -1,15 +1,18 @@
 #include "engine/CheckSequencer.h"
 
 #include "engine/CheckEngine.h"
+#include "engine/CheckFileReader.h"
 #include "engine/DiagnosticSink.h"
 #include "engine/FixedTextSet.h"
 #include "engine/MatchDiag.h"
 #include "engine/MatchReporter.h"
 #include "engine/numeric/EngineErrors.h"
 #include "engine/PatternMatcher.h"
+#include "engine/StepFeed.h"
 #include "engine/numeric/VariableContext.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -199,6 +202,9 @@ public:
   /// Completes the record list of a failed run with the records of the
   /// deferred DAG searches.
   void recordDeferredSearches();
+  /// Whether records wait for the end of the run, with pointers to the
+  /// steps they are about.
+  bool defersRecords() const { return deferRecords; }
 
 private:
   /// Reports `result`; true when that reported a failure.
@@ -560,22 +566,31 @@ bool Sequencer::runNotPatterns(const CheckStep &step, TextRef stretch, const Not
   return failed;
 }
 
-/// Runs `steps` over `input`, the labels first to divide it into blocks.
-ErrorValue verifySteps(Sequencer &sequencer, const std::vector<CheckStep> &steps,
-                       const CheckOptions &options, VariableContext &vars, TextRef input) {
-  const size_t stepCount = steps.size();
+/// Runs the steps of `feed` over `input`, the labels first to divide it into
+/// blocks. Only the steps from the first unrun one to the next label are
+/// asked for at a time, and each is released once run.
+ErrorValue verifySteps(Sequencer &sequencer, StepFeed &feed, const CheckOptions &options,
+                       TextRef input) {
+  constexpr size_t noLabel = SIZE_MAX;
   bool failed = false;
   size_t firstUnrun = 0;
   size_t nextLabel = 0;
   TextRef rest = input;
   for (;;) {
-    while (nextLabel < stepCount && steps[nextLabel].pattern.kind.type != DirectiveType::Label)
-      ++nextLabel;
+    for (;; ++nextLabel) {
+      const CheckStep *candidate = feed.labelFrom(nextLabel) ? feed.at(nextLabel) : nullptr;
+      if (!candidate) {
+        nextLabel = noLabel;
+        break;
+      }
+      if (candidate->pattern.kind.type == DirectiveType::Label)
+        break;
+    }
     TextRef block = rest;
-    if (nextLabel < stepCount) {
+    if (nextLabel != noLabel) {
       size_t matchLen = 0;
       std::optional<size_t> labelPos =
-          sequencer.run(steps[nextLabel], rest, StepScope::LabelOnly, matchLen);
+          sequencer.run(*feed.at(nextLabel), rest, StepScope::LabelOnly, matchLen);
       if (!labelPos)
         return makeAlreadyReportedError();
       block = rest.substr(0, *labelPos + matchLen);
@@ -584,24 +599,25 @@ ErrorValue verifySteps(Sequencer &sequencer, const std::vector<CheckStep> &steps
     }
 
     if (firstUnrun > 0 && options.enableVarScope)
-      vars.forgetLocalVariables();
+      feed.forgetLocalVariables();
 
     size_t blockPos = 0;
-    for (; firstUnrun < nextLabel; ++firstUnrun) {
+    for (const CheckStep *step; firstUnrun < nextLabel && (step = feed.at(firstUnrun));) {
       size_t matchLen = 0;
       std::optional<size_t> pos =
-          sequencer.run(steps[firstUnrun], block.substr(blockPos), StepScope::Whole, matchLen);
+          sequencer.run(*step, block.substr(blockPos), StepScope::Whole, matchLen);
       if (!pos) {
         failed = true;
-        firstUnrun = nextLabel;
         break;
       }
       blockPos += *pos + matchLen;
+      feed.release(++firstUnrun);
     }
 
-    if (nextLabel == stepCount)
+    if (nextLabel == noLabel || !feed.at(nextLabel))
       return failed ? makeAlreadyReportedError() : ErrorValue::success();
     firstUnrun = nextLabel;
+    feed.release(firstUnrun);
   }
 }
 
@@ -609,9 +625,45 @@ ErrorValue verifySteps(Sequencer &sequencer, const std::vector<CheckStep> &steps
 
 ErrorValue CheckEngine::verifyInput(SourceRegistry &registry, TextRef input,
                                     std::vector<MatchDiag> *diagList, RecordUse recordUse) {
-  Sequencer sequencer(opts, registry, sink, diagList, recordUse);
-  ErrorValue verified = verifySteps(sequencer, checkSteps, opts, *vars, input);
+  if (!streamed) {
+    Sequencer sequencer(opts, registry, sink, diagList, recordUse);
+    KeptStepFeed feed(checkSteps, *vars);
+    ErrorValue verified = verifySteps(sequencer, feed, opts, input);
+    if (verified)
+      sequencer.recordDeferredSearches();
+    return verified;
+  }
+
+  // A fault further on in the check text must be the only report, as it
+  // would be had the text been read first: the checking's reports wait
+  // until the text has been read to its end.
+  DiagnosticRecorder held;
+  Sequencer sequencer(opts, registry, held, diagList, recordUse);
+  CheckFileReader reader(opts, *vars, registry, sink);
+  reader.useImplicitPatterns(streamed->implicitPatterns);
+  reader.start(streamed->checkText, *streamed->prefixMatcher);
+  ReadingStepFeed feed(reader, *vars, streamed->lastLabelAt, streamed->firstOwnSubstitution,
+                       sequencer.defersRecords());
+  ErrorValue verified = verifySteps(sequencer, feed, opts, input);
+  feed.readToEnd();
+  if (ErrorValue fault = feed.takeReadError()) {
+    dropError(std::move(verified));
+    rejectedWhileChecking = true;
+    return fault;
+  }
   if (verified)
     sequencer.recordDeferredSearches();
+  held.replay(sink);
   return verified;
+}
+
+ErrorValue CheckEngine::verifyCheckText(SourceRegistry &registry) {
+  if (!streamed)
+    return ErrorValue::success();
+  CheckFileReader reader(opts, *vars, registry, sink);
+  reader.useImplicitPatterns(streamed->implicitPatterns);
+  reader.start(streamed->checkText, *streamed->prefixMatcher);
+  ReadingStepFeed feed(reader, *vars, nullptr, streamed->firstOwnSubstitution, false);
+  feed.readToEnd();
+  return feed.takeReadError();
 }

@@ -21,6 +21,16 @@ namespace {
 constexpr int statusSuccess = 0;
 constexpr int statusCheckFailed = 1;
 constexpr int statusUsageError = 2;
+/// The status for a check file the engine rejected. A stray "]" in a
+/// substitution block has always ended the checker like a failed check.
+int rejectedCheckStatus(ErrorValue rejected) {
+  int status = rejected.isA<UnbalancedBracketError>() ? statusCheckFailed : statusUsageError;
+  dropError(std::move(rejected));
+  return status;
+}
+
+/// From this size on, a check text is streamed (see CheckEngine::StepStorage).
+constexpr size_t streamingCheckSize = size_t(1) << 20;
 
 } // namespace
 
@@ -122,26 +132,31 @@ int runOstrel(int argc, char **argv) {
   TextRef checkText = engine.prepareText(*checkFile.buffer);
   unsigned checkBufferId = registry.addBuffer(std::move(checkFile.buffer));
 
+  // The steps of a large check file would take many times its size: it is
+  // read step by step as the checking goes.
+  const CheckEngine::StepStorage storage = checkText.size() >= streamingCheckSize
+                                               ? CheckEngine::StepStorage::Streamed
+                                               : CheckEngine::StepStorage::Kept;
   std::pair<unsigned, unsigned> implicitRange{0, 0};
   if (ErrorValue rejected =
-          engine.parseCheckText(registry, checkText, prefixMatcher, &implicitRange)) {
-    // A stray "]" in a substitution block has always ended the checker like
-    // a failed check.
-    int status = rejected.isA<UnbalancedBracketError>() ? statusCheckFailed : statusUsageError;
-    dropError(std::move(rejected));
-    return status;
-  }
+          engine.parseCheckText(registry, checkText, prefixMatcher, &implicitRange, storage))
+    return rejectedCheckStatus(std::move(rejected));
 
   OwnedFileBufferOrError inputFile = readFileOrInput(toolOptions::inputFile());
   // Every message calls standard input by its buffer's name.
   const std::string inputName =
       toolOptions::inputFile() == "-" ? std::string("<stdin>") : toolOptions::inputFile();
+  const bool usableInput = inputFile && (inputFile.buffer->bufferSize() > 0 || options.allowEmpty);
+  // A fault of the check file is reported before any fault of the input.
+  if (!usableInput)
+    if (ErrorValue rejected = engine.verifyCheckText(registry))
+      return rejectedCheckStatus(std::move(rejected));
   if (!inputFile) {
     errs << "Could not open input file '" << inputName << "': " << inputFile.error.message()
          << '\n';
     return statusUsageError;
   }
-  if (inputFile.buffer->bufferSize() == 0 && !options.allowEmpty) {
+  if (!usableInput) {
     errs << "Ostrel error: '" << inputName << "' is empty.\n";
     echoCommandLine(errs, argc, argv);
     return statusUsageError;
@@ -156,6 +171,8 @@ int runOstrel(int argc, char **argv) {
                                          dump.mode == DumpMode::Fail
                                              ? CheckEngine::RecordUse::FailedRunOnly
                                              : CheckEngine::RecordUse::AnyRun);
+  if (engine.checkTextRejected())
+    return rejectedCheckStatus(std::move(failed));
   const bool passed = !failed;
   dropError(std::move(failed));
 

@@ -7,6 +7,7 @@
 #include "support/fs/FileBuffer.h"
 
 #include <string>
+#include <utility>
 
 VariableContext::VariableContext() = default;
 VariableContext::~VariableContext() = default;
@@ -90,6 +91,20 @@ void VariableContext::forgetLocalVariables() {
     stringValues.erase(name);
   for (const std::string &name : localNumerics)
     numericTable.erase(name);
+}
+
+void VariableContext::forgetLocalValues() {
+  std::erase_if(stringValues, [](const auto &entry) { return !entry.first.starts_with('$'); });
+  if (std::exchange(localNumericsForgotten, true))
+    return;
+  for (const auto &[name, variable] : numericTable)
+    if (!name.starts_with('$'))
+      variable->clearValue();
+}
+
+void VariableContext::dropSubstitutions(size_t from, size_t to) {
+  ownedSubstitutions.erase(ownedSubstitutions.begin() + static_cast<std::ptrdiff_t>(from),
+                           ownedSubstitutions.begin() + static_cast<std::ptrdiff_t>(to));
 }
 
 namespace {

@@ -90,8 +90,19 @@ public:
   /// and numeric table entries, clearing the numeric values). "@LINE" leaves
   /// the table too but stays lineNumberVariable.
   void forgetLocalVariables();
+  /// What forgetLocalVariables does to values, for a check file that is still
+  /// being read: the names stay in the table, where the reader looks them
+  /// up. Numeric values are cleared the first time only, because a table
+  /// that has lost its local names has none to clear the next time.
+  void forgetLocalValues();
+
+  /// Destroys the substitutions from number `from` to before `to`, whose
+  /// patterns are gone; later ones move down to `from`.
+  void dropSubstitutions(size_t from, size_t to);
 
 private:
+  bool localNumericsForgotten = false;
+
   ErrorValue defineNumericFromCommandLine(TextRef text, SourceRegistry &registry);
   ErrorValue defineStringFromCommandLine(TextRef text, SourceRegistry &registry);
 };
