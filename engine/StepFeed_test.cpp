@@ -1,0 +1,212 @@
+#include "engine/StepFeed.h"
+
+#include "engine/CheckEngine.h"
+#include "engine/DiagnosticSink.h"
+#include "engine/MatchDiag.h"
+#include "engine/numeric/EngineErrors.h"
+#include "engine/numeric/VariableContext.h"
+#include "support/fs/FileBuffer.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Storage = CheckEngine::StepStorage;
+
+/// What one run of the engine showed: everything it reported, how it ended
+/// (0 passed, 1 failed, 2 check text rejected) and its records, each as a
+/// line of text.
+struct Outcome {
+  std::string reports;
+  int status = 0;
+  std::string records;
+  bool operator==(const Outcome &) const = default;
+};
+
+std::ostream &operator<<(std::ostream &out, const Outcome &outcome) {
+  return out << "status " << outcome.status << "\n" << outcome.reports << outcome.records;
+}
+
+/// Runs the engine the way the checker does, with its steps kept or
+/// streamed. `inspect`, when given, sees the engine after the run.
+Outcome runEngine(const std::string &check, const std::string &inputText, CheckOptions options,
+                  Storage storage,
+                  CheckEngine::RecordUse recordUse = CheckEngine::RecordUse::FailedRunOnly,
+                  const std::function<void(CheckEngine &)> &inspect = {}) {
+  DiagnosticRecorder reports;
+  SourceRegistry registry;
+  CheckEngine engine(options, reports);
+  Outcome outcome;
+  EXPECT_FALSE(engine.verifyPrefixes());
+  CompiledRegex prefixMatcher = engine.buildPrefixMatcher();
+  std::string checkStore;
+  std::string inputStore;
+  TextRef checkText = engine.prepareText(check, checkStore);
+  registry.addBuffer(viewText(checkText, "check.txt"));
+  auto rejected = [&](ErrorValue error) {
+    outcome.status = error.isA<UnbalancedBracketError>() ? 1 : 2;
+    dropError(std::move(error));
+  };
+  if (ErrorValue error = engine.parseCheckText(registry, checkText, prefixMatcher, nullptr, storage)) {
+    rejected(std::move(error));
+  } else {
+    TextRef input = engine.prepareText(inputText, inputStore);
+    registry.addBuffer(viewText(input, "input.txt"));
+    std::vector<MatchDiag> records;
+    ErrorValue failed = engine.verifyInput(registry, input, &records, recordUse);
+    if (engine.checkTextRejected()) {
+      rejected(std::move(failed));
+    } else {
+      outcome.status = failed ? 1 : 0;
+      dropError(std::move(failed));
+      for (const MatchDiag &record : records) {
+        bool inCheckText = record.checkLocation >= checkText.data() &&
+                           record.checkLocation <= checkText.data() + checkText.size();
+        outcome.records += std::to_string(int(record.kind.type)) + " " +
+                           (inCheckText ? std::to_string(record.checkLocation - checkText.data())
+                                        : std::string("elsewhere")) +
+                           " " +
+                           std::to_string(int(record.outcome)) + " " +
+                           std::to_string(record.inputStartLine) + ":" +
+                           std::to_string(record.inputStartColumn) + "-" +
+                           std::to_string(record.inputEndLine) + ":" +
+                           std::to_string(record.inputEndColumn) + " " + record.note + "\n";
+      }
+    }
+  }
+  if (inspect)
+    inspect(engine);
+  outcome.reports = reports.printed();
+  return outcome;
+}
+
+struct FeedCase {
+  const char *name;
+  std::string check;
+  std::string input;
+  std::function<void(CheckOptions &)> configure = {};
+};
+
+std::string numberedPairs(int count, int labelEvery) {
+  std::string check;
+  for (int i = 0; i < count; ++i) {
+    if (labelEvery && i % labelEvery == 0)
+      check += "CHECK-LABEL: block" + std::to_string(i) + "\n";
+    check += "CHECK: a = [[#N:]]\nCHECK-NEXT: b = [[#N+1]]\n";
+  }
+  return check;
+}
+
+std::string numberedInput(int count, int labelEvery, int wrongAt) {
+  std::string input;
+  for (int i = 0; i < count; ++i) {
+    if (labelEvery && i % labelEvery == 0)
+      input += "block" + std::to_string(i) + "\n";
+    input += "a = " + std::to_string(i) + "\nb = " + std::to_string(i == wrongAt ? i : i + 1) +
+             "\n";
+  }
+  return input;
+}
+
+} // namespace
+
+// Reading the check text as the checking goes must show exactly what reading
+// it first shows: the same reports in the same order, the same records, the
+// same ending, also when a fault of the text lies beyond a failed step.
+TEST(StepFeedTest, StreamedStepsShowWhatKeptStepsShow) {
+  auto varScope = [](CheckOptions &options) { options.enableVarScope = true; };
+  const std::vector<FeedCase> cases = {
+      {"plain", "CHECK: a\nCHECK-NEXT: b\nCHECK-SAME: c\nCHECK-EMPTY:\n", "a\nb c\n\n"},
+      {"plain failing", "CHECK: a\nCHECK-NEXT: b\nCHECK: z\n", "a\nx\nb\n"},
+      {"blocks, one failing", "CHECK-LABEL: f1\nCHECK: x\nCHECK-LABEL: f2\nCHECK: y\n",
+       "f1\nz\nf2\ny\n"},
+      {"missing label", "CHECK-LABEL: f1\nCHECK: x\nCHECK-LABEL: nope\nCHECK: y\n", "f1\nx\ny\n"},
+      {"labels only", "CHECK-LABEL: f1\nCHECK-LABEL: f2\n", "f1\nf2\n"},
+      {"label text but no label", "CHECK: a-LABEL b\nCHECK: c\n", "a-LABEL b\nd\n"},
+      {"literal label", "CHECK-LABEL{LITERAL}: [[f]]\nCHECK: x\nCHECK-LABEL: g\nCHECK: y\n",
+       "[[f]]\nx\ng\ny\n"},
+      {"variables kept across blocks",
+       "CHECK-LABEL: a\nCHECK: n=[[#N:]] s=[[S:[a-z]+]]\nCHECK-LABEL: b\nCHECK: m=[[#N]]\n"
+       "CHECK-LABEL: c\nCHECK: t=[[S]] [[#N+1]]\n",
+       "a\nn=5 s=q\nb\nm=5\nc\nt=q 6\n"},
+      {"variables forgotten at labels",
+       "CHECK-LABEL: a\nCHECK: n=[[#N:]] s=[[S:[a-z]+]] g=[[#$G:]]\nCHECK-LABEL: b\n"
+       "CHECK: m=[[#N]]\nCHECK: [[#$G]]\nCHECK-LABEL: c\nCHECK: k=[[#N:]]\nCHECK-LABEL: d\n"
+       "CHECK: again [[#N]]\nCHECK: t=[[S]]\n",
+       "a\nn=5 s=q g=7\nb\nm=5\n7\nc\nk=3\nd\nagain 3\nt=q\n", varScope},
+      {"dag and not", "CHECK: start\nCHECK-DAG: x\nCHECK-DAG: y\nCHECK-NOT: bad\nCHECK: end\n",
+       "start\ny\nx\nbad\nend\n"},
+      {"trailing not", "CHECK: a\nCHECK-NOT: b\n", "a\nb\n"},
+      {"count", "CHECK-COUNT-2: x\nCHECK: y\n", "x\nx\ny\n"},
+      {"implicit not", "CHECK-LABEL: f\nCHECK: a\nCHECK: b\n", "f\na\nwarning\nb\n",
+       [](CheckOptions &options) { options.implicitCheckNot = {"warning"}; }},
+      {"fault after a failed step", "CHECK: missing\nCHECK: ok\nCHECK: [[#X+]]\n", "ok\n"},
+      {"fault after labels", "CHECK-LABEL: f\nCHECK: a\nCHECK-LABEL: g\nCHECK: [[#X+]]\n",
+       "f\na\ng\n"},
+      {"fault in the first step", "CHECK-NEXT: a\nCHECK: b\n", "a\nb\n"},
+      {"no directives", "nothing here\n", "a\n"},
+      {"unused prefix after a failed step", "A: x\nA: y\n", "y\n",
+       [](CheckOptions &options) { options.checkPrefixes = {"A", "B"}; }},
+      {"repeated dag with -vv", "CHECK-DAG: ab\nCHECK-DAG: ab\nCHECK-DAG: ab\nCHECK: end\n",
+       "ab\nab\nnope\n",
+       [](CheckOptions &options) { options.verbose = options.veryVerbose = true; }},
+      {"verbose pairs in blocks", numberedPairs(30, 7), numberedInput(30, 7, 12),
+       [](CheckOptions &options) { options.verbose = true; }},
+      {"pairs without labels", numberedPairs(40, 0), numberedInput(40, 0, 35)},
+      {"pairs in scoped blocks", numberedPairs(40, 3), numberedInput(40, 3, -1), varScope},
+  };
+  for (const FeedCase &c : cases) {
+    CheckOptions options;
+    if (c.configure)
+      c.configure(options);
+    for (auto recordUse : {CheckEngine::RecordUse::AnyRun, CheckEngine::RecordUse::FailedRunOnly}) {
+      Outcome kept = runEngine(c.check, c.input, options, Storage::Kept, recordUse);
+      Outcome streamed = runEngine(c.check, c.input, options, Storage::Streamed, recordUse);
+      EXPECT_EQ(kept, streamed) << c.name;
+    }
+  }
+}
+
+// Released steps take their substitutions with them: a long check file holds
+// those of the steps up to the next label only.
+TEST(StepFeedTest, StreamedRunHoldsOnlyTheCurrentSubstitutions) {
+  for (int labelEvery : {0, 50}) {
+    CheckOptions options;
+    options.defines = {"W=warn"};
+    options.implicitCheckNot = {"[[W]]ing"};
+    size_t held = 0;
+    Outcome outcome = runEngine(numberedPairs(2000, labelEvery),
+                                numberedInput(2000, labelEvery, -1), options, Storage::Streamed,
+                                CheckEngine::RecordUse::FailedRunOnly, [&](CheckEngine &engine) {
+                                  held = engine.context().ownedSubstitutions.size();
+                                  EXPECT_TRUE(engine.steps().empty());
+                                });
+    EXPECT_EQ(outcome.status, 0) << outcome.reports;
+    EXPECT_LE(held, 1u + 50u) << labelEvery;
+  }
+}
+
+// A run that cannot check still reports the faults of a streamed text first.
+TEST(StepFeedTest, VerifyCheckTextReportsWhatReadingReports) {
+  for (Storage storage : {Storage::Kept, Storage::Streamed}) {
+    DiagnosticRecorder reports;
+    SourceRegistry registry;
+    CheckEngine engine(CheckOptions(), reports);
+    CompiledRegex prefixMatcher = engine.buildPrefixMatcher();
+    std::string store;
+    TextRef checkText = engine.prepareText("CHECK: a\nCHECK: [[#X+]]\n", store);
+    registry.addBuffer(viewText(checkText, "check.txt"));
+    ErrorValue parsed = engine.parseCheckText(registry, checkText, prefixMatcher, nullptr, storage);
+    ErrorValue verified = engine.verifyCheckText(registry);
+    // Exactly one of the two finds the fault.
+    EXPECT_NE(bool(parsed), bool(verified));
+    EXPECT_EQ(bool(verified), storage == Storage::Streamed);
+    EXPECT_NE(reports.printed().find("check.txt:2:"), std::string::npos) << reports.printed();
+    dropError(std::move(parsed));
+    dropError(std::move(verified));
+  }
+}
