@@ -150,6 +150,11 @@ void CheckFileReader::start(TextRef checkText, const CompiledRegex &prefixMatche
   unusedPrefixes.insert(options.checkPrefixes.begin(), options.checkPrefixes.end());
   distinctPrefixes = unusedPrefixes.size();
   scanner.emplace(checkText, prefixMatcher, options);
+  // The patterns of a large check file are many small allocations, and
+  // touching fresh memory page by page was a quarter of reading it.
+  largeText = checkText.size() >= (size_t(1) << 20);
+  if (largeText)
+    adviseHeapLargePages();
 }
 
 ErrorValue CheckFileReader::readStep(std::optional<CheckStep> &step) {
@@ -158,6 +163,8 @@ ErrorValue CheckFileReader::readStep(std::optional<CheckStep> &step) {
     return ErrorValue::success();
   FoundDirective found;
   while (scanner->next(found)) {
+    if (largeText && ++directivesRead % 1024 == 0)
+      adviseHeapLargePages();
     if (ErrorValue error = handleDirective(found, step))
       return error;
     if (step) {
@@ -196,9 +203,6 @@ ErrorValue CheckFileReader::readAll(std::vector<CheckStep> &steps) {
   // touching them page by page was a quarter of reading it.
   adviseLargePages(steps.data(), steps.capacity() * sizeof(CheckStep));
 
-  const bool large = checkText.size() >= (size_t(1) << 20);
-  if (large)
-    adviseHeapLargePages();
   std::optional<CheckStep> step;
   for (;;) {
     if (ErrorValue error = readStep(step))
@@ -206,8 +210,6 @@ ErrorValue CheckFileReader::readAll(std::vector<CheckStep> &steps) {
     if (!step)
       return ErrorValue::success();
     steps.push_back(std::move(*step));
-    if (large && steps.size() % 1024 == 0)
-      adviseHeapLargePages();
   }
 }
 

@@ -77,8 +77,10 @@ private:
   DiagnosticSink &sink;
 
   std::optional<DirectiveScanner> scanner;
-  /// Steps handed out so far.
+  /// Steps handed out and directives read so far.
   size_t stepsRead = 0;
+  size_t directivesRead = 0;
+  bool largeText = false;
   bool finished = false;
   /// Held once for all steps: thousands of patterns given on the command
   /// line must not be copied into thousands of steps. Null when none.
