@@ -48,6 +48,9 @@ public:
   /// whitespace is strict, every run of blanks and tabs folded into one blank.
   /// The buffer ends with a NUL that the returned text does not include.
   TextRef prepareText(TextRef source, std::string &buffer) const;
+  /// Whether preparing `source` would leave it as it is, so that a text
+  /// that already ends with a NUL can be used without a prepared copy.
+  bool preparesUnchanged(TextRef source) const;
   /// Prepares the bytes of `buffer` in place, so the program holds one copy
   /// of a large input instead of two, and shortens the buffer to the result.
   TextRef prepareText(OwnedFileBuffer &buffer) const;
@@ -63,6 +66,12 @@ public:
     /// engine's run.
     Streamed,
   };
+
+  /// The storage for a program that only checks `checkText`: streamed from
+  /// a megabyte on, where the steps would take many times the text's size.
+  static StepStorage storageFor(TextRef checkText) {
+    return checkText.size() >= (size_t(1) << 20) ? StepStorage::Streamed : StepStorage::Kept;
+  }
 
   /// Reads the prepared check text into steps. On failure answers an
   /// AlreadyReportedError, or its kind UnbalancedBracketError for a

@@ -107,6 +107,11 @@ TextRef CheckEngine::prepareText(TextRef source, std::string &buffer) const {
   return TextRef(buffer.data(), length);
 }
 
+bool CheckEngine::preparesUnchanged(TextRef source) const {
+  const char *end = source.data() + source.size();
+  return findPreparationPoint(source.data(), end, opts.strictWhitespace) == end;
+}
+
 TextRef CheckEngine::prepareText(OwnedFileBuffer &buffer) const {
   buffer.truncate(prepareBytes(buffer.bufferStart(), buffer.bufferSize(),
                                buffer.mutableStart(), opts.strictWhitespace));

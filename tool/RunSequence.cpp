@@ -29,9 +29,6 @@ int rejectedCheckStatus(ErrorValue rejected) {
   return status;
 }
 
-/// From this size on, a check text is streamed (see CheckEngine::StepStorage).
-constexpr size_t streamingCheckSize = size_t(1) << 20;
-
 } // namespace
 
 bool checkDefinitions(const std::vector<std::string> &values, std::vector<TextRef> &accepted,
@@ -132,14 +129,10 @@ int runOstrel(int argc, char **argv) {
   TextRef checkText = engine.prepareText(*checkFile.buffer);
   unsigned checkBufferId = registry.addBuffer(std::move(checkFile.buffer));
 
-  // The steps of a large check file would take many times its size: it is
-  // read step by step as the checking goes.
-  const CheckEngine::StepStorage storage = checkText.size() >= streamingCheckSize
-                                               ? CheckEngine::StepStorage::Streamed
-                                               : CheckEngine::StepStorage::Kept;
   std::pair<unsigned, unsigned> implicitRange{0, 0};
-  if (ErrorValue rejected =
-          engine.parseCheckText(registry, checkText, prefixMatcher, &implicitRange, storage))
+  if (ErrorValue rejected = engine.parseCheckText(registry, checkText, prefixMatcher,
+                                                  &implicitRange,
+                                                  CheckEngine::storageFor(checkText)))
     return rejectedCheckStatus(std::move(rejected));
 
   OwnedFileBufferOrError inputFile = readFileOrInput(toolOptions::inputFile());

@@ -5,7 +5,7 @@
 #include "support/fs/FileBuffer.h"
 
 ProofResult proveCheck(const CheckOptions &options, TextRef checkText, TextRef checkName,
-                       TextRef output, TextRef outputName) {
+                       TextRef output, TextRef outputName, OutputForm form) {
   ProofResult result;
   CheckEngine engine(options, result.reports);
   ErrorValue failed = engine.verifyPrefixes();
@@ -15,11 +15,16 @@ ProofResult proveCheck(const CheckOptions &options, TextRef checkText, TextRef c
     // engine's steps.
     SourceRegistry registry;
     std::string checkStore, outputStore;
-    TextRef preparedCheck = engine.prepareText(checkText, checkStore);
+    // Both texts end with a NUL, as a prepared copy would.
+    TextRef preparedCheck = engine.preparesUnchanged(checkText)
+                                ? checkText
+                                : engine.prepareText(checkText, checkStore);
     registry.addBuffer(viewText(preparedCheck, checkName));
-    failed = engine.parseCheckText(registry, preparedCheck, prefixMatcher);
+    failed = engine.parseCheckText(registry, preparedCheck, prefixMatcher, nullptr,
+                                   CheckEngine::storageFor(preparedCheck));
     if (!failed) {
-      TextRef preparedOutput = engine.prepareText(output, outputStore);
+      TextRef preparedOutput =
+          form == OutputForm::Prepared ? output : engine.prepareText(output, outputStore);
       registry.addBuffer(viewText(preparedOutput, outputName));
       failed = engine.verifyInput(registry, preparedOutput);
     }

@@ -18,9 +18,14 @@ struct ProofResult {
   DiagnosticRecorder reports;
 };
 
-/// Checks `output` (raw bytes, named `outputName`) against `checkText`
-/// (named `checkName`) under `options`.
+/// How the output reaches proveCheck: as read, or already prepared under
+/// the same options (and followed by a NUL), which spares a second copy of
+/// a large output.
+enum class OutputForm { Raw, Prepared };
+
+/// Checks `output` (named `outputName`) against `checkText` (named
+/// `checkName`) under `options`.
 ProofResult proveCheck(const CheckOptions &options, TextRef checkText, TextRef checkName,
-                       TextRef output, TextRef outputName);
+                       TextRef output, TextRef outputName, OutputForm form = OutputForm::Raw);
 
 #endif

@@ -127,3 +127,12 @@ TEST(DirectiveGenerator, CutsALongLineIntoDirectivesOnTheSameLine) {
 }
 
 } // namespace
+
+TEST(DirectiveGenerator, EachLabelBlockCarriesTheKeyOfItsOwnLabel) {
+  GeneratedDirectives generated =
+      generateDirectives("head\nfn one\nbody\nfn two\n", settingsFor({}, false));
+  ASSERT_EQ(generated.blocks.size(), 3u);
+  EXPECT_EQ(generated.blocks[0].labelKey, "");
+  EXPECT_EQ(generated.blocks[1].labelKey, labelKey(false, "fn one"));
+  EXPECT_EQ(generated.blocks[2].labelKey, labelKey(false, "fn two"));
+}

@@ -37,17 +37,6 @@ TextRef lineEndingOf(TextRef line) {
 TestFile::TestFile(TextRef text, const CompiledRegex &prefixMatcher, const CheckOptions &options)
     : text(text) {
   const bool keepBlanks = options.strictWhitespace && options.matchFullLines;
-  // Each found directive with the line span it covers, whole when the rest
-  // of its first and last lines is only a leader and a line end.
-  struct Found {
-    Directive directive;
-    size_t lineStart;
-    size_t lineEnd;
-    bool whole;
-    bool label;
-    std::string key;
-  };
-  std::vector<Found> found;
   DirectiveScanner scanner(text, prefixMatcher, options);
   FoundDirective next;
   while (scanner.next(next)) {
@@ -56,40 +45,38 @@ TestFile::TestFile(TextRef text, const CompiledRegex &prefixMatcher, const Check
     size_t start = static_cast<size_t>(next.prefix.data() - text.data());
     TextRef pattern = next.patternText;
     size_t end = static_cast<size_t>(pattern.data() + pattern.size() - text.data());
-    Found entry{{start, end}, lineStartOf(text, start), lineEndOf(text, end), false, false, {}};
-    TextRef leader = text.substr(entry.lineStart, start - entry.lineStart);
-    TextRef after = text.substr(end, entry.lineEnd - end);
-    entry.whole = std::none_of(leader.begin(), leader.end(), isAlnum) &&
-                  (after.empty() || after == "\n" || after == "\r\n" || after == "\r");
-    if (next.kind.type == DirectiveType::Label) {
-      entry.label = true;
-      if (!keepBlanks)
-        pattern = trimRight(pattern, " \t");
-      entry.key = labelKey(next.kind.literal(), pattern);
-    }
-    found.push_back(std::move(entry));
-  }
-
-  for (const Found &entry : found) {
-    directives.push_back(entry.directive);
-    if (!entry.whole) {
-      inlineDirectives.push_back(entry.directive);
+    Directive directive{start, end};
+    directives.push_back(directive);
+    // The line span the directive covers is whole when the rest of its first
+    // and last lines is only a leader and a line end.
+    size_t lineStart = lineStartOf(text, start);
+    size_t lineEnd = lineEndOf(text, end);
+    TextRef leader = text.substr(lineStart, start - lineStart);
+    TextRef after = text.substr(end, lineEnd - end);
+    bool whole = std::none_of(leader.begin(), leader.end(), isAlnum) &&
+                 (after.empty() || after == "\n" || after == "\r\n" || after == "\r");
+    if (!whole) {
+      inlineDirectives.push_back(directive);
       continue;
     }
-    bool joins = !directiveGroups.empty() && directiveGroups.back().end >= entry.lineStart;
+    const bool label = next.kind.type == DirectiveType::Label;
+    bool joins = !directiveGroups.empty() && directiveGroups.back().end >= lineStart;
     if (!joins) {
       DirectiveGroup group;
-      group.start = entry.lineStart;
-      group.leader = std::string(text.substr(entry.lineStart, entry.directive.start - entry.lineStart));
-      group.lineEnd = std::string(lineEndingOf(text.substr(entry.lineStart, lineEndOf(text, entry.lineStart) - entry.lineStart)));
-      group.headedByLabel = entry.label;
+      group.start = lineStart;
+      group.leader = std::string(text.substr(lineStart, start - lineStart));
+      group.lineEnd = std::string(lineEndingOf(text.substr(lineStart, lineEndOf(text, lineStart) - lineStart)));
+      group.headedByLabel = label;
       directiveGroups.push_back(std::move(group));
     }
     DirectiveGroup &group = directiveGroups.back();
-    group.end = std::max(group.end, entry.lineEnd);
+    group.end = std::max(group.end, lineEnd);
     group.endsUnterminated = group.end == text.size() && !text.ends_with('\n');
-    if (entry.label)
-      group.labelKeys.push_back(entry.key);
+    if (label) {
+      if (!keepBlanks)
+        pattern = trimRight(pattern, " \t");
+      group.labelKeys.push_back(labelKey(next.kind.literal(), pattern));
+    }
   }
 }
 
@@ -172,7 +159,13 @@ RewrittenFile TestFile::rewrite(const std::vector<DirectiveBlock> &blocks,
 
   auto render = [&](const std::vector<const DirectiveBlock *> &list, TextRef leader,
                     TextRef lineEnd, bool lastUnterminated) {
+    // Sized first: a group may hold a million directives.
+    size_t size = 0;
+    for (const DirectiveBlock *block : list)
+      for (const std::string &directive : block->directives)
+        size += leader.size() + directive.size() + lineEnd.size();
     std::string out;
+    out.reserve(size);
     for (const DirectiveBlock *block : list)
       for (const std::string &directive : block->directives) {
         if (!out.empty())
@@ -210,6 +203,10 @@ RewrittenFile TestFile::rewrite(const std::vector<DirectiveBlock> &blocks,
   std::sort(edits.begin(), edits.end(),
             [](const Edit &a, const Edit &b) { return a.start < b.start; });
 
+  size_t size = text.size();
+  for (const Edit &edit : edits)
+    size += edit.replacement.size() - (edit.end - edit.start);
+  result.text.reserve(size);
   size_t at = 0;
   for (const Edit &edit : edits) {
     result.text.append(text.substr(at, edit.start - at));

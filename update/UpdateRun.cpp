@@ -138,6 +138,9 @@ int runUpdate(int argc, char **argv) {
   }
   const TextRef outputName = output.buffer->bufferName();
   std::vector<DirectiveBlock> blocks;
+  // Prepared once, for the directives and for the proof.
+  std::string preparedStore;
+  TextRef preparedOutput = engine.prepareText(output.buffer->text(), preparedStore);
   bool emptyOutput = output.buffer->bufferSize() == 0;
   if (emptyOutput) {
     if (!options.allowEmpty) {
@@ -147,9 +150,7 @@ int runUpdate(int argc, char **argv) {
     }
     blocks.push_back(DirectiveBlock{"", {prefix + "-NOT: {{.}}"}});
   } else {
-    std::string preparedStore;
-    GeneratedDirectives generated =
-        generateDirectives(engine.prepareText(output.buffer->text(), preparedStore), settings);
+    GeneratedDirectives generated = generateDirectives(preparedOutput, settings);
     if (!generated.refusal.empty()) {
       errs << "ostrel-update: " << generated.refusal << "; nothing changed\n";
       return statusWouldFail;
@@ -169,7 +170,8 @@ int runUpdate(int argc, char **argv) {
     for (const DirectiveBlock &block : blocks)
       for (const std::string &directive : block.directives)
         text += leader + directive + "\n";
-    ProofResult proof = proveCheck(options, text, "<directives>", output.buffer->text(), outputName);
+    ProofResult proof = proveCheck(options, text, "<directives>", preparedOutput, outputName,
+                                   OutputForm::Prepared);
     if (!proof.passed) {
       proof.reports.replay(reports);
       errs << "ostrel-update: these directives would not pass; nothing printed\n";
@@ -192,7 +194,7 @@ int runUpdate(int argc, char **argv) {
   std::string emptyNote = emptyOutput ? " (empty output: the check is that it stays empty)" : "";
 
   ProofResult proof =
-      proveCheck(options, rewritten.text, testName, output.buffer->text(), outputName);
+      proveCheck(options, rewritten.text, testName, preparedOutput, outputName, OutputForm::Prepared);
   if (!proof.passed) {
     proof.reports.replay(reports);
     errs << reportLine(testName, layout.directiveCount(), rewritten,
