@@ -157,60 +157,71 @@ RewrittenFile TestFile::rewrite(const std::vector<DirectiveBlock> &blocks,
       if (!newKeys.count(key))
         result.labelsRemoved.push_back(std::string(labelText(key)));
 
-  auto render = [&](const std::vector<const DirectiveBlock *> &list, TextRef leader,
-                    TextRef lineEnd, bool lastUnterminated) {
-    // Sized first: a group may hold a million directives.
-    size_t size = 0;
-    for (const DirectiveBlock *block : list)
-      for (const std::string &directive : block->directives)
-        size += leader.size() + directive.size() + lineEnd.size();
-    std::string out;
-    out.reserve(size);
-    for (const DirectiveBlock *block : list)
-      for (const std::string &directive : block->directives) {
-        if (!out.empty())
-          out += lineEnd;
-        out += leader;
-        out += directive;
-        ++result.directivesAfter;
-      }
-    if (!out.empty() && !lastUnterminated)
-      out += lineEnd;
-    return out;
-  };
-
   // The edits in file order: each group's lines, each inline directive's
-  // bytes, and what is appended.
+  // bytes, and what is appended. A group's directives are written straight
+  // into the new text: a group may hold a million of them.
   struct Edit {
     size_t start;
     size_t end;
-    std::string replacement;
+    /// Written first, then the directives of `list`, if any.
+    std::string before = {};
+    const std::vector<const DirectiveBlock *> *list = nullptr;
+    std::string leader = {};
+    std::string lineEnd = {};
+    bool lastUnterminated = false;
+
+    size_t size() const {
+      size_t total = before.size();
+      if (list)
+        for (const DirectiveBlock *block : *list)
+          for (const std::string &directive : block->directives)
+            total += leader.size() + directive.size() + lineEnd.size();
+      return total;
+    }
+    /// Appends the edit's text to `out`; answers the number of directives.
+    size_t write(std::string &out) const {
+      out += before;
+      if (!list)
+        return 0;
+      size_t count = 0;
+      for (const DirectiveBlock *block : *list)
+        for (const std::string &directive : block->directives) {
+          if (count++ > 0)
+            out += lineEnd;
+          out += leader;
+          out += directive;
+        }
+      if (count > 0 && !lastUnterminated)
+        out += lineEnd;
+      return count;
+    }
   };
   std::vector<Edit> edits;
   for (size_t g = 0; g < directiveGroups.size(); ++g) {
     const DirectiveGroup &group = directiveGroups[g];
     std::string lineEnd = group.lineEnd.empty() ? defaultLineEnd() : group.lineEnd;
-    edits.push_back(Edit{group.start, group.end,
-                         render(placed[g], group.leader, lineEnd, group.endsUnterminated)});
+    edits.push_back(Edit{group.start, group.end, "", &placed[g], group.leader, lineEnd,
+                         group.endsUnterminated});
   }
   for (const Directive &directive : inlineDirectives)
-    edits.push_back(Edit{directive.start, directive.end, ""});
+    edits.push_back(Edit{directive.start, directive.end});
   if (!appended.empty()) {
     std::string lineEnd = defaultLineEnd();
     std::string tail = !text.empty() && !text.ends_with('\n') ? lineEnd : "";
-    edits.push_back(Edit{text.size(), text.size(), tail + render(appended, newLeader, lineEnd, false)});
+    edits.push_back(Edit{text.size(), text.size(), tail, &appended, std::string(newLeader),
+                         lineEnd, false});
   }
   std::sort(edits.begin(), edits.end(),
             [](const Edit &a, const Edit &b) { return a.start < b.start; });
 
   size_t size = text.size();
   for (const Edit &edit : edits)
-    size += edit.replacement.size() - (edit.end - edit.start);
+    size += edit.size() - (edit.end - edit.start);
   result.text.reserve(size);
   size_t at = 0;
   for (const Edit &edit : edits) {
     result.text.append(text.substr(at, edit.start - at));
-    result.text += edit.replacement;
+    result.directivesAfter += edit.write(result.text);
     at = edit.end;
   }
   result.text.append(text.substr(at));
