@@ -24,6 +24,7 @@
 #include <utility>
 #include <vector>
 
+class CheckFileReader;
 class VariableContext;
 struct MatchDiag;
 
@@ -122,6 +123,9 @@ private:
     /// The substitutions from this number on belong to the text's steps.
     size_t firstOwnSubstitution = 0;
   };
+
+  /// Starts `reader` on the streamed text, with the implicit patterns read.
+  void startStreamedReader(CheckFileReader &reader) const;
 
   CheckOptions opts;
   DiagnosticSink &sink;

@@ -640,8 +640,7 @@ ErrorValue CheckEngine::verifyInput(SourceRegistry &registry, TextRef input,
   DiagnosticRecorder held;
   Sequencer sequencer(opts, registry, held, diagList, recordUse);
   CheckFileReader reader(opts, *vars, registry, sink);
-  reader.useImplicitPatterns(streamed->implicitPatterns);
-  reader.start(streamed->checkText, *streamed->prefixMatcher);
+  startStreamedReader(reader);
   ReadingStepFeed feed(reader, *vars, streamed->lastLabelAt, streamed->firstOwnSubstitution,
                        sequencer.defersRecords());
   ErrorValue verified = verifySteps(sequencer, feed, opts, input);
@@ -661,9 +660,13 @@ ErrorValue CheckEngine::verifyCheckText(SourceRegistry &registry) {
   if (!streamed)
     return ErrorValue::success();
   CheckFileReader reader(opts, *vars, registry, sink);
-  reader.useImplicitPatterns(streamed->implicitPatterns);
-  reader.start(streamed->checkText, *streamed->prefixMatcher);
+  startStreamedReader(reader);
   ReadingStepFeed feed(reader, *vars, nullptr, streamed->firstOwnSubstitution, false);
   feed.readToEnd();
   return feed.takeReadError();
+}
+
+void CheckEngine::startStreamedReader(CheckFileReader &reader) const {
+  reader.useImplicitPatterns(streamed->implicitPatterns);
+  reader.start(streamed->checkText, *streamed->prefixMatcher);
 }
