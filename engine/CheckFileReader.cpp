@@ -305,7 +305,9 @@ ErrorValue CheckFileReader::checkPrefixesUsed() const {
     if (!first)
       message += ", ";
     first = false;
-    message += "'" + std::string(unused) + ":'";
+    message += '\'';
+    message += unused;
+    message += ":'";
   }
   sink.text(message + "\n");
   return makeAlreadyReportedError();
