@@ -336,10 +336,17 @@ ErrorValue CheckEngine::parseCheckText(SourceRegistry &registry, TextRef checkTe
   }
   // Every label directive contains this text ("CHECK-LABEL:",
   // "CHECK-LABEL{LITERAL}:"), so none begins after its last occurrence.
+  // Found forwards: a backward search for a text has no vector form.
   static constexpr TextRef labelMark = "-LABEL";
-  size_t lastLabel = checkText.rfind(labelMark);
-  streamed = StreamedText{checkText, &prefixMatcher, reader.implicitList(),
-                          lastLabel == TextRef::npos ? nullptr : checkText.data() + lastLabel,
+  const char *lastLabel = nullptr;
+  for (size_t from = 0;;) {
+    size_t at = findFixedText(checkText.substr(from), labelMark, false);
+    if (at == TextRef::npos)
+      break;
+    lastLabel = checkText.data() + from + at;
+    from += at + labelMark.size();
+  }
+  streamed = StreamedText{checkText, &prefixMatcher, reader.implicitList(), lastLabel,
                           vars->ownedSubstitutions.size()};
   return ErrorValue::success();
 }
