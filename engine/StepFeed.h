@@ -37,7 +37,7 @@ public:
   /// `steps` and `context` outlive the feed.
   KeptStepFeed(const std::vector<CheckStep> &steps, VariableContext &context);
   const CheckStep *at(size_t index) override;
-  bool labelFrom(size_t index) override { return lastLabel && index < lastLabel; }
+  bool labelFrom(size_t index) override { return index < lastLabel; }
   void release(size_t) override {}
   void forgetLocalVariables() override;
 
