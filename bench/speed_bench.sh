@@ -43,6 +43,20 @@ awk -v pairs=100000 -v input="$work/pairs.txt" -v check="$work/pairs.check" 'BEG
     print "CHECK: a = [[#N:]]\nCHECK-NEXT: b = [[#N+1]]" > check
   }
 }'
+# The same before their one label, which comes last: every pair is held
+# until the label is found, then run and let go one by one.
+labelled_pairs() { # PAIRS
+  awk -v pairs="$1" -v input="$work/labelled$1.txt" -v check="$work/labelled$1.check" 'BEGIN {
+    for (i = 0; i < pairs; i++) {
+      printf "value of a = %d\nvalue of b = %d\n", i, i + 1 > input
+      print "CHECK: a = [[#N:]]\nCHECK-NEXT: b = [[#N+1]]" > check
+    }
+    print "end of pairs" > input
+    print "CHECK-LABEL: end of pairs" > check
+  }'
+}
+labelled_pairs 30000
+labelled_pairs 300000
 
 # A DAG group of N entries over the same N lines in another order.
 dag_shape() { # N
@@ -228,6 +242,9 @@ row "CHECK-COUNT {{v1[0-6] = }}" 0 "$o $w/count-v1x.check --input-file=$listing"
   "grep -E -c 'v1[0-6] = ' $listing" "$listing_size" 'cpu<=3'
 row "100,000 numeric CHECK/NEXT pairs" 0 "$o $w/pairs.check --input-file=$w/pairs.txt" \
   "" "$(stat -c %s "$w/pairs.txt")" 'sec<=0.2' 'kb-input<=3'
+growth_row "numeric pairs before one label, 30,000 -> 300,000" \
+  "$o $w/labelled30000.check --input-file=$w/labelled30000.txt" \
+  "$o $w/labelled300000.check --input-file=$w/labelled300000.txt" 0
 growth_row "DAG group of N over N shuffled lines" "$o $w/dag5000.check --input-file=$w/dag5000.txt" \
   "$o $w/dag50000.check --input-file=$w/dag50000.txt" 0
 row "10,000 CHECK-NOT over 100,000 lines" 0 "$o $w/not.check --input-file=$w/head.ll" \

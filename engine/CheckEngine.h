@@ -120,8 +120,6 @@ private:
     std::shared_ptr<const std::vector<CheckPattern>> implicitPatterns;
     /// Where the last label directive may begin; null when there is none.
     const char *lastLabelAt = nullptr;
-    /// The substitutions from this number on belong to the text's steps.
-    size_t firstOwnSubstitution = 0;
   };
 
   /// Starts `reader` on the streamed text, with the implicit patterns read.

@@ -346,7 +346,6 @@ ErrorValue CheckEngine::parseCheckText(SourceRegistry &registry, TextRef checkTe
     lastLabel = checkText.data() + from + at;
     from += at + labelMark.size();
   }
-  streamed = StreamedText{checkText, &prefixMatcher, reader.implicitList(), lastLabel,
-                          vars->ownedSubstitutions.size()};
+  streamed = StreamedText{checkText, &prefixMatcher, reader.implicitList(), lastLabel};
   return ErrorValue::success();
 }

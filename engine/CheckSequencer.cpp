@@ -641,8 +641,7 @@ ErrorValue CheckEngine::verifyInput(SourceRegistry &registry, TextRef input,
   Sequencer sequencer(opts, registry, held, diagList, recordUse);
   CheckFileReader reader(opts, *vars, registry, sink);
   startStreamedReader(reader);
-  ReadingStepFeed feed(reader, *vars, streamed->lastLabelAt, streamed->firstOwnSubstitution,
-                       sequencer.defersRecords());
+  ReadingStepFeed feed(reader, *vars, streamed->lastLabelAt, sequencer.defersRecords());
   ErrorValue verified = verifySteps(sequencer, feed, opts, input);
   feed.readToEnd();
   if (ErrorValue fault = feed.takeReadError()) {
@@ -661,7 +660,7 @@ ErrorValue CheckEngine::verifyCheckText(SourceRegistry &registry) {
     return ErrorValue::success();
   CheckFileReader reader(opts, *vars, registry, sink);
   startStreamedReader(reader);
-  ReadingStepFeed feed(reader, *vars, nullptr, streamed->firstOwnSubstitution, false);
+  ReadingStepFeed feed(reader, *vars, nullptr, false);
   feed.readToEnd();
   return feed.takeReadError();
 }

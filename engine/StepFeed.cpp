@@ -4,6 +4,7 @@
 #include "engine/numeric/VariableContext.h"
 
 #include <cassert>
+#include <memory>
 #include <optional>
 #include <utility>
 
@@ -26,9 +27,10 @@ const CheckStep *KeptStepFeed::at(size_t index) {
 void KeptStepFeed::forgetLocalVariables() { context.forgetLocalVariables(); }
 
 ReadingStepFeed::ReadingStepFeed(CheckFileReader &reader, VariableContext &context,
-                                 const char *lastLabelAt, size_t firstOwn, bool keepSteps)
-    : reader(reader), context(context), lastLabelAt(lastLabelAt), firstOwn(firstOwn),
-      keepSteps(keepSteps) {}
+                                 const char *lastLabelAt, bool keepSteps)
+    : reader(reader), context(context), lastLabelAt(lastLabelAt), keepSteps(keepSteps) {}
+
+ReadingStepFeed::~ReadingStepFeed() = default;
 
 bool ReadingStepFeed::readNext() {
   if (ended)
@@ -42,8 +44,9 @@ bool ReadingStepFeed::readNext() {
   }
   if (step->pattern.kind.type == DirectiveType::Label)
     lastLabel = firstHeld + held.size() + 1;
-  held.push_back(std::move(*step));
-  substitutionsBefore.push_back(substitutions);
+  // The reader leaves nothing half read between steps: what it made since
+  // the last step belongs to this one.
+  held.push_back(HeldStep{std::move(*step), context.takeSubstitutions(substitutions)});
   return true;
 }
 
@@ -52,7 +55,7 @@ const CheckStep *ReadingStepFeed::at(size_t index) {
   while (firstHeld + held.size() <= index)
     if (!readNext())
       return nullptr;
-  return &held[index - firstHeld];
+  return &held[index - firstHeld].step;
 }
 
 bool ReadingStepFeed::labelFrom(size_t index) {
@@ -62,28 +65,14 @@ bool ReadingStepFeed::labelFrom(size_t index) {
 void ReadingStepFeed::release(size_t index) {
   if (keepSteps)
     return;
-  for (; firstHeld < index && !held.empty(); ++firstHeld) {
+  for (; firstHeld < index && !held.empty(); ++firstHeld)
     held.pop_front();
-    substitutionsBefore.pop_front();
-  }
-  // The reader leaves nothing half read between steps, so every
-  // substitution before the first held step's belongs to a released one.
-  size_t end = held.empty() ? context.ownedSubstitutions.size() : substitutionsBefore.front();
-  if (end == firstOwn)
-    return;
-  context.dropSubstitutions(firstOwn, end);
-  for (size_t &before : substitutionsBefore)
-    before -= end - firstOwn;
 }
 
 void ReadingStepFeed::readToEnd() {
-  while (readNext()) {
-    // Nothing asks for these steps: they go at once, whatever is kept.
-    size_t before = substitutionsBefore.back();
+  // Nothing asks for these steps: they go at once, whatever is kept.
+  while (readNext())
     held.pop_back();
-    substitutionsBefore.pop_back();
-    context.dropSubstitutions(before, context.ownedSubstitutions.size());
-  }
 }
 
 void ReadingStepFeed::forgetLocalVariables() { context.forgetLocalValues(); }

@@ -11,9 +11,11 @@
 
 #include <cstddef>
 #include <deque>
+#include <memory>
 #include <vector>
 
 class CheckFileReader;
+class Substitution;
 class VariableContext;
 
 class StepFeed {
@@ -54,12 +56,12 @@ class ReadingStepFeed final : public StepFeed {
 public:
   /// `reader` has started on the text; `lastLabelAt` is where the last
   /// "-LABEL" of the text begins (null when there is none), so that no
-  /// step after it is read ahead in search of a label. Substitutions from
-  /// number `firstOwn` on are those of the reader's steps, destroyed with
-  /// them; with `keepSteps` no step is released (the checking keeps
-  /// pointers to earlier steps). All references outlive the feed.
+  /// step after it is read ahead in search of a label. With `keepSteps` no
+  /// step is released (the checking keeps pointers to earlier steps). All
+  /// references outlive the feed.
   ReadingStepFeed(CheckFileReader &reader, VariableContext &context, const char *lastLabelAt,
-                  size_t firstOwn, bool keepSteps);
+                  bool keepSteps);
+  ~ReadingStepFeed() override;
   const CheckStep *at(size_t index) override;
   bool labelFrom(size_t index) override;
   void release(size_t index) override;
@@ -68,22 +70,27 @@ public:
   void readToEnd();
   /// The fault that ended the steps, if any (success otherwise).
   ErrorValue takeReadError() { return std::move(readError); }
+  /// How many steps are read and not yet released.
+  size_t heldSteps() const { return held.size(); }
 
 private:
+  /// A step with the substitutions its patterns made, which go with it.
+  struct HeldStep {
+    CheckStep step;
+    std::vector<std::unique_ptr<Substitution>> substitutions;
+  };
+
   /// Reads the next step into `held`; false at the end or at a fault.
   bool readNext();
 
   CheckFileReader &reader;
   VariableContext &context;
   const char *lastLabelAt;
-  size_t firstOwn;
   bool keepSteps;
   bool ended = false;
   ErrorValue readError;
-  /// The steps read and not released, the first of them numbered `firstHeld`,
-  /// each with the number of substitutions there were before it was read.
-  std::deque<CheckStep> held;
-  std::deque<size_t> substitutionsBefore;
+  /// The steps read and not released, the first of them numbered `firstHeld`.
+  std::deque<HeldStep> held;
   size_t firstHeld = 0;
   /// One past the number of the last LABEL step read; 0 when none yet.
   size_t lastLabel = 0;

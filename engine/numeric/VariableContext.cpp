@@ -102,9 +102,12 @@ void VariableContext::forgetLocalValues() {
       variable->clearValue();
 }
 
-void VariableContext::dropSubstitutions(size_t from, size_t to) {
-  ownedSubstitutions.erase(ownedSubstitutions.begin() + static_cast<std::ptrdiff_t>(from),
-                           ownedSubstitutions.begin() + static_cast<std::ptrdiff_t>(to));
+std::vector<std::unique_ptr<Substitution>> VariableContext::takeSubstitutions(size_t from) {
+  auto first = ownedSubstitutions.begin() + static_cast<std::ptrdiff_t>(from);
+  std::vector<std::unique_ptr<Substitution>> taken(std::make_move_iterator(first),
+                                                   std::make_move_iterator(ownedSubstitutions.end()));
+  ownedSubstitutions.erase(first, ownedSubstitutions.end());
+  return taken;
 }
 
 namespace {

@@ -96,9 +96,9 @@ public:
   /// that has lost its local names has none to clear the next time.
   void forgetLocalValues();
 
-  /// Destroys the substitutions from number `from` to before `to`, whose
-  /// patterns are gone; later ones move down to `from`.
-  void dropSubstitutions(size_t from, size_t to);
+  /// Hands over the substitutions from number `from` on, for a caller that
+  /// keeps them as long as the patterns that refer to them.
+  std::vector<std::unique_ptr<Substitution>> takeSubstitutions(size_t from);
 
 private:
   bool localNumericsForgotten = false;
