@@ -52,7 +52,8 @@ Outcome runEngine(const std::string &check, const std::string &inputText, CheckO
     outcome.status = error.isA<UnbalancedBracketError>() ? 1 : 2;
     dropError(std::move(error));
   };
-  if (ErrorValue error = engine.parseCheckText(registry, checkText, prefixMatcher, nullptr, storage)) {
+  if (ErrorValue error =
+          engine.parseCheckText(registry, checkText, prefixMatcher, nullptr, storage)) {
     rejected(std::move(error));
   } else {
     TextRef input = engine.prepareText(inputText, inputStore);

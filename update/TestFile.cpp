@@ -65,7 +65,8 @@ TestFile::TestFile(TextRef text, const CompiledRegex &prefixMatcher, const Check
       DirectiveGroup group;
       group.start = lineStart;
       group.leader = std::string(text.substr(lineStart, start - lineStart));
-      group.lineEnd = std::string(lineEndingOf(text.substr(lineStart, lineEndOf(text, lineStart) - lineStart)));
+      TextRef firstLine = text.substr(lineStart, lineEndOf(text, lineStart) - lineStart);
+      group.lineEnd = std::string(lineEndingOf(firstLine));
       group.headedByLabel = label;
       directiveGroups.push_back(std::move(group));
     }

@@ -194,7 +194,8 @@ int runUpdate(int argc, char **argv) {
   std::string emptyNote = emptyOutput ? " (empty output: the check is that it stays empty)" : "";
 
   ProofResult proof =
-      proveCheck(options, rewritten.text, testName, preparedOutput, outputName, OutputForm::Prepared);
+      proveCheck(options, rewritten.text, testName, preparedOutput, outputName,
+                 OutputForm::Prepared);
   if (!proof.passed) {
     proof.reports.replay(reports);
     errs << reportLine(testName, layout.directiveCount(), rewritten,

@@ -104,8 +104,9 @@ void VariableContext::forgetLocalValues() {
 
 std::vector<std::unique_ptr<Substitution>> VariableContext::takeSubstitutions(size_t from) {
   auto first = ownedSubstitutions.begin() + static_cast<std::ptrdiff_t>(from);
+  auto last = ownedSubstitutions.end();
   std::vector<std::unique_ptr<Substitution>> taken(std::make_move_iterator(first),
-                                                   std::make_move_iterator(ownedSubstitutions.end()));
+                                                   std::make_move_iterator(last));
   ownedSubstitutions.erase(first, ownedSubstitutions.end());
   return taken;
 }
