@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -243,5 +244,85 @@ TEST(StepFeedTest, VerifyCheckTextReportsWhatReadingReports) {
     EXPECT_NE(reports.printed().find("check.txt:2:"), std::string::npos) << reports.printed();
     dropError(std::move(parsed));
     dropError(std::move(verified));
+  }
+}
+
+/// An input that the directives of `check` (as made below) mostly accept:
+/// each positive pattern written out with values for its blocks, with
+/// now and then a line shuffled or dropped.
+std::string inputFor(const std::string &check, std::mt19937 &random) {
+  static const std::pair<const char *, const char *> blocks[] = {
+      {"[[#N:]]", "5"}, {"[[#N+1]]", "6"}, {"[[#N]]", "5"},      {"[[V:[a-c]]]", "b"},
+      {"[[V]]", "b"},   {"{{[ab]}}", "a"}, {"[[#$G:]]", "7"},    {"[[#$G]]", "7"},
+      {"[[#N-1]]", "4"}, {"{{a|f}}", "a"}, {"[[#N+]]", "5"}};
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < check.size()) {
+    size_t end = check.find('\n', start);
+    std::string line = check.substr(start, end - start);
+    start = end + 1;
+    size_t colon = line.find(':');
+    std::string kind = line.substr(0, colon);
+    std::string text = colon + 1 < line.size() ? line.substr(colon + 2) : "";
+    for (const auto &[block, value] : blocks)
+      for (size_t at; (at = text.find(block)) != std::string::npos;)
+        text.replace(at, std::string(block).size(), value);
+    if (kind == "CHECK-NOT")
+      continue;
+    if (kind == "CHECK-SAME" && !lines.empty())
+      lines.back() += " " + text;
+    else if (kind == "CHECK-EMPTY")
+      lines.push_back("");
+    else
+      lines.insert(lines.end(), kind == "CHECK-COUNT-2" ? 2 : 1, text);
+  }
+  if (lines.size() > 1 && random() % 3 == 0)
+    std::swap(lines[random() % lines.size()], lines[random() % lines.size()]);
+  std::string input;
+  for (const std::string &line : lines)
+    if (random() % 12)
+      input += line + "\n";
+  return input;
+}
+
+// Random check files and inputs over a small vocabulary, so that labels,
+// variables, NOT and DAG groups, failures and faults meet in every order.
+TEST(StepFeedTest, RandomCheckFilesShowTheSameBothWays) {
+  const char *const directives[] = {"CHECK:",     "CHECK:",       "CHECK-NEXT:",
+                                    "CHECK-SAME:", "CHECK-NOT:",  "CHECK-DAG:",
+                                    "CHECK-LABEL:", "CHECK-EMPTY:", "CHECK-COUNT-2:"};
+  const char *const patterns[] = {"a", "b", "c", "[[#N:]]", "[[#N+1]]", "[[#N]]",
+                                  "[[V:[a-c]]]", "[[V]]", "{{[ab]}}", "[[#$G:]]", "[[#$G]]",
+                                  "x [[#N-1]]", "{{a|f}}"};
+  const char *const labels[] = {"f1", "f2", "f3"};
+  const char *const words[] = {"a", "b", "c", "f1", "f2", "f3", "1", "2", "3", "x 0", "x 1", ""};
+  std::mt19937 random(42);
+  auto pick = [&](auto &table) { return table[random() % std::size(table)]; };
+  for (int round = 0; round < 1500; ++round) {
+    std::string check = std::string("CHECK: ") + pick(patterns) + "\n";
+    for (int i = 0, n = int(random() % 10); i < n; ++i) {
+      std::string directive = pick(directives);
+      check += directive;
+      if (directive == "CHECK-LABEL:")
+        check += std::string(" ") + pick(labels);
+      else if (directive != "CHECK-EMPTY:")
+        check += std::string(" ") + pick(patterns);
+      check += "\n";
+    }
+    // Now and then a fault, which must be all that is reported.
+    if (random() % 10 == 0)
+      check += "CHECK: [[#N+]]\n";
+    std::string input = random() % 2 ? inputFor(check, random) : "";
+    for (int i = 0, n = int(random() % 6); i < n; ++i)
+      input += std::string(pick(words)) + (random() % 3 ? "\n" : " ");
+    CheckOptions options;
+    options.enableVarScope = random() % 2;
+    options.verbose = random() % 4 == 0;
+    options.veryVerbose = options.verbose && random() % 2;
+    if (random() % 4 == 0)
+      options.implicitCheckNot = {"c"};
+    Outcome kept = runEngine(check, input, options, Storage::Kept);
+    Outcome streamed = runEngine(check, input, options, Storage::Streamed);
+    EXPECT_EQ(kept, streamed) << "check:\n" << check << "input:\n" << input;
   }
 }
