@@ -68,10 +68,13 @@ public:
     Streamed,
   };
 
-  /// The storage for a program that only checks `checkText`: streamed from
-  /// a megabyte on, where the steps would take many times the text's size.
+  /// From this size on, the steps of a check text take many times its size
+  /// in fresh memory.
+  static constexpr size_t largeCheckText = size_t(1) << 20;
+  /// The storage for a program that only checks `checkText`: streamed when
+  /// it is large.
   static StepStorage storageFor(TextRef checkText) {
-    return checkText.size() >= (size_t(1) << 20) ? StepStorage::Streamed : StepStorage::Kept;
+    return checkText.size() >= largeCheckText ? StepStorage::Streamed : StepStorage::Kept;
   }
 
   /// Reads the prepared check text into steps. On failure answers an

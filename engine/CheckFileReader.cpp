@@ -95,6 +95,20 @@ size_t prepareBytes(const char *source, size_t size, char *out, bool strict) {
   return static_cast<size_t>(out - outStart);
 }
 
+/// Calls `visit` with the offset of each occurrence of `needle` in `text`
+/// that does not overlap the one before, from left to right.
+template <typename Visit> void forEachOccurrence(TextRef text, TextRef needle, Visit visit) {
+  if (needle.empty())
+    return;
+  for (size_t from = 0;;) {
+    size_t at = findFixedText(text.substr(from), needle, false);
+    if (at == TextRef::npos)
+      return;
+    visit(from + at);
+    from += at + needle.size();
+  }
+}
+
 } // namespace
 
 TextRef CheckEngine::prepareText(TextRef source, std::string &buffer) const {
@@ -157,7 +171,7 @@ void CheckFileReader::start(TextRef checkText, const CompiledRegex &prefixMatche
   scanner.emplace(checkText, prefixMatcher, options);
   // The patterns of a large check file are many small allocations, and
   // touching fresh memory page by page was a quarter of reading it.
-  largeText = checkText.size() >= (size_t(1) << 20);
+  largeText = checkText.size() >= CheckEngine::largeCheckText;
   if (largeText)
     adviseHeapLargePages();
 }
@@ -195,14 +209,8 @@ ErrorValue CheckFileReader::readAll(std::vector<CheckStep> &steps) {
   // there are prefix occurrences saves moving large steps as the list grows.
   TextRef checkText = scanner->remaining();
   size_t occurrences = 0;
-  for (TextRef prefix : options.checkPrefixes) {
-    for (size_t from = 0; !prefix.empty(); ++occurrences) {
-      size_t at = findFixedText(checkText.substr(from), prefix, false);
-      if (at == TextRef::npos)
-        break;
-      from += at + prefix.size();
-    }
-  }
+  for (TextRef prefix : options.checkPrefixes)
+    forEachOccurrence(checkText, prefix, [&](size_t) { ++occurrences; });
   steps.reserve(steps.size() + occurrences + 1);
   // The steps of a large check file take several times its size, and
   // touching them page by page was a quarter of reading it.
@@ -334,18 +342,11 @@ ErrorValue CheckEngine::parseCheckText(SourceRegistry &registry, TextRef checkTe
     reader.start(checkText, prefixMatcher);
     return reader.readAll(checkSteps);
   }
-  // Every label directive contains this text ("CHECK-LABEL:",
-  // "CHECK-LABEL{LITERAL}:"), so none begins after its last occurrence.
-  // Found forwards: a backward search for a text has no vector form.
-  static constexpr TextRef labelMark = "-LABEL";
+  // Every label directive ("CHECK-LABEL:", "CHECK-LABEL{LITERAL}:") contains
+  // "-LABEL", so none begins after its last occurrence. That is found
+  // forwards: a backward search for a text has no vector form.
   const char *lastLabel = nullptr;
-  for (size_t from = 0;;) {
-    size_t at = findFixedText(checkText.substr(from), labelMark, false);
-    if (at == TextRef::npos)
-      break;
-    lastLabel = checkText.data() + from + at;
-    from += at + labelMark.size();
-  }
+  forEachOccurrence(checkText, "-LABEL", [&](size_t at) { lastLabel = checkText.data() + at; });
   streamed = StreamedText{checkText, &prefixMatcher, reader.implicitList(), lastLabel};
   return ErrorValue::success();
 }

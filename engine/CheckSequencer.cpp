@@ -625,29 +625,27 @@ ErrorValue verifySteps(Sequencer &sequencer, StepFeed &feed, const CheckOptions 
 
 ErrorValue CheckEngine::verifyInput(SourceRegistry &registry, TextRef input,
                                     std::vector<MatchDiag> *diagList, RecordUse recordUse) {
-  if (!streamed) {
-    Sequencer sequencer(opts, registry, sink, diagList, recordUse);
-    KeptStepFeed feed(checkSteps, *vars);
-    ErrorValue verified = verifySteps(sequencer, feed, opts, input);
-    if (verified)
-      sequencer.recordDeferredSearches();
-    return verified;
-  }
-
-  // A fault further on in the check text must be the only report, as it
+  // A fault further on in a streamed text must be the only report, as it
   // would be had the text been read first: the checking's reports wait
   // until the text has been read to its end.
   DiagnosticRecorder held;
-  Sequencer sequencer(opts, registry, held, diagList, recordUse);
-  CheckFileReader reader(opts, *vars, registry, sink);
-  startStreamedReader(reader);
-  ReadingStepFeed feed(reader, *vars, streamed->lastLabelAt, sequencer.defersRecords());
-  ErrorValue verified = verifySteps(sequencer, feed, opts, input);
-  feed.readToEnd();
-  if (ErrorValue fault = feed.takeReadError()) {
-    dropError(std::move(verified));
-    rejectedWhileChecking = true;
-    return fault;
+  DiagnosticSink &reports = streamed ? static_cast<DiagnosticSink &>(held) : sink;
+  Sequencer sequencer(opts, registry, reports, diagList, recordUse);
+  ErrorValue verified;
+  if (!streamed) {
+    KeptStepFeed feed(checkSteps, *vars);
+    verified = verifySteps(sequencer, feed, opts, input);
+  } else {
+    CheckFileReader reader(opts, *vars, registry, sink);
+    startStreamedReader(reader);
+    ReadingStepFeed feed(reader, *vars, streamed->lastLabelAt, sequencer.defersRecords());
+    verified = verifySteps(sequencer, feed, opts, input);
+    feed.readToEnd();
+    if (ErrorValue fault = feed.takeReadError()) {
+      dropError(std::move(verified));
+      rejectedWhileChecking = true;
+      return fault;
+    }
   }
   if (verified)
     sequencer.recordDeferredSearches();
