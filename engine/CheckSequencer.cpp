@@ -632,9 +632,13 @@ ErrorValue CheckEngine::verifyInput(SourceRegistry &registry, TextRef input,
   DiagnosticSink &reports = streamed ? static_cast<DiagnosticSink &>(held) : sink;
   Sequencer sequencer(opts, registry, reports, diagList, recordUse);
   ErrorValue verified;
+  // The deferred records point at their steps: they are made while the
+  // feed still holds them.
   if (!streamed) {
     KeptStepFeed feed(checkSteps, *vars);
     verified = verifySteps(sequencer, feed, opts, input);
+    if (verified)
+      sequencer.recordDeferredSearches();
   } else {
     CheckFileReader reader(opts, *vars, registry, sink);
     startStreamedReader(reader);
@@ -646,9 +650,9 @@ ErrorValue CheckEngine::verifyInput(SourceRegistry &registry, TextRef input,
       rejectedWhileChecking = true;
       return fault;
     }
+    if (verified)
+      sequencer.recordDeferredSearches();
   }
-  if (verified)
-    sequencer.recordDeferredSearches();
   held.replay(sink);
   return verified;
 }
