@@ -1,5 +1,5 @@
 #include "support/diag/OutputStream.h"
-#include "tool/ProcessSupport.h"
+#include "support/process/ProcessSupport.h"
 #include "tool/RunSequence.h"
 
 int main(int argc, char **argv) {

@@ -1,8 +1,15 @@
 #include "support/diag/OutputStream.h"
+#include "support/process/ProcessSupport.h"
 #include "update/UpdateRun.h"
 
 int main(int argc, char **argv) {
-  int status = runUpdate(argc, argv);
-  standardOutput().flush();
+  int status;
+  {
+    ProcessSupport processSupport(argc, argv);
+    status = runUpdate(argc, argv);
+    // Flush while the broken-pipe handling is still in place; a write error
+    // stays recorded and is reported when the stream is destroyed at exit.
+    standardOutput().flush();
+  }
   return status;
 }

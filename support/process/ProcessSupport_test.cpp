@@ -1,4 +1,4 @@
-#include "tool/ProcessSupport.h"
+#include "support/process/ProcessSupport.h"
 
 #include "support/diag/FileOutputStream.h"
 

@@ -1,5 +1,5 @@
-#ifndef OSTREL_TOOL_PROCESSSUPPORT_H
-#define OSTREL_TOOL_PROCESSSUPPORT_H
+#ifndef OSTREL_SUPPORT_PROCESS_PROCESSSUPPORT_H
+#define OSTREL_SUPPORT_PROCESS_PROCESSSUPPORT_H
 
 /// Process-wide handlers that the program installs before it does anything
 /// else and removes when the run is over: a crash handler that prints the
