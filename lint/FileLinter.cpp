@@ -6,16 +6,22 @@
 #include "lint/NearDirectives.h"
 #include "lint/PatternChecks.h"
 #include "lint/RunLineOptions.h"
+#include "lint/Suppressions.h"
+#include "lint/WrittenPlaces.h"
 #include "support/fs/FileBuffer.h"
 
 #include <algorithm>
 #include <memory>
 #include <set>
+#include <tuple>
 
 namespace {
 
 constexpr TextRef runPrefix = "RUN";
 constexpr TextRef defaultCheckPrefix = "CHECK";
+/// A file that makes the reader reject this many directives is not read
+/// further: every one costs a reading of the whole file.
+constexpr size_t mostRejectedDirectives = 200;
 
 CheckOptions readerOptions(const LintSettings &settings) {
   CheckOptions options;
@@ -25,8 +31,8 @@ CheckOptions readerOptions(const LintSettings &settings) {
   options.strictWhitespace = settings.strictWhitespace;
   options.matchFullLines = settings.matchFullLines;
   options.enableVarScope = settings.enableVarScope;
-  // The default prefix stays in the list beside those of the RUN: lines, and
-  // a file need not use every one.
+  // Prefixes that a file leaves unused are found here, each placed where it
+  // was given.
   options.allowUnusedPrefixes = true;
   return options;
 }
@@ -39,6 +45,10 @@ std::vector<FoundDirective> findDirectives(TextRef text, const CompiledRegex &ma
   while (scanner.next(found))
     directives.push_back(found);
   return directives;
+}
+
+bool isCheckDirective(const FoundDirective &directive) {
+  return directive.kind.type != DirectiveType::Comment;
 }
 
 /// A definition ostrel's driver would accept: an "=" after the first
@@ -126,80 +136,348 @@ void readerFindings(const DiagnosticRecorder &reports,
   }
 }
 
-} // namespace
+/// One way ostrel reads the file: a call on a RUN: line, or the prefixes
+/// and options given to the linter.
+struct ReadingPass {
+  /// Views of the settings and of the call's values.
+  CheckOptions options;
+  bool allowUnusedPrefixes = false;
+  /// The RUN: lines of the call, in the prepared text; none for the linter's
+  /// own settings.
+  std::vector<TextRef> lines;
+  /// Where findings without a place of their own go.
+  SourceLocation place = nullptr;
 
-FileFindings lintCheckFile(const LintSettings &settings, TextRef source, TextRef name,
-                           SourceRegistry &registry, std::string &store) {
-  FileFindings result;
+  /// The prefixes the pass reads: the given ones, or the default.
+  std::vector<TextRef> checkPrefixes() const {
+    if (options.checkPrefixes.empty())
+      return {defaultCheckPrefix};
+    return options.checkPrefixes;
+  }
+
+  /// What makes two passes read the file alike.
+  auto key() const {
+    std::vector<TextRef> prefixes = checkPrefixes();
+    std::sort(prefixes.begin(), prefixes.end());
+    std::vector<TextRef> defines = options.defines;
+    std::sort(defines.begin(), defines.end());
+    return std::make_tuple(prefixes, defines, options.enableVarScope, options.matchFullLines,
+                           allowUnusedPrefixes);
+  }
+};
+
+/// Where `prefix` is written on `lines`, as a word of its own; null when it
+/// is not.
+SourceLocation placeOfPrefix(const std::vector<TextRef> &lines, TextRef prefix) {
+  for (TextRef line : lines) {
+    for (size_t at = line.find(prefix); at != TextRef::npos; at = line.find(prefix, at + 1)) {
+      size_t end = at + prefix.size();
+      bool startsWord = at == 0 || !isDirectiveWordChar(line[at - 1]);
+      bool endsWord = end == line.size() || !isDirectiveWordChar(line[end]);
+      if (startsWord && endsWord)
+        return line.data() + at;
+    }
+  }
+  return nullptr;
+}
+
+/// The directive that the reader's first located report since `firstReport`
+/// points into, if any.
+const FoundDirective *rejectedDirective(const DiagnosticRecorder &reports, size_t firstReport,
+                                        TextRef text,
+                                        const std::vector<FoundDirective> &directives) {
+  for (size_t i = firstReport; i < reports.reports().size(); ++i) {
+    const auto *diag = std::get_if<SourceDiagnostic>(&reports.reports()[i]);
+    if (!diag || diag->location < text.data() || diag->location > text.data() + text.size())
+      continue;
+    auto after = std::upper_bound(directives.begin(), directives.end(), diag->location,
+                                  [](SourceLocation location, const FoundDirective &directive) {
+                                    return location < directive.directive.data();
+                                  });
+    if (after == directives.begin())
+      return nullptr;
+    const FoundDirective &directive = *std::prev(after);
+    TextRef pattern = directive.patternText;
+    return diag->location <= pattern.data() + pattern.size() ? &directive : nullptr;
+  }
+  return nullptr;
+}
+
+/// Turns `directive` in `text` (writable) into a plain directive of its
+/// prefix that the reader accepts and that checks nothing of interest, or
+/// into blanks when it is too short, keeping every other byte in place.
+void skipDirective(const FoundDirective &directive, char *text, TextRef view) {
+  const char *start = directive.directive.data();
+  const char *end = directive.patternText.data() + directive.patternText.size();
+  char *out = text + (start - view.data());
+  size_t length = static_cast<size_t>(end - start);
+  std::fill(out, out + length, ' ');
+  std::string plain = std::string(directive.prefix) + ":x";
+  if (plain.size() <= length)
+    plain.copy(out, plain.size());
+}
+
+/// Whether `finding` is about a variable that one of `rejected` names, whose
+/// definitions and uses went unseen.
+bool aboutSkippedVariable(const Finding &finding, const std::vector<TextRef> &rejected) {
+  if (finding.check != LintCheck::UnusedVariable &&
+      finding.check != LintCheck::UndefinedVariable)
+    return false;
+  TextRef name(finding.range.start, static_cast<size_t>(finding.range.end - finding.range.start));
+  return std::any_of(rejected.begin(), rejected.end(),
+                     [&](TextRef directive) { return directive.find(name) != TextRef::npos; });
+}
+
+/// Moves every place of `finding` from `from` to the same offset in `to`;
+/// a place outside `from` and `to` goes to `fallback`.
+void movePlaces(Finding &finding, TextRef from, TextRef to, SourceLocation fallback) {
+  auto move = [&](SourceLocation &location) {
+    if (!location)
+      return;
+    if (location >= from.data() && location <= from.data() + from.size())
+      location = to.data() + (location - from.data());
+    else if (!(location >= to.data() && location <= to.data() + to.size()))
+      location = fallback;
+  };
+  move(finding.location);
+  move(finding.range.start);
+  move(finding.range.end);
+  if (finding.fix) {
+    move(finding.fix->range.start);
+    move(finding.fix->range.end);
+  }
+}
+
+/// Reads the prepared `text` as `pass` says, and appends the reader's
+/// findings and those of the patterns, placed in `text`. A directive that
+/// the reader rejects is reported and skipped, so that the rest of the file
+/// is still read.
+void lintPass(const ReadingPass &pass, TextRef text, TextRef name,
+              std::vector<Finding> &findings) {
+  // The reader reads a copy in which the rejected directives are skipped.
+  std::string working(text.data(), text.size() + 1);
+  TextRef workingText(working.data(), text.size());
+  SourceRegistry registry;
+  registry.addBuffer(viewText(workingText, name));
   DiagnosticRecorder reports;
-  CheckOptions options = readerOptions(settings);
-  auto engine = std::make_unique<CheckEngine>(options, reports);
+  auto engine = std::make_unique<CheckEngine>(pass.options, reports);
   CompiledRegex matcher = engine->buildPrefixMatcher();
-  TextRef text = engine->prepareText(source, store);
-  registry.addBuffer(viewText(text, name));
-  std::vector<FoundDirective> directives = findDirectives(text, matcher, engine->options());
+  std::vector<FoundDirective> directives =
+      findDirectives(workingText, matcher, engine->options());
+  // Prefixes are named in messages, so they are read where nothing is skipped.
+  for (FoundDirective &directive : directives)
+    directive.prefix = TextRef(text.data() + (directive.prefix.data() - workingText.data()),
+                               directive.prefix.size());
+  std::vector<Finding> found;
 
-  // The engine's options keep views of these values.
-  RunLineOptions run;
-  std::vector<TextRef> runLines;
-  if (settings.checkPrefixes.empty()) {
-    for (const FoundDirective &directive : directives)
-      if (directive.kind.type == DirectiveType::Comment && directive.prefix == runPrefix)
-        runLines.push_back(directive.patternText);
-    run = optionsFromRunLines(runLines);
-    std::erase(run.checkPrefixes, std::string(defaultCheckPrefix));
-  }
-  for (const std::string &definition : run.defines)
-    if (wellFormedDefinition(definition))
-      options.defines.push_back(definition);
-  if (!run.checkPrefixes.empty()) {
-    options.checkPrefixes.push_back(defaultCheckPrefix);
-    options.checkPrefixes.insert(options.checkPrefixes.end(), run.checkPrefixes.begin(),
-                                 run.checkPrefixes.end());
-    if (ErrorValue rejected = CheckEngine(options, reports).verifyPrefixes()) {
-      dropError(std::move(rejected));
-      options.checkPrefixes.clear();
+  std::set<TextRef> used;
+  for (const FoundDirective &directive : directives)
+    if (isCheckDirective(directive))
+      used.insert(directive.prefix);
+  // With no prefix used at all the reader itself reports the file.
+  if (!pass.allowUnusedPrefixes && !used.empty()) {
+    for (TextRef prefix : engine->options().checkPrefixes) {
+      if (used.contains(prefix))
+        continue;
+      SourceLocation place = placeOfPrefix(pass.lines, prefix);
+      found.push_back(Finding{LintCheck::CheckFileError, place ? place : pass.place,
+                              place ? SourceRange::of(TextRef(place, prefix.size()))
+                                    : SourceRange(),
+                              "no check strings found with prefix '" + std::string(prefix) +
+                                  ":'"});
     }
   }
-  if (!run.checkPrefixes.empty() || !run.defines.empty()) {
-    engine = std::make_unique<CheckEngine>(options, reports);
+
+  std::vector<TextRef> rejected;
+  bool readThrough = true;
+  while (true) {
+    size_t firstReport = reports.reports().size();
+    ErrorValue error = engine->parseCheckText(registry, workingText, matcher);
+    if (!error)
+      break;
+    dropError(std::move(error));
+    const FoundDirective *culprit =
+        rejected.size() < mostRejectedDirectives
+            ? rejectedDirective(reports, firstReport, workingText, directives)
+            : nullptr;
+    TextRef culpritText;
+    if (culprit)
+      culpritText = TextRef(text.data() + (culprit->directive.data() - workingText.data()),
+                            static_cast<size_t>(culprit->patternText.data() +
+                                                culprit->patternText.size() -
+                                                culprit->directive.data()));
+    if (!culprit || std::find(rejected.begin(), rejected.end(), culpritText) != rejected.end()) {
+      readThrough = false;
+      break;
+    }
+    rejected.push_back(culpritText);
+    skipDirective(*culprit, working.data(), workingText);
+    engine = std::make_unique<CheckEngine>(pass.options, reports);
     matcher = engine->buildPrefixMatcher();
-    if (!options.checkPrefixes.empty())
-      directives = findDirectives(text, matcher, engine->options());
   }
-
-  const CheckOptions &completed = engine->options();
-  NearDirectiveFinder finder(completed.checkPrefixes);
-  checkDirectiveWords(text, directives, finder, result.findings);
-
-  bool hasCheckDirective =
-      std::any_of(directives.begin(), directives.end(), [](const FoundDirective &directive) {
-        return directive.kind.type != DirectiveType::Comment;
-      });
-  result.isCheckFile = hasCheckDirective || !result.findings.empty();
-  if (!result.isCheckFile)
-    return result;
-
-  bool readable = hasCheckDirective;
-  if (readable) {
-    if (ErrorValue error = engine->parseCheckText(registry, text, matcher)) {
-      dropError(std::move(error));
-      readable = false;
-    }
-  }
-  SourceLocation fallback = runLines.empty() ? text.data() : runLines.front().data();
-  readerFindings(reports, directives, fallback, result.findings);
+  readerFindings(reports, directives, pass.place, found);
 
   std::unordered_map<SourceLocation, PatternSource> sources;
   for (const FoundDirective &directive : directives)
     sources.emplace(directive.patternText.data(),
                     PatternSource{directive.prefix, directive.patternText});
-  // After a reader error the steps stop short, so uses further on are unseen.
-  checkPatterns(engine->steps(), sources, completed.defines,
-                readable ? VariableChecks::On : VariableChecks::Off, completed.enableVarScope,
-                result.findings);
+  // A reading that stopped short leaves later uses unseen.
+  checkPatterns(engine->steps(), sources, engine->options().defines,
+                readThrough ? VariableChecks::On : VariableChecks::Off,
+                engine->options().enableVarScope, found);
+  for (Finding &finding : found) {
+    if (aboutSkippedVariable(finding, rejected))
+      continue;
+    movePlaces(finding, workingText, text, pass.place);
+    findings.push_back(std::move(finding));
+  }
+}
 
-  std::stable_sort(result.findings.begin(), result.findings.end(),
-                   [](const Finding &a, const Finding &b) { return a.location < b.location; });
+/// The passes for `calls`, each distinct way of reading once; empty when
+/// there is no call. A call whose prefixes ostrel would reject is reported.
+std::vector<ReadingPass> passesOfCalls(const std::vector<CheckerCall> &calls,
+                                       const LintSettings &settings,
+                                       std::vector<Finding> &findings) {
+  std::vector<ReadingPass> passes;
+  for (const CheckerCall &call : calls) {
+    ReadingPass pass;
+    pass.options = readerOptions(settings);
+    pass.options.checkPrefixes = viewsOf(call.checkPrefixes);
+    for (const std::string &definition : call.defines)
+      if (wellFormedDefinition(definition))
+        pass.options.defines.push_back(definition);
+    pass.options.enableVarScope |= call.enableVarScope;
+    pass.options.matchFullLines |= call.matchFullLines;
+    pass.allowUnusedPrefixes = settings.allowUnusedPrefixes || call.allowUnusedPrefixes;
+    pass.lines = call.lines;
+    pass.place = call.lines.front().data();
+    DiagnosticRecorder reports;
+    if (ErrorValue rejected = CheckEngine(pass.options, reports).verifyPrefixes()) {
+      dropError(std::move(rejected));
+      std::vector<Finding> reported;
+      readerFindings(reports, {}, pass.place, reported);
+      findings.insert(findings.end(), reported.begin(), reported.end());
+      continue;
+    }
+    bool seen = std::any_of(passes.begin(), passes.end(), [&](const ReadingPass &other) {
+      return other.key() == pass.key();
+    });
+    if (!seen)
+      passes.push_back(std::move(pass));
+  }
+  return passes;
+}
+
+/// Reports each check directive whose prefix no pass reads.
+void findDeadDirectives(const std::vector<FoundDirective> &directives,
+                        const std::vector<ReadingPass> &passes, std::vector<Finding> &findings) {
+  std::set<TextRef> read;
+  for (const ReadingPass &pass : passes)
+    for (TextRef prefix : pass.checkPrefixes())
+      read.insert(prefix);
+  for (const FoundDirective &directive : directives) {
+    DirectiveType type = directive.kind.type;
+    if (type == DirectiveType::Comment || type == DirectiveType::Misspelled ||
+        type == DirectiveType::BadCount || read.contains(directive.prefix))
+      continue;
+    TextRef shown = directive.directive;
+    findings.push_back(Finding{LintCheck::DeadDirective, shown.data(), SourceRange::of(shown),
+                               "'" + std::string(shown) + "' is never checked: no RUN: line " +
+                                   "gives the prefix '" + std::string(directive.prefix) +
+                                   "' to ostrel"});
+  }
+}
+
+/// Places every finding in `written`, the file before `prepared` was made
+/// from it.
+void placeAsWritten(std::vector<Finding> &findings, TextRef prepared, TextRef written,
+                    const WrittenPlaces &places) {
+  auto place = [&](SourceLocation &location) {
+    if (location)
+      location = written.data() + places.writtenOffset(static_cast<size_t>(location -
+                                                                           prepared.data()));
+  };
+  for (Finding &finding : findings) {
+    place(finding.location);
+    place(finding.range.start);
+    place(finding.range.end);
+    if (finding.fix) {
+      place(finding.fix->range.start);
+      place(finding.fix->range.end);
+    }
+  }
+}
+
+} // namespace
+
+FileFindings lintCheckFile(const LintSettings &settings, TextRef source, TextRef name,
+                           SourceRegistry &registry, std::string &store) {
+  FileFindings result;
+  registry.addBuffer(viewText(source, name));
+  DiagnosticRecorder reports;
+  CheckOptions options = readerOptions(settings);
+  auto engine = std::make_unique<CheckEngine>(options, reports);
+  CompiledRegex matcher = engine->buildPrefixMatcher();
+  TextRef text = engine->prepareText(source, store);
+  std::vector<FoundDirective> directives = findDirectives(text, matcher, engine->options());
+
+  // The passes' options keep views of the calls' values.
+  std::vector<CheckerCall> calls;
+  std::vector<ReadingPass> passes;
+  if (settings.checkPrefixes.empty()) {
+    std::vector<TextRef> runLines;
+    for (const FoundDirective &directive : directives)
+      if (directive.kind.type == DirectiveType::Comment && directive.prefix == runPrefix)
+        runLines.push_back(directive.patternText);
+    calls = checkerCalls(runLines);
+    passes = passesOfCalls(calls, settings, result.findings);
+  }
+  if (passes.empty()) {
+    ReadingPass pass;
+    pass.options = options;
+    pass.allowUnusedPrefixes = settings.allowUnusedPrefixes;
+    pass.place = calls.empty() ? text.data() : calls.front().lines.front().data();
+    passes.push_back(std::move(pass));
+  }
+
+  // Every prefix of a pass, and the default one, makes directives; those of
+  // a prefix that no pass reads are dead.
+  if (settings.checkPrefixes.empty() && !calls.empty()) {
+    options.checkPrefixes = {defaultCheckPrefix};
+    for (const ReadingPass &pass : passes)
+      for (TextRef prefix : pass.options.checkPrefixes)
+        if (std::find(options.checkPrefixes.begin(), options.checkPrefixes.end(), prefix) ==
+            options.checkPrefixes.end())
+          options.checkPrefixes.push_back(prefix);
+    engine = std::make_unique<CheckEngine>(options, reports);
+    matcher = engine->buildPrefixMatcher();
+    directives = findDirectives(text, matcher, engine->options());
+  }
+
+  NearDirectiveFinder finder(engine->options().checkPrefixes);
+  checkDirectiveWords(text, directives, finder, result.findings);
+  bool hasCheckDirective = std::any_of(directives.begin(), directives.end(), isCheckDirective);
+  result.isCheckFile = hasCheckDirective || !result.findings.empty();
+  if (!result.isCheckFile)
+    return result;
+
+  if (hasCheckDirective) {
+    if (!calls.empty())
+      findDeadDirectives(directives, passes, result.findings);
+    for (const ReadingPass &pass : passes)
+      lintPass(pass, text, name, result.findings);
+  }
+  applySuppressions(text, directives, result.findings);
+
+  // Passes that read a line alike find the same things on it.
+  auto order = [](const Finding &a, const Finding &b) {
+    return std::tie(a.location, a.check, a.message) < std::tie(b.location, b.check, b.message);
+  };
+  std::stable_sort(result.findings.begin(), result.findings.end(), order);
+  auto same = [&](const Finding &a, const Finding &b) { return !order(a, b) && !order(b, a); };
+  result.findings.erase(std::unique(result.findings.begin(), result.findings.end(), same),
+                        result.findings.end());
+  placeAsWritten(result.findings, text, source, WrittenPlaces(source, text,
+                                                              settings.strictWhitespace));
   return result;
 }

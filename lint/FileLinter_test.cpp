@@ -172,7 +172,7 @@ TEST_F(FileLinterTest, FlagsNearMisses) {
 const char *const lookAlikes[] = {
     "// check: this is prose",
     "Check: the output below",
-    "RUN: ostrel %s --check-prefix=CHECK-FOO",
+    "RUN: other %s --check-prefix=CHECK-FOO",
     "COM: CHEKC: is the typo this file is about",
     "CHECKSUM: 0x12",
     "CHECKED: yes",
@@ -208,6 +208,7 @@ TEST_F(FileLinterTest, RunLinesAddTheirPrefixesAndDefinitions) {
   std::vector<Finding> findings = lint("RUN: gen | ostrel %s --check-prefixes=ONE,TWO -DV=1 \\\n"
                                        "RUN:   -check-prefix THREE\n"
                                        "ONE: [[V]]\n"
+                                       "TWO: a\n"
                                        "TWO-NXT: b\n"
                                        "THREE-LABEL: c\n"
                                        "FOUR-NXT: d\n");

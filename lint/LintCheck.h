@@ -8,6 +8,7 @@
 #include "support/diag/SourceRegistry.h"
 #include "support/fs/TextRef.h"
 
+#include <optional>
 #include <span>
 #include <string>
 
@@ -20,6 +21,8 @@ enum class LintCheck {
   UndefinedVariable,
   SameLineNumeric,
   CheckFileError,
+  DeadDirective,
+  UnusedSuppression,
 };
 
 struct LintCheckInfo {
@@ -28,18 +31,29 @@ struct LintCheckInfo {
   TextRef name;
   /// What the check finds, for the help listing.
   TextRef help;
+  /// Errors for checks whose findings make ostrel reject the file.
+  DiagSeverity severity;
 };
 
 /// Every check, in the order of the LintCheck values.
 std::span<const LintCheckInfo> lintChecks();
 TextRef checkName(LintCheck check);
+/// The check named `name`, if there is one.
+std::optional<LintCheck> checkNamed(TextRef name);
+
+/// A mechanical repair: `range` (end exclusive) becomes `replacement`.
+struct FixIt {
+  SourceRange range;
+  std::string replacement;
+};
 
 struct Finding {
   LintCheck check;
-  /// Where the caret goes; `range`, when valid, is underlined.
+  /// Where the caret goes; `range`, when valid, is underlined (end exclusive).
   SourceLocation location = nullptr;
   SourceRange range;
   std::string message;
+  std::optional<FixIt> fix = std::nullopt;
 };
 
 #endif

@@ -50,6 +50,13 @@ Finding notADirective(LintCheck check, TextRef shown, const std::string &meant) 
                  "'" + std::string(shown) + "' is not a directive; did you mean '" + meant + "'?"};
 }
 
+/// A finding whose suggestion is a mechanical repair: `shown` becomes `meant`.
+Finding mendable(TextRef shown, const std::string &meant) {
+  Finding finding = notADirective(LintCheck::MisspelledDirective, shown, meant);
+  finding.fix = FixIt{SourceRange::of(shown), meant};
+  return finding;
+}
+
 Finding badCount(TextRef shown, TextRef prefix) {
   return Finding{LintCheck::BadCount, shown.data(), SourceRange::of(shown),
                  "'" + std::string(shown) + "' has no valid count; write '" + std::string(prefix) +
@@ -57,6 +64,8 @@ Finding badCount(TextRef shown, TextRef prefix) {
 }
 
 constexpr TextRef countWord = "-COUNT";
+/// U+FF1A FULLWIDTH COLON in UTF-8, which an input method gives for ':'.
+constexpr TextRef fullWidthColon = "\xEF\xBC\x9A";
 constexpr TextRef literalModifier = "{LITERAL}";
 // A bare prefix this short is too close to ordinary capitalised words
 // ("ID:", "TODO:") to guess at misspellings of it.
@@ -86,9 +95,13 @@ const NearDirectiveFinder::Spelling *NearDirectiveFinder::nearest(TextRef word,
     bool bare = spelling.prefixLength == text.size();
     if (bare && text.size() < shortestGuessedPrefix)
       continue;
-    // CHECKED or CHECKSUM extend a word rather than misspell it.
-    if ((word.size() > text.size() && word.starts_with(text)) ||
-        (hyphenated.size() > text.size() && hyphenated.starts_with(text)))
+    // CHECKED or CHECKSUM extend a prefix rather than misspell it, but
+    // CHECK-NOTE or CHECK- is a directive gone wrong.
+    auto extends = [&](TextRef longer) {
+      return bare && longer.size() > text.size() && longer.starts_with(text) &&
+             longer[text.size()] != '-';
+    };
+    if (extends(word) || extends(hyphenated))
       continue;
     unsigned distance = isOneSwapAway(word, text) ? 1 : editDistance(word, text, 1);
     if (hyphenated != word)
@@ -122,18 +135,32 @@ void NearDirectiveFinder::scanLine(TextRef line, std::vector<Finding> &findings)
 void NearDirectiveFinder::checkWord(TextRef line, size_t start, size_t end,
                                     std::vector<Finding> &findings) const {
   TextRef word = line.substr(start, end - start);
-  if (!isAlnum(word[0]))
-    return;
   char next = end < line.size() ? line[end] : '\0';
   bool colonNext = next == ':';
   bool modifierNext = next == '{';
   // What a directive with this word would have shown: the word, and its
   // modifier list up to the character after the closing brace.
   TextRef shown = line.substr(start, end - start + (colonNext ? 1 : 0));
+  size_t close = modifierNext ? line.find('}', end) : TextRef::npos;
   if (modifierNext) {
-    size_t close = line.find('}', end);
     size_t shownEnd = close == TextRef::npos ? line.size() : std::min(line.size(), close + 2);
     shown = line.substr(start, shownEnd - start);
+  }
+  auto isSpelling = [&](TextRef text) {
+    return std::any_of(spellings.begin(), spellings.end(),
+                       [&](const Spelling &spelling) { return spelling.text == text; });
+  };
+
+  if (!isAlnum(word[0])) {
+    // A comment leader such as "--" glued to the prefix makes one word with
+    // it, which ostrel does not read as a directive.
+    size_t leader = 0;
+    while (leader < word.size() && !isAlnum(word[leader]))
+      ++leader;
+    if ((colonNext || modifierNext) && isSpelling(word.substr(leader)))
+      findings.push_back(mendable(shown, std::string(word.substr(0, leader)) + " " +
+                                             std::string(shown.substr(leader))));
+    return;
   }
   std::string hyphenated = withHyphens(word);
 
@@ -168,27 +195,56 @@ void NearDirectiveFinder::checkWord(TextRef line, size_t start, size_t end,
     while (afterBlanks < line.size() && isBlank(line[afterBlanks]))
       ++afterBlanks;
     bool firstWord = std::none_of(line.begin(), line.begin() + start, isAlnum);
-    if (afterBlanks > end && afterBlanks < line.size() && line[afterBlanks] == ':')
-      findings.push_back(notADirective(LintCheck::MisspelledDirective,
-                                       line.substr(start, afterBlanks + 1 - start), meant + ":"));
-    else if (next == ';' || next == '=')
-      findings.push_back(notADirective(LintCheck::MisspelledDirective,
-                                       line.substr(start, end + 1 - start), meant + ":"));
-    else if (modifierNext)
-      findings.push_back(notADirective(LintCheck::MisspelledDirective, shown,
-                                       meant + std::string(literalModifier) + ":"));
-    else if (suffixed && firstWord && (next == '\0' || isBlank(next)))
-      findings.push_back(notADirective(LintCheck::MisspelledDirective, word, meant + ":"));
+    TextRef rest = line.substr(end);
+    if (afterBlanks > end && afterBlanks < line.size() && line[afterBlanks] == ':') {
+      findings.push_back(mendable(line.substr(start, afterBlanks + 1 - start), meant + ":"));
+    } else if (next == ';' || next == '=') {
+      findings.push_back(mendable(line.substr(start, end + 1 - start), meant + ":"));
+    } else if (rest.starts_with(fullWidthColon)) {
+      findings.push_back(
+          mendable(line.substr(start, end + fullWidthColon.size() - start), meant + ":"));
+    } else if (modifierNext) {
+      // A known modifier list in prose ("use CHECK{LITERAL}, not ...") is
+      // left alone unless it starts the line as a directive would.
+      bool known = close != TextRef::npos && line.substr(end + 1, close - end - 1) == "LITERAL";
+      char after = close == TextRef::npos || close + 1 >= line.size() ? '\0' : line[close + 1];
+      if (!known || (firstWord && (after == '\0' || isBlank(after))))
+        findings.push_back(notADirective(LintCheck::MisspelledDirective, shown,
+                                         meant + std::string(literalModifier) + ":"));
+    } else if (suffixed && firstWord && (next == '\0' || isBlank(next))) {
+      findings.push_back(mendable(word, meant + ":"));
+    }
     return;
   }
 
   if (!(colonNext || modifierNext))
     return;
   std::string ending = modifierNext ? std::string(literalModifier) + ":" : ":";
+  for (TextRef prefix : prefixes) {
+    // A prefix, a hyphen and then no suffix, or a suffix and more words
+    // (CHECK-:, CHECK-NEXT-LINE:).
+    TextRef rest = word;
+    if (!consumeFront(rest, prefix) || !consumeFront(rest, "-"))
+      continue;
+    if (rest.empty()) {
+      findings.push_back(
+          notADirective(LintCheck::MisspelledDirective, shown, std::string(prefix) + ending));
+      return;
+    }
+    for (const DirectiveSuffix &suffix : directiveSuffixes()) {
+      if (rest.starts_with(suffix.word) && rest.substr(suffix.word.size()).starts_with("-")) {
+        findings.push_back(notADirective(
+            LintCheck::MisspelledDirective, shown,
+            std::string(prefix) + "-" + std::string(suffix.word) + ending));
+        return;
+      }
+    }
+  }
   for (const Spelling &spelling : spellings) {
-    // A bare prefix in another case ("check:") is too common in prose.
-    if (spelling.prefixLength < spelling.text.size() &&
-        equalIgnoringCase(hyphenated, spelling.text)) {
+    // A bare prefix in another case ("check:") is too common in prose, and
+    // so are lower-case words joined by underscores (check_next: as a label
+    // or a key).
+    if (spelling.prefixLength < spelling.text.size() && equalIgnoringCase(word, spelling.text)) {
       findings.push_back(
           notADirective(LintCheck::MisspelledDirective, shown, spelling.text + ending));
       return;
@@ -220,9 +276,8 @@ void NearDirectiveFinder::rejectedDirective(const FoundDirective &directive,
 
   if (type == DirectiveType::Misspelled)
     // The underscore the reader found is the one right after the prefix.
-    findings.push_back(notADirective(LintCheck::MisspelledDirective, shown,
-                                     std::string(directive.prefix) + "-" +
-                                         std::string(shown.substr(directive.prefix.size() + 1))));
+    findings.push_back(mendable(shown, std::string(directive.prefix) + "-" +
+                                           std::string(shown.substr(directive.prefix.size() + 1))));
   else
     findings.push_back(badCount(shown, directive.prefix));
 }

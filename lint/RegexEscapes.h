@@ -11,7 +11,8 @@
 #include <vector>
 
 /// Appends a finding for each such escape in `expression`, which points into
-/// the check text.
+/// the check text just after the "{{" or the ":" of a definition. Escapes
+/// with an exact equivalent get it as their fix inside "{{...}}".
 void findRegexEscapes(TextRef expression, std::vector<Finding> &findings);
 
 #endif

@@ -17,6 +17,11 @@ bool dropCommandEnd(TextRef &word) {
 }
 
 bool namesOstrel(TextRef word) {
+  if (consumeFront(word, "%")) {
+    bool enclosed = word.size() >= 2 && ((word.front() == '{' && word.back() == '}') ||
+                                         (word.front() == '(' && word.back() == ')'));
+    return (enclosed ? word.substr(1, word.size() - 2) : word) == "ostrel";
+  }
   size_t slash = word.rfind('/');
   return word.substr(slash == TextRef::npos ? 0 : slash + 1) == "ostrel";
 }
@@ -33,41 +38,65 @@ void addPrefixes(TextRef values, bool commaSeparated, std::vector<std::string> &
   }
 }
 
-/// Reads the option `word` of a command named ostrel; `i` indexes it in
-/// `words` and moves on when the value is the next word.
+struct FlagName {
+  TextRef name;
+  bool CheckerCall::*flag;
+};
+
+constexpr FlagName flagNames[] = {
+    {"enable-var-scope", &CheckerCall::enableVarScope},
+    {"match-full-lines", &CheckerCall::matchFullLines},
+    {"allow-unused-prefixes", &CheckerCall::allowUnusedPrefixes},
+};
+
+/// Reads the option `word` of a call of ostrel; `i` indexes it in `words`
+/// and moves on when the value is the next word.
 void readOption(const std::vector<std::string> &words, size_t &i, TextRef word,
-                RunLineOptions &found) {
+                CheckerCall &call) {
   TextRef option = word;
   if (consumeFront(option, "-D")) {
     if (!option.empty())
-      found.defines.emplace_back(option);
+      call.defines.emplace_back(option);
     else if (i + 1 < words.size())
-      found.defines.push_back(words[++i]);
+      call.defines.push_back(words[++i]);
     return;
   }
   if (!consumeFront(option, "--") && !consumeFront(option, "-"))
     return;
+  for (const FlagName &flag : flagNames) {
+    TextRef value = option;
+    if (!consumeFront(value, flag.name))
+      continue;
+    if (value.empty() || value == "=true" || value == "=1")
+      call.*flag.flag = true;
+    else if (value == "=false" || value == "=0")
+      call.*flag.flag = false;
+    return;
+  }
   for (TextRef name : {TextRef("check-prefixes"), TextRef("check-prefix")}) {
     if (!consumeFront(option, name))
       continue;
     bool commaSeparated = name == "check-prefixes";
     if (consumeFront(option, "="))
-      addPrefixes(option, commaSeparated, found.checkPrefixes);
+      addPrefixes(option, commaSeparated, call.checkPrefixes);
     else if (option.empty() && i + 1 < words.size())
-      addPrefixes(words[++i], commaSeparated, found.checkPrefixes);
+      addPrefixes(words[++i], commaSeparated, call.checkPrefixes);
     return;
   }
 }
 
-void scanCommand(const std::vector<std::string> &words, RunLineOptions &found) {
+void scanCommand(const std::vector<std::string> &words, const std::vector<TextRef> &lines,
+                 std::vector<CheckerCall> &calls) {
   bool inOstrel = false;
   for (size_t i = 0; i < words.size(); ++i) {
     TextRef word = words[i];
     bool endsCommand = dropCommandEnd(word);
-    if (inOstrel)
-      readOption(words, i, word, found);
-    else
-      inOstrel = namesOstrel(word);
+    if (inOstrel) {
+      readOption(words, i, word, calls.back());
+    } else if (namesOstrel(word)) {
+      inOstrel = true;
+      calls.emplace_back().lines = lines;
+    }
     if (endsCommand)
       inOstrel = false;
   }
@@ -75,10 +104,12 @@ void scanCommand(const std::vector<std::string> &words, RunLineOptions &found) {
 
 } // namespace
 
-RunLineOptions optionsFromRunLines(const std::vector<TextRef> &runLines) {
-  RunLineOptions found;
+std::vector<CheckerCall> checkerCalls(const std::vector<TextRef> &runLines) {
+  std::vector<CheckerCall> calls;
   std::string command;
+  std::vector<TextRef> lines;
   for (TextRef line : runLines) {
+    lines.push_back(line);
     line = trimRight(line);
     bool continues = line.ends_with("\\");
     if (continues)
@@ -87,10 +118,11 @@ RunLineOptions optionsFromRunLines(const std::vector<TextRef> &runLines) {
     command += ' ';
     if (continues)
       continue;
-    scanCommand(tokenizeCommandText(command), found);
+    scanCommand(tokenizeCommandText(command), lines, calls);
     command.clear();
+    lines.clear();
   }
   if (!command.empty())
-    scanCommand(tokenizeCommandText(command), found);
-  return found;
+    scanCommand(tokenizeCommandText(command), lines, calls);
+  return calls;
 }
