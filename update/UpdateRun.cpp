@@ -4,12 +4,12 @@
 #include "engine/DiagnosticSink.h"
 #include "support/cmdline/CommandLineParser.h"
 #include "support/diag/OutputStream.h"
+#include "support/diag/UnifiedDiff.h"
 #include "support/fs/AtomicFile.h"
 #include "support/fs/FileBuffer.h"
 #include "update/CheckProof.h"
 #include "update/DirectiveGenerator.h"
 #include "update/TestFile.h"
-#include "update/UnifiedDiff.h"
 #include "update/UpdateOptions.h"
 
 #include <cerrno>

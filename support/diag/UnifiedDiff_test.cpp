@@ -1,4 +1,4 @@
-#include "update/UnifiedDiff.h"
+#include "support/diag/UnifiedDiff.h"
 
 #include <gtest/gtest.h>
 

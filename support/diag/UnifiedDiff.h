@@ -1,8 +1,8 @@
-#ifndef OSTREL_UPDATE_UNIFIEDDIFF_H
-#define OSTREL_UPDATE_UNIFIEDDIFF_H
+#ifndef OSTREL_SUPPORT_DIAG_UNIFIEDDIFF_H
+#define OSTREL_SUPPORT_DIAG_UNIFIEDDIFF_H
 
 /// A unified diff of two texts, line by line, with three lines of context:
-/// what a test file's update would change, shown instead of written.
+/// what a program's rewrite of a file would change, shown instead of written.
 
 #include "support/fs/TextRef.h"
 
