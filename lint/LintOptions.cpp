@@ -4,11 +4,10 @@
 #include "support/cmdline/ListOption.h"
 #include "support/cmdline/SingleValueOption.h"
 
-#include <memory>
-
 namespace {
 
 using FlagOption = SingleValueOption<bool>;
+using TextOption = SingleValueOption<std::string>;
 using TextList = ListOption<std::string>;
 
 TextList pathsOption(OptHelp{"<file or folder>"}, PositionalForm, OccurAtLeastOnce);
@@ -18,6 +17,11 @@ TextList includeOption(
     OptHelp{"In folders, lint the files whose name matches <glob> (repeatable).\n"
             "Without it, every file that holds a directive or something\n"
             "that looks like one"});
+
+TextList excludeOption(
+    OptName{"exclude"}, OptValueName{"glob"}, OccurAny,
+    OptHelp{"In folders, skip the files and folders whose name matches <glob>\n"
+            "(repeatable)"});
 
 TextList checkPrefixOption(
     OptName{"check-prefix"}, OccurAny,
@@ -50,38 +54,34 @@ FlagOption enableVarScopeOption(
     OptHelp{"Variables whose names do not start with '$' end at each\n"
             "CHECK-LABEL, as with ostrel -enable-var-scope"});
 
-FlagOption warningsAreErrorsOption(
-    OptName{"Werror"}, OptHelp{"Report findings as errors instead of warnings"});
+FlagOption allowUnusedPrefixesOption(
+    OptName{"allow-unused-prefixes"},
+    OptHelp{"A prefix that a file does not use is no error, as with ostrel\n"
+            "-allow-unused-prefixes"});
+
+TextList warningOption(
+    OptName{"W"}, OptValueName{"check"}, OccurAny, PrefixOnlyForm,
+    OptHelp{"Turn the check on; -Wno-<check> turns it off, -Wall turns every\n"
+            "check on, -Werror reports every finding as an error and\n"
+            "-Werror=<check> that check's findings; later ones win"});
+
+FlagOption exitZeroOption(OptName{"exit-zero"},
+                          OptHelp{"Exit with 0 when there are findings, to report without failing"});
 
 FlagOption quietOption(OptName{"quiet"},
                        OptHelp{"Print only the summary line, not each finding"});
 
-/// One -Wno-<name> option per check, named and described from the check table.
-class DisableOptions {
-public:
-  DisableOptions() {
-    auto checks = lintChecks();
-    // Reserved up front: the options keep views of these strings.
-    names.reserve(checks.size());
-    helps.reserve(checks.size());
-    for (const LintCheckInfo &info : checks) {
-      names.push_back("Wno-" + std::string(info.name));
-      helps.push_back("Do not report " + std::string(info.help));
-      options.push_back(
-          std::make_unique<FlagOption>(OptName{names.back()}, OptHelp{helps.back()}));
-    }
-  }
-  bool disabled(LintCheck check) const {
-    return options[static_cast<size_t>(check)]->get();
-  }
+TextOption formatOption(
+    OptName{"format"}, OptValueName{"text|json|sarif|github"}, OptInit{std::string("text")},
+    OptHelp{"How findings are written: text on standard error, json (one object\n"
+            "a line), sarif 2.1.0 or github workflow commands on standard output"});
 
-private:
-  std::vector<std::string> names;
-  std::vector<std::string> helps;
-  std::vector<std::unique_ptr<FlagOption>> options;
-};
+FlagOption fixOption(OptName{"fix"},
+                     OptHelp{"Apply the mechanical fixes to the files, each replaced atomically"});
 
-DisableOptions disableOptions;
+FlagOption diffOption(OptName{"diff"},
+                      OptHelp{"Print the mechanical fixes as a unified diff instead of "
+                              "writing them"});
 
 } // namespace
 
@@ -89,14 +89,19 @@ namespace lintOptions {
 
 const std::vector<std::string> &paths() { return pathsOption.values(); }
 const std::vector<std::string> &includeGlobs() { return includeOption.values(); }
+const std::vector<std::string> &excludeGlobs() { return excludeOption.values(); }
 const std::vector<std::string> &checkPrefixes() { return checkPrefixOption.values(); }
 const std::vector<std::string> &commentPrefixes() { return commentPrefixesOption.values(); }
 const std::vector<std::string> &defines() { return defineOption.values(); }
 bool strictWhitespace() { return strictWhitespaceOption.get(); }
 bool matchFullLines() { return matchFullLinesOption.get(); }
 bool enableVarScope() { return enableVarScopeOption.get(); }
-bool warningsAreErrors() { return warningsAreErrorsOption.get(); }
+bool allowUnusedPrefixes() { return allowUnusedPrefixesOption.get(); }
+const std::vector<std::string> &warningFlags() { return warningOption.values(); }
+bool exitZero() { return exitZeroOption.get(); }
 bool quiet() { return quietOption.get(); }
-bool checkEnabled(LintCheck check) { return !disableOptions.disabled(check); }
+const std::string &format() { return formatOption.get(); }
+bool fix() { return fixOption.get(); }
+bool diff() { return diffOption.get(); }
 
 } // namespace lintOptions

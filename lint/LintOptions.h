@@ -4,8 +4,6 @@
 /// The command-line options of ostrel-lint, registered during static
 /// initialisation and read after parsing.
 
-#include "lint/LintCheck.h"
-
 #include <string>
 #include <vector>
 
@@ -13,16 +11,21 @@ namespace lintOptions {
 
 const std::vector<std::string> &paths();
 const std::vector<std::string> &includeGlobs();
+const std::vector<std::string> &excludeGlobs();
 const std::vector<std::string> &checkPrefixes();
 const std::vector<std::string> &commentPrefixes();
 const std::vector<std::string> &defines();
 bool strictWhitespace();
 bool matchFullLines();
 bool enableVarScope();
-bool warningsAreErrors();
+bool allowUnusedPrefixes();
+/// The values of every -W option (-Wall gives "all"), in command-line order.
+const std::vector<std::string> &warningFlags();
+bool exitZero();
 bool quiet();
-/// False when -Wno-<name> turned the check off.
-bool checkEnabled(LintCheck check);
+const std::string &format();
+bool fix();
+bool diff();
 
 } // namespace lintOptions
 
