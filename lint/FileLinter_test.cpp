@@ -148,6 +148,35 @@ const NearMiss nearMisses[] = {
      {LintCheck::SameLineNumeric, 19,
       "numeric variable 'N' is defined and used in one directive, which ostrel rejects; use "
       "it in a 'CHECK-SAME:' directive on the next line"}},
+    {"CHECK-NOTE: zzz",
+     {LintCheck::MisspelledDirective, 1,
+      "'CHECK-NOTE:' is not a directive; did you mean 'CHECK-NOT:'?"}},
+    {"CHECK-NEXT-LINE: zzz",
+     {LintCheck::MisspelledDirective, 1,
+      "'CHECK-NEXT-LINE:' is not a directive; did you mean 'CHECK-NEXT:'?"}},
+    {"CHECK-: zzz",
+     {LintCheck::MisspelledDirective, 1, "'CHECK-:' is not a directive; did you mean 'CHECK:'?"}},
+    {"CHECK-NOT-DAG{LITERAL}: zzz",
+     {LintCheck::MisspelledDirective, 1,
+      "'CHECK-NOT-DAG{LITERAL}:' is not a directive; did you mean 'CHECK-NOT{LITERAL}:'?"}},
+    {"CHECK-NEXT\xEF\xBC\x9A zzz",
+     {LintCheck::MisspelledDirective, 1,
+      "'CHECK-NEXT\xEF\xBC\x9A' is not a directive; did you mean 'CHECK-NEXT:'?"}},
+    {"--CHECK: zzz",
+     {LintCheck::MisspelledDirective, 1, "'--CHECK:' is not a directive; did you mean '-- CHECK:'?"}},
+    {"CHECK: {{\\t}}",
+     {LintCheck::RegexEscape, 10, "'\\t' matches the letter 't'; use '[[:blank:]]' for a tab or a blank"}},
+    {"CHECK: {{\\n}}",
+     {LintCheck::RegexEscape, 10,
+      "'\\n' matches the letter 'n'; a pattern matches within one line; match the next line "
+      "with a -NEXT directive"}},
+    {"CHECK: {{\\x41}}",
+     {LintCheck::RegexEscape, 10, "'\\x' matches the letter 'x'; write the character itself"}},
+    // Columns count the line as written, not with its blanks folded.
+    {"// CHECK:       popcntl %edi, %e{{\\w+}}",
+     {LintCheck::RegexEscape, 35, "'\\w' matches the letter 'w'; use '[[:alnum:]_]'"}},
+    {"CHECK:\t\t{{\\d}}",
+     {LintCheck::RegexEscape, 11, "'\\d' matches the letter 'd'; use '[0-9]'"}},
     {"CHECK-DAG-NOT: x",
      {LintCheck::CheckFileError, 7, "unsupported -NOT combo on prefix 'CHECK'"}},
     {"CHECK: {{a(}}",
@@ -195,6 +224,13 @@ const char *const lookAlikes[] = {
     "CHECK: [[@LINE]] [[#@LINE+1]]",
     "CHECK-COUNT-2: x",
     "CHECK-EMPTY:",
+    "check_next:",
+    "check_next: 2",
+    "  check_next:\tmovl %eax, %ebx",
+    "# Use CHECK-NEXT{LITERAL}, not a plain CHECK-NEXT, for braces",
+    "CHECK-FOO-BAR: another tool's prefix",
+    "-- CHECK: x",
+    "CHECK: {{\\\\t}} is a backslash and t",
 };
 
 TEST_F(FileLinterTest, LeavesLookAlikesAlone) {
@@ -241,6 +277,119 @@ TEST_F(FileLinterTest, ACaptureOverwrittenUnusedIsFlagged) {
   EXPECT_EQ(describe(lint("CHECK: [[X:a]]\nCHECK-DAG: [[X:b]]\nCHECK-NOT: [[X]]\n")),
             "unused-variable: variable 'X' is captured but no later directive uses it before it "
             "is captured again\n");
+}
+
+TEST_F(FileLinterTest, ARejectedDirectiveHidesNothingBeforeOrAfterIt) {
+  EXPECT_EQ(describe(lint("CHECK-DAG: {{\\d+}}\n"
+                          "CHECK-NOT: {{\\s}}\n"
+                          "CHECK-COUNT-0: bad\n"
+                          "CHECK: {{a(}}\n"
+                          "CHECK-NEXT: [[X:x]]\n"
+                          "CHECK-DAG-NOT: y\n"
+                          "CHECK: {{\\w}} [[X]] [[Y]]\n")),
+            "regex-escape: '\\d' matches the letter 'd'; use '[0-9]'\n"
+            "regex-escape: '\\s' matches the letter 's'; use '[[:space:]]'\n"
+            "bad-count: 'CHECK-COUNT-0:' has no valid count; write 'CHECK-COUNT-<n>:' with <n> "
+            "from 1 to 2147483647\n"
+            "check-file-error: invalid regex: parentheses not balanced\n"
+            "check-file-error: unsupported -NOT combo on prefix 'CHECK'\n"
+            "regex-escape: '\\w' matches the letter 'w'; use '[[:alnum:]_]'\n"
+            "undefined-variable: variable 'Y' is not defined by an earlier directive or by -D\n");
+
+  // A variable whose definition or use was in a skipped directive is not
+  // reported on the strength of what is left.
+  EXPECT_EQ(describe(lint("CHECK: [[Z:z]] {{a(}}\nCHECK: [[Z]]\n"
+                          "CHECK: [[W:w]]\nCHECK-NOT: [[W]] {{b(}}\n")),
+            "check-file-error: invalid regex: parentheses not balanced\n"
+            "check-file-error: invalid regex: parentheses not balanced\n");
+}
+
+TEST_F(FileLinterTest, EachCallOfOstrelIsLintedWithItsOwnOptions) {
+  // WIN is given but unused; CHECK is read by the first call only; the
+  // second call forgets X at the label.
+  EXPECT_EQ(describe(lint("RUN: ostrel %s --check-prefixes=CHECK,WIN\n"
+                          "RUN: %ostrel %s --check-prefix=A --enable-var-scope\n"
+                          "CHECK: x\n"
+                          "A: [[X:y]]\n"
+                          "A-LABEL: l\n"
+                          "A: [[X]]\n")),
+            "check-file-error: no check strings found with prefix 'WIN:'\n"
+            "unused-variable: variable 'X' is captured but no later directive uses it before "
+            "its CHECK-LABEL block ends\n"
+            "undefined-variable: variable 'X' is not defined by an earlier directive or by -D\n");
+
+  // A call that allows unused prefixes, and a prefix that no call reads.
+  EXPECT_EQ(describe(lint("RUN: ostrel %s --check-prefixes=A,B --allow-unused-prefixes\n"
+                          "A: a\n"
+                          "CHECK: dead\n")),
+            "dead-directive: 'CHECK:' is never checked: no RUN: line gives the prefix 'CHECK' to "
+            "ostrel\n");
+
+  // The linter's own prefixes stand for every call.
+  settings.checkPrefixes = {"A", "B"};
+  EXPECT_EQ(describe(lint("RUN: ostrel %s --check-prefix=A\nA: a\n")),
+            "check-file-error: no check strings found with prefix 'B:'\n");
+  settings.allowUnusedPrefixes = true;
+  EXPECT_EQ(describe(lint("RUN: ostrel %s --check-prefix=A\nA: a\n")), "");
+}
+
+TEST_F(FileLinterTest, SuppressionCommentsSilenceTheirChecks) {
+  EXPECT_EQ(describe(lint("CHECK: anchor\n"
+                          "COM: ostrel-lint: ignore regex-escape, empty-match\n"
+                          "COM: ostrel-lint: ignore unused-variable\n"
+                          "CHECK: [[X:.*]]{{\\d*}}\n"
+                          "CHECK: {{\\d}}\n"
+                          "COM: ostrel-lint: ignore-file misspelled-directive\n"
+                          "CHEKC: x\n")),
+            "regex-escape: '\\d' matches the letter 'd'; use '[0-9]'\n");
+
+  EXPECT_EQ(describe(lint("CHECK: anchor\n"
+                          "COM: ostrel-lint: ignore empty-match\n"
+                          "CHECK: a\n"
+                          "COM: ostrel-lint: ignore-file bad-count no-such-check\n"
+                          "COM: ostrel-lint: silence empty-match\n"
+                          "COM: ostrel-lint: ignore\n")),
+            "unused-suppression: nothing to ignore: no empty-match finding on the line below\n"
+            "unused-suppression: nothing to ignore: no bad-count finding in the file\n"
+            "unused-suppression: no check is named 'no-such-check'\n"
+            "unused-suppression: 'ostrel-lint: silence' is not a suppression; write 'ignore "
+            "<check>' or 'ignore-file <check>'\n"
+            "unused-suppression: the suppression names no check to ignore\n");
+}
+
+TEST_F(FileLinterTest, MechanicalFixesRepairTheLineAsWritten) {
+  struct Case {
+    const char *line;
+    const char *fixed;
+  };
+  const Case cases[] = {
+      {"CHECK_NEXT: a", "CHECK-NEXT: a"},
+      {"CHECK-DAG   : b", "CHECK-DAG: b"},
+      {"CHECK-SAME; c", "CHECK-SAME: c"},
+      {"CHECK-NEXT d", "CHECK-NEXT: d"},
+      {"CHECK-NEXT\xEF\xBC\x9A e", "CHECK-NEXT: e"},
+      {"--CHECK: f", "-- CHECK: f"},
+      {"CHECK:\t{{\\d+}} {{\\s}} {{\\w}}", "CHECK:\t{{[0-9]+}} {{[[:space:]]}} {{[[:alnum:]_]}}"},
+      {"CHECK: {{[\\d,]}}", "CHECK: {{[0-9,]}}"},
+      // Guesses and escapes inside a definition are left to the author.
+      {"CHEKC: g", "CHEKC: g"},
+      {"CHECK: [[X:\\d]] [[X]]", "CHECK: [[X:\\d]] [[X]]"},
+      {"CHECK: {{\\b}}", "CHECK: {{\\b}}"},
+  };
+  for (const Case &c : cases) {
+    std::string text = std::string("CHECK: anchor\n") + c.line + "\n";
+    std::string fixed = text;
+    std::vector<Finding> findings = lint(text);
+    // From the last, so that earlier places stay put.
+    for (auto finding = findings.rbegin(); finding != findings.rend(); ++finding) {
+      if (!finding->fix)
+        continue;
+      size_t start = static_cast<size_t>(finding->fix->range.start - registry->buffer(1).bufferStart());
+      size_t end = static_cast<size_t>(finding->fix->range.end - registry->buffer(1).bufferStart());
+      fixed.replace(start, end - start, finding->fix->replacement);
+    }
+    EXPECT_EQ(fixed, std::string("CHECK: anchor\n") + c.fixed + "\n") << c.line;
+  }
 }
 
 TEST_F(FileLinterTest, FilesWithoutDirectivesAreNotCheckFiles) {

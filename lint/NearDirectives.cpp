@@ -126,7 +126,10 @@ void NearDirectiveFinder::scanLine(TextRef line, std::vector<Finding> &findings)
     size_t end = pos;
     while (end < line.size() && isDirectiveWordChar(line[end]))
       ++end;
-    if (end - pos + 2 >= shortest && end - pos <= longest + 2)
+    // Longer words are directives gone wrong only when a colon or a
+    // modifier list follows (CHECK-NEXT-LINE:).
+    bool directiveEnd = end < line.size() && (line[end] == ':' || line[end] == '{');
+    if (end - pos + 2 >= shortest && (end - pos <= longest + 2 || directiveEnd))
       checkWord(line, pos, end, findings);
     pos = end;
   }
