@@ -113,6 +113,8 @@ struct LintScope {
   /// The texts that `settings` views.
   std::vector<std::string> prefixes;
   std::vector<std::string> defines;
+  /// Prefixes of a whole suite, which each file uses only some of.
+  bool suitePrefixes = false;
   LintSettings settings;
   FileChoice choice;
   CheckSelection selection;
@@ -150,7 +152,7 @@ void viewSettings(LintScope &scope) {
   settings.strictWhitespace = lintOptions::strictWhitespace();
   settings.matchFullLines = lintOptions::matchFullLines();
   settings.enableVarScope = lintOptions::enableVarScope();
-  settings.allowUnusedPrefixes = lintOptions::allowUnusedPrefixes();
+  settings.allowUnusedPrefixes = lintOptions::allowUnusedPrefixes() || scope.suitePrefixes;
 }
 
 /// The strings of `key` in `table`, or none.
@@ -174,8 +176,10 @@ std::unique_ptr<LintScope> suiteScope(const std::string &suitePath, OutputStream
   }
   auto scope = std::make_unique<LintScope>();
   scope->prefixes = lintOptions::checkPrefixes();
-  if (scope->prefixes.empty())
+  if (scope->prefixes.empty()) {
     scope->prefixes = listOf(*table, "check-prefixes");
+    scope->suitePrefixes = !scope->prefixes.empty();
+  }
   scope->defines = listOf(*table, "defines");
   for (const std::string &definition : lintOptions::defines())
     scope->defines.push_back(definition);
