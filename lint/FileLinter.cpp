@@ -95,14 +95,23 @@ TextRef prefixAt(const std::vector<FoundDirective> &directives, SourceLocation l
   return prefix;
 }
 
+/// `location` moved from `copy` to the same offset in `text` when it lies
+/// in `copy`; as it is otherwise.
+SourceLocation movedInto(SourceLocation location, TextRef copy, TextRef text) {
+  if (location >= copy.data() && location <= copy.data() + copy.size())
+    return text.data() + (location - copy.data());
+  return location;
+}
+
 /// Turns what the reader reported into findings: its own errors, and the
 /// one error that has a finding of its own, a numeric variable used in the
 /// directive that defines it. The errors about misspelled directives and bad
 /// counts are left out: checkDirectiveWords reported those already. Reports
-/// without a place are put at `fallback`.
+/// without a place are put at `fallback`; those in `copy`, a copy of the
+/// text of `directives`, are moved into that text.
 void readerFindings(const DiagnosticRecorder &reports,
                     const std::vector<FoundDirective> &directives, SourceLocation fallback,
-                    std::vector<Finding> &findings) {
+                    TextRef copy, TextRef text, std::vector<Finding> &findings) {
   static constexpr TextRef sameLineEnding = " defined earlier in the same CHECK directive";
   std::set<SourceLocation> covered;
   for (const FoundDirective &directive : directives) {
@@ -115,19 +124,20 @@ void readerFindings(const DiagnosticRecorder &reports,
   for (const DiagnosticRecorder::Entry &entry : reports.reports()) {
     if (const auto *diag = std::get_if<SourceDiagnostic>(&entry)) {
       TextRef message = diag->message;
-      if (covered.contains(diag->location))
+      SourceLocation location = movedInto(diag->location, copy, text);
+      if (covered.contains(location))
         continue;
       if (message.ends_with(sameLineEnding)) {
         message.remove_suffix(sameLineEnding.size());
-        std::string prefix(prefixAt(directives, diag->location));
-        findings.push_back(Finding{LintCheck::SameLineNumeric, diag->location, SourceRange(),
+        std::string prefix(prefixAt(directives, location));
+        findings.push_back(Finding{LintCheck::SameLineNumeric, location, SourceRange(),
                                    std::string(message) +
                                        " is defined and used in one directive, which ostrel "
                                        "rejects; use it in a '" +
                                        prefix + "-SAME:' directive on the next line"});
       } else {
         findings.push_back(
-            Finding{LintCheck::CheckFileError, diag->location, SourceRange(), diag->message});
+            Finding{LintCheck::CheckFileError, location, SourceRange(), diag->message});
       }
     } else if (std::string message = plainMessage(std::get<std::string>(entry));
                !message.empty()) {
@@ -182,34 +192,38 @@ SourceLocation placeOfPrefix(const std::vector<TextRef> &lines, TextRef prefix) 
 }
 
 /// The directive that the reader's first located report since `firstReport`
-/// points into, if any.
+/// points into, if any; the reader read `reading`, the text of `directives`
+/// or a copy of it.
 const FoundDirective *rejectedDirective(const DiagnosticRecorder &reports, size_t firstReport,
-                                        TextRef text,
+                                        TextRef reading, TextRef text,
                                         const std::vector<FoundDirective> &directives) {
   for (size_t i = firstReport; i < reports.reports().size(); ++i) {
     const auto *diag = std::get_if<SourceDiagnostic>(&reports.reports()[i]);
-    if (!diag || diag->location < text.data() || diag->location > text.data() + text.size())
+    if (!diag || diag->location < reading.data() ||
+        diag->location > reading.data() + reading.size())
       continue;
-    auto after = std::upper_bound(directives.begin(), directives.end(), diag->location,
-                                  [](SourceLocation location, const FoundDirective &directive) {
-                                    return location < directive.directive.data();
+    SourceLocation location = movedInto(diag->location, reading, text);
+    auto after = std::upper_bound(directives.begin(), directives.end(), location,
+                                  [](SourceLocation at, const FoundDirective &directive) {
+                                    return at < directive.directive.data();
                                   });
     if (after == directives.begin())
       return nullptr;
     const FoundDirective &directive = *std::prev(after);
     TextRef pattern = directive.patternText;
-    return diag->location <= pattern.data() + pattern.size() ? &directive : nullptr;
+    return location <= pattern.data() + pattern.size() ? &directive : nullptr;
   }
   return nullptr;
 }
 
-/// Turns `directive` in `text` (writable) into a plain directive of its
-/// prefix that the reader accepts and that checks nothing of interest, or
-/// into blanks when it is too short, keeping every other byte in place.
-void skipDirective(const FoundDirective &directive, char *text, TextRef view) {
+/// Turns `directive` of `text` in `copy`, a writable copy of it, into a
+/// plain directive of its prefix that the reader accepts and that checks
+/// nothing of interest, or into blanks when it is too short, keeping every
+/// other byte in place.
+void skipDirective(const FoundDirective &directive, TextRef text, char *copy) {
   const char *start = directive.directive.data();
   const char *end = directive.patternText.data() + directive.patternText.size();
-  char *out = text + (start - view.data());
+  char *out = copy + (start - text.data());
   size_t length = static_cast<size_t>(end - start);
   std::fill(out, out + length, ' ');
   std::string plain = std::string(directive.prefix) + ":x";
@@ -251,23 +265,19 @@ void movePlaces(Finding &finding, TextRef from, TextRef to, SourceLocation fallb
 /// Reads the prepared `text` as `pass` says, and appends the reader's
 /// findings and those of the patterns, placed in `text`. A directive that
 /// the reader rejects is reported and skipped, so that the rest of the file
-/// is still read.
+/// is still read. `known`, when given, holds the directives of `text` for the
+/// pass's prefixes.
 void lintPass(const ReadingPass &pass, TextRef text, TextRef name,
-              std::vector<Finding> &findings) {
-  // The reader reads a copy in which the rejected directives are skipped.
-  std::string working(text.data(), text.size() + 1);
-  TextRef workingText(working.data(), text.size());
+              const std::vector<FoundDirective> *known, std::vector<Finding> &findings) {
   SourceRegistry registry;
-  registry.addBuffer(viewText(workingText, name));
+  registry.addBuffer(viewText(text, name));
   DiagnosticRecorder reports;
   auto engine = std::make_unique<CheckEngine>(pass.options, reports);
   CompiledRegex matcher = engine->buildPrefixMatcher();
-  std::vector<FoundDirective> directives =
-      findDirectives(workingText, matcher, engine->options());
-  // Prefixes are named in messages, so they are read where nothing is skipped.
-  for (FoundDirective &directive : directives)
-    directive.prefix = TextRef(text.data() + (directive.prefix.data() - workingText.data()),
-                               directive.prefix.size());
+  std::vector<FoundDirective> scanned;
+  if (!known)
+    scanned = findDirectives(text, matcher, engine->options());
+  const std::vector<FoundDirective> &directives = known ? *known : scanned;
   std::vector<Finding> found;
 
   std::set<TextRef> used;
@@ -288,21 +298,25 @@ void lintPass(const ReadingPass &pass, TextRef text, TextRef name,
     }
   }
 
+  // After the first rejected directive the reader reads a copy in which the
+  // rejected directives are skipped.
+  std::string copy;
+  TextRef reading = text;
   std::vector<TextRef> rejected;
   bool readThrough = true;
   while (true) {
     size_t firstReport = reports.reports().size();
-    ErrorValue error = engine->parseCheckText(registry, workingText, matcher);
+    ErrorValue error = engine->parseCheckText(registry, reading, matcher);
     if (!error)
       break;
     dropError(std::move(error));
     const FoundDirective *culprit =
         rejected.size() < mostRejectedDirectives
-            ? rejectedDirective(reports, firstReport, workingText, directives)
+            ? rejectedDirective(reports, firstReport, reading, text, directives)
             : nullptr;
     TextRef culpritText;
     if (culprit)
-      culpritText = TextRef(text.data() + (culprit->directive.data() - workingText.data()),
+      culpritText = TextRef(culprit->directive.data(),
                             static_cast<size_t>(culprit->patternText.data() +
                                                 culprit->patternText.size() -
                                                 culprit->directive.data()));
@@ -311,15 +325,20 @@ void lintPass(const ReadingPass &pass, TextRef text, TextRef name,
       break;
     }
     rejected.push_back(culpritText);
-    skipDirective(*culprit, working.data(), workingText);
+    if (copy.empty()) {
+      copy.assign(text.data(), text.size() + 1);
+      reading = TextRef(copy.data(), text.size());
+      registry.addBuffer(viewText(reading, name));
+    }
+    skipDirective(*culprit, text, copy.data());
     engine = std::make_unique<CheckEngine>(pass.options, reports);
     matcher = engine->buildPrefixMatcher();
   }
-  readerFindings(reports, directives, pass.place, found);
+  readerFindings(reports, directives, pass.place, reading, text, found);
 
   std::unordered_map<SourceLocation, PatternSource> sources;
   for (const FoundDirective &directive : directives)
-    sources.emplace(directive.patternText.data(),
+    sources.emplace(movedInto(directive.patternText.data(), text, reading),
                     PatternSource{directive.prefix, directive.patternText});
   // A reading that stopped short leaves later uses unseen.
   checkPatterns(engine->steps(), sources, engine->options().defines,
@@ -328,7 +347,7 @@ void lintPass(const ReadingPass &pass, TextRef text, TextRef name,
   for (Finding &finding : found) {
     if (aboutSkippedVariable(finding, rejected))
       continue;
-    movePlaces(finding, workingText, text, pass.place);
+    movePlaces(finding, reading, text, pass.place);
     findings.push_back(std::move(finding));
   }
 }
@@ -355,7 +374,7 @@ std::vector<ReadingPass> passesOfCalls(const std::vector<CheckerCall> &calls,
     if (ErrorValue rejected = CheckEngine(pass.options, reports).verifyPrefixes()) {
       dropError(std::move(rejected));
       std::vector<Finding> reported;
-      readerFindings(reports, {}, pass.place, reported);
+      readerFindings(reports, {}, pass.place, {}, {}, reported);
       findings.insert(findings.end(), reported.begin(), reported.end());
       continue;
     }
@@ -464,8 +483,12 @@ FileFindings lintCheckFile(const LintSettings &settings, TextRef source, TextRef
   if (hasCheckDirective) {
     if (!calls.empty())
       findDeadDirectives(directives, passes, result.findings);
+    // The directives found already serve a single pass that reads the same
+    // prefixes.
+    bool sameScan = passes.size() == 1 &&
+                    passes.front().checkPrefixes() == engine->options().checkPrefixes;
     for (const ReadingPass &pass : passes)
-      lintPass(pass, text, name, result.findings);
+      lintPass(pass, text, name, sameScan ? &directives : nullptr, result.findings);
   }
   applySuppressions(text, directives, result.findings);
 
