@@ -242,23 +242,32 @@ bool aboutSkippedVariable(const Finding &finding, const std::vector<TextRef> &re
                      [&](TextRef directive) { return directive.find(name) != TextRef::npos; });
 }
 
-/// Moves every place of `finding` from `from` to the same offset in `to`;
-/// a place outside `from` and `to` goes to `fallback`.
+/// Moves every place of `finding` from `from` to the same offset in `to`.
+/// A location outside both, or none, becomes `fallback`; a range or a fix
+/// outside both is dropped.
 void movePlaces(Finding &finding, TextRef from, TextRef to, SourceLocation fallback) {
+  auto inside = [](SourceLocation location, TextRef text) {
+    return location && location >= text.data() && location <= text.data() + text.size();
+  };
   auto move = [&](SourceLocation &location) {
-    if (!location)
-      return;
-    if (location >= from.data() && location <= from.data() + from.size())
+    if (inside(location, from))
       location = to.data() + (location - from.data());
-    else if (!(location >= to.data() && location <= to.data() + to.size()))
-      location = fallback;
+  };
+  auto rangeInside = [&](const SourceRange &range) {
+    return inside(range.start, to) && inside(range.end, to);
   };
   move(finding.location);
+  if (!inside(finding.location, to))
+    finding.location = fallback;
   move(finding.range.start);
   move(finding.range.end);
+  if (finding.range.isValid() && !rangeInside(finding.range))
+    finding.range = SourceRange();
   if (finding.fix) {
     move(finding.fix->range.start);
     move(finding.fix->range.end);
+    if (!rangeInside(finding.fix->range))
+      finding.fix.reset();
   }
 }
 
