@@ -247,7 +247,7 @@ std::string applyFixes(TextRef text, const std::vector<const Finding *> &finding
 class LintRun {
 public:
   LintRun(OutputStream &errors, OutputStream &output, FindingFormat format)
-      : errs(errors), out(output), writer(format, output, errors) {}
+      : errs(errors), out(output), format(format), writer(format, output, errors) {}
 
   /// Lints the target under `scope`.
   void lint(const LintTarget &target, const LintScope &scope);
@@ -257,6 +257,7 @@ public:
 private:
   OutputStream &errs;
   OutputStream &out;
+  FindingFormat format;
   FindingWriter writer;
   FindingCounts counts;
   size_t filesRead = 0;
@@ -334,8 +335,7 @@ int LintRun::finish() {
   writer.finish();
   errs.flush();
   // Machine-read formats keep standard output to themselves.
-  OutputStream &summary =
-      findingFormatNamed(lintOptions::format()) == FindingFormat::Text ? out : errs;
+  OutputStream &summary = format == FindingFormat::Text ? out : errs;
   if (filesFixed > 0)
     summary << programName << ": " << fixesApplied << (fixesApplied == 1 ? " fix" : " fixes")
             << " applied to " << filesFixed << (filesFixed == 1 ? " file\n" : " files\n");
@@ -343,6 +343,75 @@ int LintRun::finish() {
   if (unreadable)
     return statusUsageError;
   return counts.any() && !lintOptions::exitZero() ? statusFindings : statusClean;
+}
+
+using ScopedTarget = std::pair<LintTarget, const LintScope *>;
+
+/// The files that the paths of the command line choose, each with the scope
+/// it is linted under; the suite files' scopes go into `suites`, by path.
+/// Paths and selections that cannot be used are reported and mark `run`.
+std::vector<ScopedTarget> chooseTargets(const LintScope &commandLine,
+                                        std::map<std::string, std::unique_ptr<LintScope>> &suites,
+                                        LintRun &run, OutputStream &errs) {
+  std::vector<ScopedTarget> targets;
+  std::vector<bool> includeUsed(lintOptions::includeGlobs().size());
+  bool walkedFolder = false;
+  for (const std::string &argument : lintOptions::paths()) {
+    std::vector<std::string> paths = expandPath(argument);
+    if (paths.empty()) {
+      errs << programName << ": no file matches '" << argument << "'\n";
+      run.markUnreadable();
+    }
+    for (const std::string &path : paths) {
+      const LintScope *scope = &commandLine;
+      if (std::string root = path == "-" ? "" : SuiteFile::findRoot(path); !root.empty()) {
+        std::string suitePath = root + "/" + SuiteFile::fileName;
+        auto [entry, added] = suites.try_emplace(suitePath);
+        if (added) {
+          entry->second = suiteScope(suitePath, errs);
+          if (entry->second)
+            viewSettings(*entry->second);
+        }
+        scope = entry->second.get();
+        if (!scope) {
+          run.markUnreadable();
+          continue;
+        }
+      }
+      std::vector<LintTarget> found;
+      std::vector<bool> used;
+      std::vector<std::string> folderErrors;
+      size_t count = collectTargets(path, scope->choice, found, used, folderErrors);
+      for (const std::string &message : folderErrors) {
+        errs << programName << ": " << message << '\n';
+        run.markUnreadable();
+      }
+      if (!found.empty() && found.front().inFolder) {
+        walkedFolder = true;
+        // A scope's include globs are the command line's whenever it gives any.
+        for (size_t i = 0; i < includeUsed.size() && i < used.size(); ++i)
+          includeUsed[i] = includeUsed[i] || used[i];
+      }
+      std::error_code ignored;
+      if (count == 0 && std::filesystem::is_directory(path, ignored)) {
+        walkedFolder = true;
+        errs << programName << ": no file to lint in '" << path << "'\n";
+        run.markUnreadable();
+      }
+      for (LintTarget &target : found)
+        targets.emplace_back(std::move(target), scope);
+    }
+  }
+  if (walkedFolder) {
+    for (size_t i = 0; i < includeUsed.size(); ++i) {
+      if (!includeUsed[i]) {
+        errs << programName << ": --include='" << lintOptions::includeGlobs()[i]
+             << "' matches no file\n";
+        run.markUnreadable();
+      }
+    }
+  }
+  return targets;
 }
 
 } // namespace
@@ -371,65 +440,7 @@ int runLint(int argc, char **argv) {
   LintRun run(errs, standardOutput(), *format);
   // Scopes by the path of their suite file; the command line's has none.
   std::map<std::string, std::unique_ptr<LintScope>> suites;
-  std::vector<std::pair<LintTarget, const LintScope *>> targets;
-  std::vector<bool> includeUsed(lintOptions::includeGlobs().size());
-  bool walkedFolder = false;
-  for (const std::string &argument : lintOptions::paths()) {
-    std::vector<std::string> paths = expandPath(argument);
-    if (paths.empty()) {
-      errs << programName << ": no file matches '" << argument << "'\n";
-      run.markUnreadable();
-    }
-    for (const std::string &path : paths) {
-      const LintScope *scope = commandLine.get();
-      if (std::string root = path == "-" ? "" : SuiteFile::findRoot(path); !root.empty()) {
-        std::string suitePath = root + "/" + SuiteFile::fileName;
-        auto [entry, added] = suites.try_emplace(suitePath);
-        if (added) {
-          entry->second = suiteScope(suitePath, errs);
-          if (entry->second)
-            viewSettings(*entry->second);
-        }
-        scope = entry->second.get();
-        if (!scope) {
-          run.markUnreadable();
-          continue;
-        }
-      }
-      std::vector<LintTarget> found;
-      std::vector<bool> used;
-      std::vector<std::string> folderErrors;
-      size_t count = collectTargets(path, scope->choice, found, used, folderErrors);
-      for (const std::string &message : folderErrors) {
-        errs << programName << ": " << message << '\n';
-        run.markUnreadable();
-      }
-      if (!found.empty() && found.front().inFolder) {
-        walkedFolder = true;
-        // The command line's globs come first in a suite's include list too.
-        for (size_t i = 0; i < includeUsed.size() && i < used.size(); ++i)
-          includeUsed[i] = includeUsed[i] || used[i];
-      }
-      std::error_code ignored;
-      if (count == 0 && std::filesystem::is_directory(path, ignored)) {
-        walkedFolder = true;
-        errs << programName << ": no file to lint in '" << path << "'\n";
-        run.markUnreadable();
-      }
-      for (LintTarget &target : found)
-        targets.emplace_back(std::move(target), scope);
-    }
-  }
-  if (walkedFolder) {
-    for (size_t i = 0; i < includeUsed.size(); ++i) {
-      if (!includeUsed[i]) {
-        errs << programName << ": --include='" << lintOptions::includeGlobs()[i]
-             << "' matches no file\n";
-        run.markUnreadable();
-      }
-    }
-  }
-
+  std::vector<ScopedTarget> targets = chooseTargets(*commandLine, suites, run, errs);
   for (const auto &[target, scope] : targets)
     run.lint(target, *scope);
   return run.finish();
