@@ -177,6 +177,8 @@ const NearMiss nearMisses[] = {
      {LintCheck::RegexEscape, 35, "'\\w' matches the letter 'w'; use '[[:alnum:]_]'"}},
     {"CHECK:\t\t{{\\d}}",
      {LintCheck::RegexEscape, 11, "'\\d' matches the letter 'd'; use '[0-9]'"}},
+    {"RUN: ostrel %s --check-prefixes=CHECK,WIN",
+     {LintCheck::CheckFileError, 39, "no check strings found with prefix 'WIN:'"}},
     {"CHECK-DAG-NOT: x",
      {LintCheck::CheckFileError, 7, "unsupported -NOT combo on prefix 'CHECK'"}},
     {"CHECK: {{a(}}",
