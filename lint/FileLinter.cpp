@@ -477,9 +477,11 @@ FileFindings lintCheckFile(const LintSettings &settings, TextRef source, TextRef
         if (std::find(options.checkPrefixes.begin(), options.checkPrefixes.end(), prefix) ==
             options.checkPrefixes.end())
           options.checkPrefixes.push_back(prefix);
-    engine = std::make_unique<CheckEngine>(options, reports);
-    matcher = engine->buildPrefixMatcher();
-    directives = findDirectives(text, matcher, engine->options());
+    if (options.checkPrefixes.size() > 1) {
+      engine = std::make_unique<CheckEngine>(options, reports);
+      matcher = engine->buildPrefixMatcher();
+      directives = findDirectives(text, matcher, engine->options());
+    }
   }
 
   NearDirectiveFinder finder(engine->options().checkPrefixes);
