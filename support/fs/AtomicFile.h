@@ -1,5 +1,5 @@
-#ifndef OSTREL_UPDATE_ATOMICFILE_H
-#define OSTREL_UPDATE_ATOMICFILE_H
+#ifndef OSTREL_SUPPORT_FS_ATOMICFILE_H
+#define OSTREL_SUPPORT_FS_ATOMICFILE_H
 
 /// Replacing a file's contents so that a reader (or an interrupted run)
 /// sees either the old contents or the new, never a mix: the new bytes go to

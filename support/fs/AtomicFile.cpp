@@ -1,4 +1,4 @@
-#include "update/AtomicFile.h"
+#include "support/fs/AtomicFile.h"
 
 #include <cerrno>
 #include <climits>
