@@ -21,7 +21,7 @@ RewrittenFile rewrite(TextRef text, const std::vector<DirectiveBlock> &blocks) {
   DiagnosticRecorder reports;
   CheckEngine engine(options, reports);
   CompiledRegex matcher = engine.buildPrefixMatcher();
-  return TestFile(text, matcher, engine.options()).rewrite(blocks, "// ");
+  return TestFile(text, matcher, engine.options(), "CHECK").rewrite(blocks, "// ");
 }
 
 struct PlacementCase {

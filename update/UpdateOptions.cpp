@@ -31,14 +31,15 @@ TextList labelOption(OptName{"label"}, OptValueName{"ERE"}, OccurAny,
 TextList scrubOption(
     OptName{"scrub"}, OptValueName{"NAME[=ERE]"}, OccurAny,
     OptHelp{"Write values that change from run to run as regular expressions:\n"
-            "NAME=ERE for your own, or a built-in NAME: hex (0x and long bare\n"
-            "hex), tmp (temporary paths), date, time, duration. A value that\n"
-            "recurs is captured once as [[NAME1:...]] and used as [[NAME1]]"});
+            "NAME=ERE for your own (applied first), or a built-in NAME: tmp\n"
+            "(temporary folders), date, time, duration, addr (objdump addresses),\n"
+            "hex (0x and long bare hex). An address, path or value of your own\n"
+            "that recurs is captured once as [[NAME1:...]] and used as [[NAME1]]"});
 
 FlagOption scrubNumbersOption(
     OptName{"scrub-numbers"},
-    OptHelp{"Write decimal numbers as numeric captures ([[#N1:]]); a later\n"
-            "number equal or near to an earlier one becomes [[#N1]] or [[#N1+4]]"});
+    OptHelp{"Write decimal numbers as numeric captures ([[#N1:]]); a number equal\n"
+            "or near to one of the 4 lines before becomes [[#N1]] or [[#N1+4]]"});
 
 TextOption commentOption(
     OptName{"comment"}, OptValueName{"text"},
@@ -50,6 +51,21 @@ FlagOption printOption(OptName{"print"},
 
 FlagOption diffOption(OptName{"diff"},
                       OptHelp{"Print a unified diff of the update instead of writing it"});
+
+FlagOption checkOption(
+    OptName{"check"},
+    OptHelp{"Write nothing: print the diff and exit 1 when the file would change,\n"
+            "0 when it is current (for CI)"});
+
+FlagOption wholeOption(
+    OptName{"whole"},
+    OptHelp{"The directives also pin whole lines and the end of the output\n"
+            "(nothing may follow the last line), for golden-file tests"});
+
+FlagOption dropHandWrittenOption(
+    OptName{"drop-hand-written"},
+    OptHelp{"Drop the directives the tool did not write that lose the generated\n"
+            "lines around them, instead of refusing the update"});
 
 FlagOption allowEmptyOption(
     OptName{"allow-empty"},
@@ -93,7 +109,10 @@ const std::string &comment() { return commentOption.get(); }
 bool commentGiven() { return commentOption.occurrences > 0; }
 bool print() { return printOption.get(); }
 bool diff() { return diffOption.get(); }
+bool check() { return checkOption.get(); }
 bool allowEmpty() { return allowEmptyOption.get(); }
+bool whole() { return wholeOption.get(); }
+bool dropHandWritten() { return dropHandWrittenOption.get(); }
 bool strictWhitespace() { return strictWhitespaceOption.get(); }
 bool matchFullLines() { return matchFullLinesOption.get(); }
 bool ignoreCase() { return ignoreCaseOption.get(); }
