@@ -210,6 +210,29 @@ size_t folderEnd(TextRef path, size_t start, size_t end) {
 
 } // namespace
 
+namespace {
+
+/// A search of `line` from `from` on. The expression engine's cost per
+/// search grows with the rest of the line, so a long line is searched in a
+/// window first; a match well inside it is the one the whole rest would
+/// give, unless a value longer than half the window started before it.
+bool searchFrom(const CompiledRegex &finder, TextRef line, size_t from,
+                std::vector<TextRef> &groups) {
+  constexpr size_t window = size_t(1) << 16;
+  TextRef rest = line.substr(from);
+  if (rest.size() > window) {
+    TextRef part = rest.substr(0, window);
+    if (finder.search(part, &groups)) {
+      size_t start = static_cast<size_t>(groups[0].data() - part.data());
+      if (start < window / 2 && start + groups[0].size() < window)
+        return true;
+    }
+  }
+  return finder.search(rest, &groups);
+}
+
+} // namespace
+
 void findScrubSpans(TextRef line, const std::vector<Scrubber> &rules,
                     std::vector<ScrubSpan> &spans) {
   size_t firstNew = spans.size();
@@ -229,7 +252,7 @@ void findScrubSpans(TextRef line, const std::vector<Scrubber> &rules,
     const Scrubber &rule = rules[index];
     found.clear();
     size_t from = 0;
-    while (from < line.size() && rule.finder.search(line.substr(from), &groups)) {
+    while (from < line.size() && searchFrom(rule.finder, line, from, groups)) {
       size_t matchStart = static_cast<size_t>(groups[0].data() - line.data());
       size_t matchEnd = matchStart + groups[0].size();
       TextRef value = rule.valueGroup < groups.size() ? groups[rule.valueGroup] : TextRef();
