@@ -203,7 +203,7 @@ int runUpdate(int argc, char **argv) {
       lock.emplace(std::move(*locked));
       removeStaleTemporaries(testName);
     }
-    testFile = readFileOrInput(testName);
+    testFile = readUpdateFile(testName);
     newFile = !testFile && testFile.error == std::errc::no_such_file_or_directory;
     if (!testFile && !newFile) {
       errs << "ostrel-update: cannot read the test file '" << testName
@@ -245,7 +245,7 @@ int runUpdate(int argc, char **argv) {
       userExpressions.push_back(rule.written);
   layout.recogniseExpressions(userExpressions);
 
-  OwnedFileBufferOrError output = readFileOrInput(updateOptions::inputFile());
+  OwnedFileBufferOrError output = readUpdateFile(updateOptions::inputFile());
   if (!output) {
     errs << "ostrel-update: cannot read the output '" << updateOptions::inputFile()
          << "': " << output.error.message() << "; nothing changed\n";
@@ -342,3 +342,5 @@ int runUpdate(int argc, char **argv) {
   errs << reportLine(testName, layout.directiveCount(), rewritten, "written" + emptyNote);
   return statusDone;
 }
+
+OwnedFileBufferOrError readUpdateFile(TextRef name) { return readFileOrInput(name); }
