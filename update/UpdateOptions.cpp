@@ -1,5 +1,6 @@
 #include "update/UpdateOptions.h"
 
+#include "support/cmdline/AliasOption.h"
 #include "support/cmdline/ListOption.h"
 #include "support/cmdline/SingleValueOption.h"
 
@@ -18,6 +19,11 @@ TextOption inputFileOption(OptName{"input-file"},
 TextOption checkPrefixOption(OptName{"check-prefix"}, OptValueName{"prefix"},
                              OptHelp{"Prefix of the directives to write (defaults to 'CHECK')"},
                              OptInit{std::string("CHECK")});
+
+// One prefix at a time: the alias takes a single value as --check-prefix.
+AliasOption checkPrefixesOption(
+    OptName{"check-prefixes"}, OptAliasOf{checkPrefixOption}, HiddenInHelp,
+    OptHelp{"The checker's spelling of --check-prefix, for a single prefix"});
 
 TextList commentPrefixesOption(
     OptName{"comment-prefixes"}, OccurAny, SplitOnCommas,
@@ -91,6 +97,27 @@ TextList implicitCheckNotOption(
     OptName{"implicit-check-not"}, OptValueName{"pattern"}, OccurAny,
     OptHelp{"An implicit negative check of the check run (checker option)"});
 
+FlagOption allowDeprecatedDagOverlapOption(
+    OptName{"allow-deprecated-dag-overlap"},
+    OptHelp{"DAG matches of the check may overlap (checker option)"});
+
+// The checker's options that change only what it prints: accepted, so that
+// a RUN line's options can be handed over as they are, and ignored.
+FlagOption allowUnusedPrefixesOption(OptName{"allow-unused-prefixes"}, HiddenInHelp,
+                                     OptHelp{"Accepted from the checker's options; no effect"});
+FlagOption verboseOption(OptName{"v"}, HiddenInHelp,
+                         OptHelp{"Accepted from the checker's options; no effect"});
+FlagOption veryVerboseOption(OptName{"vv"}, HiddenInHelp,
+                             OptHelp{"Accepted from the checker's options; no effect"});
+TextList dumpInputOption(OptName{"dump-input"}, OptValueName{"mode"}, OccurAny, HiddenInHelp,
+                         OptHelp{"Accepted from the checker's options; no effect"});
+TextList dumpInputContextOption(OptName{"dump-input-context"}, OptValueName{"N"}, OccurAny,
+                                HiddenInHelp,
+                                OptHelp{"Accepted from the checker's options; no effect"});
+TextList dumpInputFilterOption(OptName{"dump-input-filter"}, OptValueName{"kind"}, OccurAny,
+                               HiddenInHelp,
+                               OptHelp{"Accepted from the checker's options; no effect"});
+
 TextList defineOption(OptName{"D"}, OptValueName{"VAR=VALUE"}, OccurAny, PrefixOnlyForm,
                       OptHelp{"A variable definition of the check run (checker option)"});
 
@@ -117,6 +144,7 @@ bool strictWhitespace() { return strictWhitespaceOption.get(); }
 bool matchFullLines() { return matchFullLinesOption.get(); }
 bool ignoreCase() { return ignoreCaseOption.get(); }
 bool enableVarScope() { return enableVarScopeOption.get(); }
+bool allowDeprecatedDagOverlap() { return allowDeprecatedDagOverlapOption.get(); }
 const std::vector<std::string> &implicitCheckNot() { return implicitCheckNotOption.values(); }
 const std::vector<std::string> &defines() { return defineOption.values(); }
 

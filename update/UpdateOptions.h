@@ -42,6 +42,7 @@ bool strictWhitespace();
 bool matchFullLines();
 bool ignoreCase();
 bool enableVarScope();
+bool allowDeprecatedDagOverlap();
 const std::vector<std::string> &implicitCheckNot();
 const std::vector<std::string> &defines();
 

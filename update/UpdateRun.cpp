@@ -142,7 +142,7 @@ std::string unsuitableTestFile(const std::string &path) {
 
 int runUpdate(int argc, char **argv) {
   OutputStream &errs = standardError();
-  parseCommandLine(argc, argv, overview);
+  parseCommandLine(argc, argv, overview, nullptr, statusUsageError);
 
   const std::string &testName = updateOptions::testFile();
   const bool printOnly = updateOptions::print();
@@ -170,6 +170,7 @@ int runUpdate(int argc, char **argv) {
   options.matchFullLines = updateOptions::matchFullLines();
   options.ignoreCase = updateOptions::ignoreCase();
   options.enableVarScope = updateOptions::enableVarScope();
+  options.allowDeprecatedDagOverlap = updateOptions::allowDeprecatedDagOverlap();
   options.implicitCheckNot = viewsOf(updateOptions::implicitCheckNot());
   options.defines = viewsOf(updateOptions::defines());
   options.allowEmpty = updateOptions::allowEmpty();
