@@ -321,7 +321,8 @@ void TestFile::alignSection(Plan &plan, const Section &section,
         anchored = survives(section.members[j]);
         break;
       }
-    if (anchored)
+    // A label of the user's is an anchor itself.
+    if (anchored || entries[member].label)
       plan.emissions[member].keep = true;
     else
       plan.dropped.push_back(droppedLine(entries[member]));

@@ -289,3 +289,39 @@ TEST(UpdateProperty, SecondRunChangesNothing) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(UpdateProperty, RefreshOfAnInterleavedFileWithTheSameOutputChangesNoByte) {
+  // The tool writes a file, a user puts source lines and comments anywhere
+  // between its directives (inside a label's group too); a refresh with the
+  // same output must give the file back byte for byte.
+  static const char *const foreign[] = {"int f(void);", "// a note", "", "}", "  ret void"};
+  std::mt19937 rng(24);
+  for (int round = 0; round < 150; ++round) {
+    std::string output = randomOutput(rng);
+    const Variant &variant = variants[round % std::size(variants)];
+    bool passed = false;
+    std::string written = updateAndProve(variant, output, "; RUN: x\n", "; RUN: x\n",
+                                         "write " + std::to_string(round), &passed);
+    if (!passed)
+      continue;
+    std::string interleaved;
+    for (size_t at = 0; at < written.size();) {
+      size_t end = written.find('\n', at);
+      end = end == std::string::npos ? written.size() : end + 1;
+      interleaved += written.substr(at, end - at);
+      at = end;
+      if (std::uniform_int_distribution<int>(0, 3)(rng) == 0)
+        interleaved += std::string(foreign[std::uniform_int_distribution<size_t>(0, 4)(rng)]) + "\n";
+    }
+    std::string refreshed = updateAndProve(variant, output, interleaved,
+                                           withoutDirectiveLines(interleaved),
+                                           "refresh " + std::to_string(round));
+    EXPECT_EQ(refreshed, interleaved) << "round " << round;
+    if (HasFailure())
+      return;
+  }
+}
+
+} // namespace

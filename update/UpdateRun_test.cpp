@@ -16,7 +16,7 @@ TEST(UpdateRun, AFileThatShrinksWhileItIsReadIsAnErrorNotAFault) {
   // Large enough to have been mapped, whose lost pages fault when touched.
   shrinkingPath = "/tmp/ostrel-update-shrink-" + std::to_string(getpid());
   const std::string &path = shrinkingPath;
-  std::ofstream(path, std::ios::binary) << std::string(1 << 20, 'x');
+  std::ofstream(path, std::ios::binary) << std::string((1 << 20) + 100, 'x');
   afterFileSizeQuery = [](int) { EXPECT_EQ(truncate(shrinkingPath.c_str(), 4096), 0); };
   OwnedFileBufferOrError read = readUpdateFile(path);
   afterFileSizeQuery = nullptr;
