@@ -162,6 +162,7 @@ private:
   }
 
   void splitLines(TextRef output) {
+    lines.reserve(static_cast<size_t>(std::count(output.begin(), output.end(), '\n')) + 1);
     std::vector<ScrubSpan> spans;
     size_t start = 0;
     while (start < output.size() && refusal.empty()) {

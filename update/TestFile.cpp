@@ -5,6 +5,8 @@
 #include "update/Scrubber.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <deque>
 #include <map>
 #include <set>
 
@@ -113,7 +115,7 @@ bool TestFile::isGenerated(const DirectiveForm &form, const std::vector<std::str
   TextRef pattern = trimRight(form.pattern, " \t\r");
   switch (form.kind.type) {
   case DirectiveType::Plain:
-    if (form.kind.count != 1 || form.directive.find("-COUNT") != TextRef::npos)
+    if (form.countForm)
       return false;
     [[fallthrough]];
   case DirectiveType::Next:
@@ -137,6 +139,9 @@ TestFile::TestFile(TextRef text, const CompiledRegex &prefixMatcher, const Check
   DirectiveScanner scanner(text, prefixMatcher, options);
   FoundDirective next;
   sections.emplace_back(); // the directives before the first label
+  // At most a directive a line: reserved once, since a file may hold a
+  // million of them.
+  entries.reserve(static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
   while (scanner.next(next)) {
     if (next.kind.type == DirectiveType::Comment)
       continue;
@@ -144,7 +149,8 @@ TestFile::TestFile(TextRef text, const CompiledRegex &prefixMatcher, const Check
     size_t start = static_cast<size_t>(next.prefix.data() - text.data());
     TextRef pattern = next.patternText;
     size_t end = static_cast<size_t>(pattern.data() + pattern.size() - text.data());
-    DirectiveForm form{next.kind, next.directive, next.patternText};
+    DirectiveForm form{next.kind, next.patternText,
+                       next.directive.find("-COUNT") != TextRef::npos};
     bool generated = isGenerated(form, knownExpressions);
     size_t lineStart = lineStartOf(text, start);
     size_t lineEnd = lineEndOf(text, end);
@@ -157,12 +163,11 @@ TestFile::TestFile(TextRef text, const CompiledRegex &prefixMatcher, const Check
       continue;
     }
     Entry entry{lineStart, start, contentEnd, lineEnd, next.lineNumber,
-                next.kind.type == DirectiveType::Label, form, generated, {}};
+                next.kind.type == DirectiveType::Label, generated, form};
     if (entry.label) {
       if (!keepBlanks)
         pattern = trimRight(pattern, " \t");
-      entry.key = labelKey(next.kind.literal(), pattern);
-      sections.push_back(Section{{}, entry.key});
+      sections.push_back(Section{{}, labelKey(next.kind.literal(), pattern)});
     }
     sections.back().members.push_back(entries.size());
     entries.push_back(std::move(entry));
@@ -204,15 +209,30 @@ TextRef TestFile::labelText(TextRef key) { return key.substr(key.find(':') + 1);
 /// What each entry of the file becomes.
 struct TestFile::Plan {
   using List = std::vector<const std::string *>;
-  struct Emission {
+  /// What goes around an entry besides its own line; few entries have any.
+  struct Lists {
     List leading;  ///< blocks placed in front of the entry's section
     List before;   ///< new directives the alignment puts before the entry
-    const std::string *replacement = nullptr;
-    bool keep = false; ///< the entry stays as written
     List after;    ///< new directives after the section's last entry
     List trailing; ///< blocks that follow the section
   };
+  static constexpr uint32_t noLists = UINT32_MAX;
+  // Small, since a file may hold a million entries.
+  struct Emission {
+    const std::string *replacement = nullptr;
+    uint32_t lists = noLists;
+    bool keep = false; ///< the entry stays as written
+  };
   std::vector<Emission> emissions;
+  /// A deque, so that a list stays where it is while others are added.
+  std::deque<Lists> lists;
+  Lists &listsOf(size_t entry) {
+    if (emissions[entry].lists == noLists) {
+      emissions[entry].lists = static_cast<uint32_t>(lists.size());
+      lists.emplace_back();
+    }
+    return lists[emissions[entry].lists];
+  }
   /// Which entries the tool wrote; the seed labels count as the user's.
   std::vector<bool> generated;
   std::vector<std::string> dropped;
@@ -277,7 +297,7 @@ void TestFile::alignSection(Plan &plan, const Section &section,
     for (size_t member : section.members)
       plan.emissions[member].keep = true;
     if (!section.members.empty())
-      plan.emissions[section.members.back()].after = fresh;
+      plan.listsOf(section.members.back()).after = fresh;
     return;
   }
   std::vector<std::pair<size_t, size_t>> pairs = alignTexts(oldTexts, fresh);
@@ -293,15 +313,21 @@ void TestFile::alignSection(Plan &plan, const Section &section,
   for (size_t g = 0; g < generated.size(); ++g) {
     Plan::Emission &emission = plan.emissions[generated[g]];
     size_t until = nextPartner[g];
-    for (; cursor < until; ++cursor)
-      emission.before.push_back(fresh[cursor]);
+    if (cursor < until) {
+      Plan::List &before = plan.listsOf(generated[g]).before;
+      before.insert(before.end(), fresh.begin() + static_cast<std::ptrdiff_t>(cursor),
+                    fresh.begin() + static_cast<std::ptrdiff_t>(until));
+      cursor = until;
+    }
     if (partner[g] != SIZE_MAX) {
       emission.replacement = fresh[partner[g]];
       cursor = partner[g] + 1;
     }
   }
-  for (; cursor < fresh.size(); ++cursor)
-    plan.emissions[generated.back()].after.push_back(fresh[cursor]);
+  if (cursor < fresh.size()) {
+    Plan::List &after = plan.listsOf(generated.back()).after;
+    after.insert(after.end(), fresh.begin() + static_cast<std::ptrdiff_t>(cursor), fresh.end());
+  }
   // The user's directives stay while a generated neighbour stays.
   for (size_t i = 0; i < section.members.size(); ++i) {
     size_t member = section.members[i];
@@ -409,11 +435,13 @@ RewrittenFile TestFile::rewrite(const std::vector<DirectiveBlock> &blocks, TextR
       }
       const Section &section = sections[home[b]];
       used[home[b]] = true;
-      Plan::Emission &first = plan.emissions[section.members.front()];
-      first.leading.insert(first.leading.end(), waiting.begin(), waiting.end());
-      waiting.clear();
+      if (!waiting.empty()) {
+        Plan::List &leading = plan.listsOf(section.members.front()).leading;
+        leading.insert(leading.end(), waiting.begin(), waiting.end());
+        waiting.clear();
+      }
       alignSection(plan, section, fresh);
-      following = &plan.emissions[section.members.back()].trailing;
+      following = &plan.listsOf(section.members.back()).trailing;
     }
   }
   // Sections no block took: their generated lines go, and so do the user's,
@@ -451,7 +479,11 @@ RewrittenFile TestFile::rewrite(const std::vector<DirectiveBlock> &blocks, TextR
   // appended.
   const std::string fileLineEnd = defaultLineEnd();
   std::string &out = result.text;
-  out.reserve(text.size() + text.size() / 4);
+  size_t newBytes = 0;
+  for (const DirectiveBlock &block : blocks)
+    for (const std::string &directive : block.directives)
+      newBytes += directive.size() + newLeader.size() + 2;
+  out.reserve(text.size() + newBytes + (recordBody ? recordBody->size() + 16 : 0));
   size_t at = 0;
   auto copyTo = [&](size_t end) {
     if (end > at)
@@ -507,16 +539,20 @@ RewrittenFile TestFile::rewrite(const std::vector<DirectiveBlock> &blocks, TextR
     // Every line of the emission ends with a line end but a last one that
     // takes the place of an unterminated last line.
     lines.clear();
-    for (const Plan::List *list : {&emission.leading, &emission.before})
-      for (const std::string *directive : *list)
-        lines.push_back(*directive);
+    const Plan::Lists *around =
+        emission.lists == Plan::noLists ? nullptr : &plan.lists[emission.lists];
+    if (around)
+      for (const Plan::List *list : {&around->leading, &around->before})
+        for (const std::string *directive : *list)
+          lines.push_back(*directive);
     if (emission.keep || (emission.replacement && *emission.replacement == body(entry)))
       lines.push_back(body(entry));
     else if (emission.replacement)
       lines.push_back(*emission.replacement);
-    for (const Plan::List *list : {&emission.after, &emission.trailing})
-      for (const std::string *directive : *list)
-        lines.push_back(*directive);
+    if (around)
+      for (const Plan::List *list : {&around->after, &around->trailing})
+        for (const std::string *directive : *list)
+          lines.push_back(*directive);
     for (size_t i = 0; i < lines.size(); ++i) {
       out += leader;
       out += lines[i];

@@ -72,8 +72,8 @@ private:
   /// What decides whether a directive is the tool's.
   struct DirectiveForm {
     CheckKind kind;
-    TextRef directive;
     TextRef pattern;
+    bool countForm; ///< CHECK-COUNT-n
   };
   /// A line holding one directive of the prefix after a leader and nothing
   /// else.
@@ -84,9 +84,8 @@ private:
     size_t lineEnd;     ///< after the line end
     unsigned lineNumber;
     bool label;
-    DirectiveForm form;
     bool generated; ///< of a kind and form the tool writes
-    std::string key;
+    DirectiveForm form;
   };
   /// The directives before the first label (headed by no label), or a label
   /// and the directives after it; indexes into `entries`.
