@@ -410,17 +410,18 @@ RewrittenFile TestFile::rewrite(const std::vector<DirectiveBlock> &blocks, TextR
   while (firstSection < sections.size() && sections[firstSection].members.empty())
     ++firstSection;
   std::vector<bool> used(sections.size(), false);
-  if (entries.empty()) {
-    for (const DirectiveBlock &block : blocks)
-      for (const std::string &directive : block.directives)
-        appended.push_back(&directive);
-  } else if (oneSection) {
+  if (entries.empty() || oneSection) {
     std::vector<const std::string *> all;
-    for (const DirectiveBlock &block : blocks)
-      for (const std::string &directive : block.directives)
-        all.push_back(&directive);
-    alignSection(plan, sections[firstSection], all);
-    used[firstSection] = true;
+    for (const DirectiveBlock &block : blocks) {
+      std::vector<const std::string *> fresh = directivesOf(block);
+      all.insert(all.end(), fresh.begin(), fresh.end());
+    }
+    if (entries.empty()) {
+      appended = std::move(all);
+    } else {
+      alignSection(plan, sections[firstSection], all);
+      used[firstSection] = true;
+    }
   } else {
     // A block without a section follows the block before it; those before
     // any placed block go in front of the first one placed.
