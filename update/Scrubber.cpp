@@ -139,8 +139,14 @@ std::optional<Scrubber> makeScrubber(TextRef stem, TextRef finder, TextRef writt
 TextRef builtInScrubberNames() { return "tmp, date, time, duration, addr, hex"; }
 
 bool isBuiltInExpression(TextRef expression) {
-  return std::any_of(std::begin(builtInRules), std::end(builtInRules),
-                     [&](const BuiltInRule &rule) { return writtenForm(rule.written) == expression; });
+  // Made once: a test file may hold a million blocks to recognise.
+  static const std::vector<std::string> writtenForms = [] {
+    std::vector<std::string> forms;
+    for (const BuiltInRule &rule : builtInRules)
+      forms.push_back(writtenForm(rule.written));
+    return forms;
+  }();
+  return std::find(writtenForms.begin(), writtenForms.end(), expression) != writtenForms.end();
 }
 
 std::optional<std::vector<Scrubber>> parseScrubOption(TextRef value, std::string &error) {

@@ -254,10 +254,9 @@ int runUpdate(int argc, char **argv) {
   }
   const TextRef outputName = output.buffer->bufferName();
   std::vector<DirectiveBlock> blocks;
-  // Prepared once, for the directives and for the proof.
-  std::string preparedStore;
-  TextRef preparedOutput = engine.prepareText(output.buffer->text(), preparedStore);
   bool emptyOutput = output.buffer->bufferSize() == 0;
+  // Prepared once, in place, for the directives and for the proof.
+  TextRef preparedOutput = engine.prepareText(*output.buffer);
   if (emptyOutput) {
     if (!options.allowEmpty) {
       errs << "ostrel-update: the output '" << outputName
