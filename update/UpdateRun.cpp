@@ -123,16 +123,16 @@ std::string reportLine(TextRef fileName, unsigned before, const RewrittenFile &r
   return line + "; " + std::string(outcome) + "\n";
 }
 
-/// Why a test file cannot be updated in place, or nothing: it must be a
-/// regular file (a link is followed) with one name, since replacing a file
-/// with more names would part it from the others.
-std::string unsuitableTestFile(const std::string &path) {
+/// Why a test file cannot be updated, or nothing: it must be a regular file
+/// (a link is followed) and, to be written, have one name, since replacing a
+/// file with more names would part it from the others.
+std::string unsuitableTestFile(const std::string &path, bool writing) {
   struct stat info;
   if (stat(path.c_str(), &info) != 0)
     return {};
   if (!S_ISREG(info.st_mode))
     return "is not a regular file";
-  if (info.st_nlink > 1)
+  if (writing && info.st_nlink > 1)
     return "has " + std::to_string(info.st_nlink) +
            " hard links, which replacing it would part (update one name of a copy instead)";
   return {};
@@ -189,12 +189,13 @@ int runUpdate(int argc, char **argv) {
   OwnedFileBufferOrError testFile(nullptr, std::make_error_code(std::errc::no_such_file_or_directory));
   bool newFile = true;
   if (!printOnly) {
-    if (std::string unsuitable = unsuitableTestFile(testName); !unsuitable.empty()) {
+    const bool writing = !checkOnly && !updateOptions::diff();
+    if (std::string unsuitable = unsuitableTestFile(testName, writing); !unsuitable.empty()) {
       errs << "ostrel-update: the test file '" << testName << "' " << unsuitable
            << "; nothing changed\n";
       return statusUsageError;
     }
-    if (!checkOnly && !updateOptions::diff()) {
+    if (writing) {
       ValueOrError<TestFileLock> locked = TestFileLock::acquire(testName, errs);
       if (!locked) {
         errs << "ostrel-update: cannot lock the test file '" << testName
