@@ -390,9 +390,11 @@ RewrittenFile TestFile::rewrite(const std::vector<DirectiveBlock> &blocks, TextR
     }
   }
   const bool hasLabels = sections.size() > 1;
-  // Labels of the file of which none matched are the user's seeds: kept as
-  // written, while the first section takes every block.
-  const bool seeds = hasLabels && !labelMatched;
+  // Labels of a file the tool has not written (it holds no record) of which
+  // none matched are the user's seeds: kept as written, while the first
+  // section takes every block. In a file the tool wrote, they are its own
+  // labels of an output that has changed them all.
+  const bool seeds = hasLabels && !labelMatched && !recorded;
   plan.generated.resize(entries.size());
   for (size_t e = 0; e < entries.size(); ++e)
     plan.generated[e] = entries[e].generated && !(seeds && entries[e].label);

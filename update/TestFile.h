@@ -31,8 +31,8 @@ struct RewrittenFile {
   /// Label patterns that are new, and those that are gone, in order.
   std::vector<std::string> labelsAdded;
   std::vector<std::string> labelsRemoved;
-  /// Labels of the file that matched no label of the output when none did:
-  /// they are kept, with their sections, as the user wrote them.
+  /// Labels of a file without a record that matched no label of the output
+  /// when none did: the user's seeds, kept as written.
   std::vector<std::string> labelsUnmatched;
   /// The user's directives that lost the generated lines around them, as
   /// "LINE: TEXT"; the text omits them.

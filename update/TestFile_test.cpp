@@ -127,6 +127,12 @@ TEST(TestFile, PlacesBlocksWhereTheirGroupsWere) {
        {},
        {},
        {"seed1", "seed2"}},
+      {"in a file the tool wrote, labels that all changed are its own: replaced",
+       "; UPDATE: --label=x\n; CHECK-LABEL: old\n; CHECK-NEXT: a\n",
+       {labelBlock("new", {"b"})},
+       "; UPDATE: --label=x\n; CHECK-LABEL: new\n; CHECK-NEXT: b\n",
+       {"new"},
+       {"old"}},
   };
   for (const PlacementCase &c : cases) {
     RewrittenFile result = rewrite(c.before, c.blocks);
