@@ -23,6 +23,11 @@ struct BuiltInRule {
 #define FRACTION "([.,][0-9]+)?"
 #define ISO_DATE "[0-9]{4}[-/][0-9][0-9][-/][0-9][0-9]"
 #define ISO_ZONE "(Z|[+-][0-9][0-9](:?[0-9][0-9])?)?"
+#define DATE_1 WEEKDAY " " MONTH " +[0-9]{1,2} " CLOCK "( [A-Z]{2,5}| [+-][0-9]{4})? [0-9]{4}"
+#define RFC_2822                                                                               \
+  "(" WEEKDAY ", )?[0-9]{1,2} " MONTH " [0-9]{4} [0-9][0-9]:[0-9][0-9](:[0-9][0-9])? "         \
+  "([+-][0-9]{4}|[A-Z]{2,5})"
+#define ISO_8601 ISO_DATE "([T ][0-9][0-9]:[0-9][0-9](:[0-9][0-9]" FRACTION ")?" ISO_ZONE ")?"
 #define DURATION_UNIT                                                                          \
   "(ns|us|\xC2\xB5s|ms|s|secs?|seconds?|m|mins?|minutes?|h|hrs?|hours?|d|days?)"
 
@@ -38,15 +43,9 @@ const BuiltInRule builtInRules[] = {
      "(/private)?(/var)?/tmp(/[-A-Za-z0-9._+~%@]+)*", ValueBoundary::Word, false, 0, false, true},
     // date(1)'s default, RFC 2822, ISO 8601 (a date, maybe a time and a
     // zone), syslog.
-    {"date", "DATE", WEEKDAY " " MONTH " +[0-9]{1,2} " CLOCK "( [A-Z]{2,5}| [+-][0-9]{4})? [0-9]{4}",
-     WEEKDAY " " MONTH " +[0-9]{1,2} " CLOCK "( [A-Z]{2,5}| [+-][0-9]{4})? [0-9]{4}",
-     ValueBoundary::Word, false, 0, false, false, false},
-    {"date", "DATE", "(" WEEKDAY ", )?[0-9]{1,2} " MONTH " [0-9]{4} [0-9][0-9]:[0-9][0-9](:[0-9][0-9])? ([+-][0-9]{4}|[A-Z]{2,5})",
-     "(" WEEKDAY ", )?[0-9]{1,2} " MONTH " [0-9]{4} [0-9][0-9]:[0-9][0-9](:[0-9][0-9])? ([+-][0-9]{4}|[A-Z]{2,5})",
-     ValueBoundary::Word, false, 0, false, false, false},
-    {"date", "DATE", ISO_DATE "([T ][0-9][0-9]:[0-9][0-9](:[0-9][0-9]" FRACTION ")?" ISO_ZONE ")?",
-     ISO_DATE "([T ][0-9][0-9]:[0-9][0-9](:[0-9][0-9]" FRACTION ")?" ISO_ZONE ")?",
-     ValueBoundary::Digits, false, 0, false, false, false},
+    {"date", "DATE", DATE_1, DATE_1, ValueBoundary::Word, false, 0, false, false, false},
+    {"date", "DATE", RFC_2822, RFC_2822, ValueBoundary::Word, false, 0, false, false, false},
+    {"date", "DATE", ISO_8601, ISO_8601, ValueBoundary::Digits, false, 0, false, false, false},
     {"date", "DATE", MONTH " +[0-9]{1,2} " CLOCK, MONTH " +[0-9]{1,2} " CLOCK, ValueBoundary::Word,
      false, 0, false, false, false},
     {"time", "TIME", "[0-9]{1,2}:[0-9][0-9]:[0-9][0-9]" FRACTION "( ?[AaPp][Mm])?",
@@ -74,6 +73,9 @@ const BuiltInRule builtInRules[] = {
 #undef ISO_DATE
 #undef ISO_ZONE
 #undef DURATION_UNIT
+#undef DATE_1
+#undef RFC_2822
+#undef ISO_8601
 
 bool isWordByte(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
