@@ -284,9 +284,17 @@ int runUpdate(int argc, char **argv) {
 
   if (printOnly) {
     std::string text;
+    size_t size = 0;
     for (const DirectiveBlock &block : blocks)
       for (const std::string &directive : block.directives)
-        text += leader + directive + "\n";
+        size += leader.size() + directive.size() + 1;
+    text.reserve(size);
+    for (const DirectiveBlock &block : blocks)
+      for (const std::string &directive : block.directives) {
+        text += leader;
+        text += directive;
+        text += '\n';
+      }
     ProofResult proof = proveCheck(options, text, "<directives>", preparedOutput, outputName,
                                    OutputForm::Prepared);
     if (!proof.passed) {
