@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <initializer_list>
+#include <set>
 #include <string>
 #include <unordered_map>
 
@@ -11,6 +12,9 @@ namespace {
 /// Numbers within this distance of an earlier number are written as that
 /// number's variable plus or minus the difference.
 constexpr int64_t nearbyDistance = 16;
+/// A number is related only to the numbers of this many lines before it:
+/// equal or near numbers further apart are equal by chance.
+constexpr size_t numberReach = 4;
 /// Longer numbers are not captured: their value may not fit the checker's
 /// 64-bit arithmetic.
 constexpr size_t longestCapturedNumber = 18;
@@ -91,6 +95,12 @@ public:
 
   GeneratedDirectives run() {
     GeneratedDirectives result;
+    if (!refusal.empty()) {
+      result.refusal = refusal;
+      return result;
+    }
+    result.labelMatched = labelMatched;
+    result.stemsFound = stemsFound;
     relateValues();
     std::vector<DirectiveBlock> &blocks = result.blocks;
     for (size_t i = 0; i < lines.size(); ++i) {
@@ -106,6 +116,9 @@ public:
       if (lines[i].label)
         blocks.back().labelKey = pendingLabelKey;
     }
+    // Nothing may follow the last line: no further line, empty or not.
+    if (settings.whole && !blocks.empty())
+      blocks.back().directives.push_back(settings.prefix + "-NOT: {{[[:space:]](.|[[:space:]])}}");
     return result;
   }
 
@@ -116,13 +129,43 @@ private:
   std::unordered_map<std::string, unsigned> stemCounters;
   std::string pendingLabelKey;
   std::string refusal;
+  std::vector<bool> labelMatched = std::vector<bool>(settings.labels.size());
+  std::unordered_map<TextRef, size_t> labelLines;
+  std::set<std::string> stemsFound;
 
   bool keepsAllBlanks() const { return settings.strictWhitespace && settings.matchFullLines; }
+  /// Whole lines pinned by anchors written into each directive, which then
+  /// covers the line's blanks too.
+  bool wholeByBlocks() const { return settings.whole && !settings.matchFullLines; }
+
+  /// Marks a line that a label expression matches, noting each expression
+  /// that matched; two label lines of the same text are refused, since the
+  /// second label could not tell its block from the first.
+  void findLabel(Line &line) {
+    for (size_t i = 0; i < settings.labels.size(); ++i) {
+      if (line.label && labelMatched[i])
+        continue;
+      if (!settings.labels[i].regex.search(line.text))
+        continue;
+      labelMatched[i] = true;
+      if (line.label)
+        continue;
+      line.label = true;
+      TextRef content = line.text.substr(line.contentStart, line.contentEnd - line.contentStart);
+      auto [earlier, added] = labelLines.emplace(content, lines.size());
+      if (!added)
+        refusal = "--label='" + std::string(settings.labels[i].text) +
+                  "' matches two lines of the same text, " + std::to_string(earlier->second + 1) +
+                  " and " + std::to_string(lines.size() + 1) + " of the output ('" +
+                  std::string(content) + "'), which a label cannot tell apart";
+    }
+  }
 
   void splitLines(TextRef output) {
+    lines.reserve(static_cast<size_t>(std::count(output.begin(), output.end(), '\n')) + 1);
     std::vector<ScrubSpan> spans;
     size_t start = 0;
-    while (start < output.size()) {
+    while (start < output.size() && refusal.empty()) {
       size_t end = output.find('\n', start);
       if (end == TextRef::npos)
         end = output.size();
@@ -130,17 +173,15 @@ private:
       line.text = output.substr(start, end - start);
       line.contentStart = 0;
       line.contentEnd = line.text.size();
-      if (!keepsAllBlanks()) {
+      if (!keepsAllBlanks() && !wholeByBlocks()) {
         while (line.contentStart < line.contentEnd && isBlank(line.text[line.contentStart]))
           ++line.contentStart;
         while (line.contentEnd > line.contentStart && isBlank(line.text[line.contentEnd - 1]))
           --line.contentEnd;
       }
-      for (const CompiledRegex &label : settings.labels)
-        if (label.search(line.text)) {
-          line.label = true;
-          break;
-        }
+      findLabel(line);
+      if (!refusal.empty())
+        return;
       spans.clear();
       if (!settings.scrubbers.empty())
         findScrubSpans(line.text, settings.scrubbers, spans);
@@ -148,6 +189,8 @@ private:
       std::erase_if(spans, [&](const ScrubSpan &span) {
         return span.start < line.contentStart || span.end > line.contentEnd;
       });
+      for (const ScrubSpan &span : spans)
+        stemsFound.insert(settings.scrubbers[span.rule].stem);
       if (settings.scrubNumbers)
         findNumbers(line.text, line.contentStart, line.contentEnd, spans);
       line.firstValue = values.size();
@@ -182,10 +225,12 @@ private:
     struct Known {
       size_t definer;
       int64_t offset;
+      size_t line;
     };
     std::unordered_map<uint64_t, Known> knownNumbers;
     std::vector<std::pair<uint64_t, Known>> lineNumbers;
-    for (const Line &line : lines) {
+    for (size_t lineIndex = 0; lineIndex < lines.size(); ++lineIndex) {
+      const Line &line = lines[lineIndex];
       if (line.label) {
         if (settings.enableVarScope) {
           firstOfText.clear();
@@ -199,6 +244,8 @@ private:
         if (!value.capturable)
           continue;
         if (value.rule != numberRule) {
+          if (!settings.scrubbers[value.rule].relates)
+            continue;
           std::string key = settings.scrubbers[value.rule].stem;
           key += '\0';
           key += line.text.substr(value.start, value.end - value.start);
@@ -210,7 +257,7 @@ private:
           }
           continue;
         }
-        Known known{i, 0};
+        Known known{i, 0, lineIndex};
         for (int64_t distance = 0; distance <= nearbyDistance; ++distance) {
           bool found = false;
           for (int64_t delta : {distance, -distance}) {
@@ -219,13 +266,13 @@ private:
                 (delta < 0 && value.number > UINT64_MAX - static_cast<uint64_t>(-delta)))
               continue;
             auto earlier = knownNumbers.find(value.number - static_cast<uint64_t>(delta));
-            if (earlier == knownNumbers.end())
+            if (earlier == knownNumbers.end() || lineIndex - earlier->second.line > numberReach)
               continue;
             values[earlier->second.definer].role = Role::Define;
             value.role = Role::Use;
             value.definer = earlier->second.definer;
             value.offset = earlier->second.offset + delta;
-            known = Known{value.definer, value.offset};
+            known = Known{value.definer, value.offset, lineIndex};
             found = true;
             break;
           }
@@ -301,12 +348,17 @@ private:
     std::vector<Piece> result;
     size_t at = line.contentStart;
     std::unordered_map<size_t, unsigned> groupOfDefine;
-    auto nextGroup = [&] {
-      unsigned group = 1;
-      for (const Piece &piece : result)
-        group += piece.groups;
-      return group;
+    // The group number of the last piece, counted once over the pieces
+    // before it: a line may hold many values.
+    size_t counted = 0;
+    unsigned groupsCounted = 0;
+    auto groupOfLast = [&] {
+      for (; counted + 1 < result.size(); ++counted)
+        groupsCounted += result[counted].groups;
+      return groupsCounted + 1;
     };
+    if (settings.whole && !settings.matchFullLines)
+      addBlock(result, Piece{false, "{{^}}", 1});
     for (size_t i = line.firstValue; i < line.firstValue + line.valueCount; ++i) {
       Value &value = values[i];
       addLiteral(result, line.text.substr(at, value.start - at));
@@ -331,7 +383,7 @@ private:
         addBlock(result, number ? Piece{false, "[[#" + name + ":]]", 1}
                                 : Piece{false, "[[" + name + ":" + written + "]]",
                                         1 + writtenGroups});
-        groupOfDefine[i] = nextGroup() - result.back().groups;
+        groupOfDefine[i] = groupOfLast();
         break;
       }
       case Role::Use: {
@@ -352,6 +404,8 @@ private:
     if (coverTrailingBlanks)
       addBlock(result,
                Piece{false, "{{" + std::string(line.text.substr(line.contentEnd)) + "}}", 1});
+    if (settings.whole && !settings.matchFullLines)
+      addBlock(result, Piece{false, "{{$}}", 1});
     return result;
   }
 
@@ -380,7 +434,8 @@ private:
                          index + 1 < lines.size() && lines[index + 1].blankOnly() &&
                          !lines[index + 1].label;
     TextRef content = line.text.substr(line.contentStart, line.contentEnd - line.contentStart);
-    bool needsBlocks = line.valueCount > 0 || coverTrailing || content.find('\r') != TextRef::npos;
+    bool needsBlocks = line.valueCount > 0 || coverTrailing || wholeByBlocks() ||
+                       content.find('\r') != TextRef::npos;
     bool opensBlock = content.find("{{") != TextRef::npos || content.find("[[") != TextRef::npos;
     if (!needsBlocks && !opensBlock) {
       directives.push_back(finish(line, join({prefix, suffix, ":", separator, content})));

@@ -3,25 +3,36 @@
 
 /// Turns a prepared output into directives that match it line by line: the
 /// first line P:, later lines P-NEXT:, empty lines P-EMPTY:, label lines
-/// P-LABEL: (each starting a new block). Values found by scrubbers become
+/// P-LABEL: (each starting a new block); with `whole`, each line anchored at
+/// both ends and a final P-NOT: that nothing follows. Values found by scrubbers become
 /// regular-expression blocks, with a variable where a value recurs; decimal
 /// numbers may become numeric variables and expressions.
 
 #include "update/Scrubber.h"
 
+#include <set>
 #include <string>
 #include <vector>
+
+/// A --label expression, kept with its text for messages.
+struct LabelRule {
+  explicit LabelRule(TextRef text) : text(text), regex(text) {}
+  std::string text;
+  CompiledRegex regex;
+};
 
 struct GeneratorSettings {
   std::string prefix = "CHECK";
   /// Lines in which one of these matches become labels.
-  std::vector<CompiledRegex> labels;
+  std::vector<LabelRule> labels;
   std::vector<Scrubber> scrubbers;
   bool scrubNumbers = false;
   /// The checker options that decide how a pattern is read and matched.
   bool strictWhitespace = false;
   bool matchFullLines = false;
   bool enableVarScope = false;
+  /// The directives pin whole lines and the end of the output.
+  bool whole = false;
 };
 
 /// The directives for one stretch of output: the lines before the first
@@ -39,6 +50,10 @@ struct GeneratedDirectives {
   std::vector<DirectiveBlock> blocks;
   /// Empty, or the reason the output is refused.
   std::string refusal;
+  /// For each label expression, whether it matched a line.
+  std::vector<bool> labelMatched;
+  /// The stems of the scrubbers that found a value.
+  std::set<std::string> stemsFound;
 };
 
 /// The most expression blocks, and about the most bytes, of one directive

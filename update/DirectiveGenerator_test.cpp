@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <set>
+#include <tuple>
+
 namespace {
 
 struct GeneratorCase {
@@ -135,4 +139,49 @@ TEST(DirectiveGenerator, EachLabelBlockCarriesTheKeyOfItsOwnLabel) {
   EXPECT_EQ(generated.blocks[0].labelKey, "");
   EXPECT_EQ(generated.blocks[1].labelKey, labelKey(false, "fn one"));
   EXPECT_EQ(generated.blocks[2].labelKey, labelKey(false, "fn two"));
+}
+
+TEST(DirectiveGenerator, RelatesOnlyValuesWhoseEqualityMeansSomething) {
+  const std::tuple<const char *, const char *, std::vector<const char *>, bool, bool> cases[] = {
+      {"equal dates, times and durations stay plain",
+       "at 2026-12-10 12:00:01 took 5ms\nat 2026-12-10 12:00:01 took 5ms\n",
+       {"date", "time", "duration"}, false, false},
+      {"equal addresses and paths are related", "0x1f /tmp/a/b\n0x1f /tmp/a/c\n",
+       {"hex", "tmp"}, false, true},
+      {"numbers of neighbouring lines are related", "pid 42\nx\npid 43\n", {}, true, true},
+      {"numbers further apart than 4 lines are not", "pid 42\na\nb\nc\nd\npid 42\n", {}, true,
+       false},
+  };
+  for (const auto &[what, output, scrubs, numbers, related] : cases) {
+    std::vector<std::string> directives =
+        directivesOf(generateDirectives(output, settingsFor(scrubs, numbers)));
+    bool captured = std::any_of(directives.begin(), directives.end(), [](const std::string &d) {
+      return d.find("[[") != std::string::npos;
+    });
+    EXPECT_EQ(captured, related) << what;
+  }
+}
+
+TEST(DirectiveGenerator, RefusesTwoLabelLinesOfTheSameText) {
+  GeneratedDirectives generated = generateDirectives("fn a\nx\nfn a\n", settingsFor({}, false));
+  EXPECT_EQ(generated.refusal, "--label='^fn ' matches two lines of the same text, 1 and 3 of the "
+                               "output ('fn a'), which a label cannot tell apart");
+  EXPECT_TRUE(generated.blocks.empty());
+}
+
+TEST(DirectiveGenerator, TellsWhichLabelsAndScrubbersFoundNothing) {
+  GeneratorSettings settings = settingsFor({"hex", "date"}, false);
+  settings.labels.emplace_back(TextRef("^never"));
+  GeneratedDirectives generated = generateDirectives("fn f\n0x12\n", settings);
+  EXPECT_EQ(generated.labelMatched, (std::vector<bool>{true, false}));
+  EXPECT_EQ(generated.stemsFound, (std::set<std::string>{"HEX"}));
+}
+
+TEST(DirectiveGenerator, WholePinsLinesAndTheEndOfTheOutput) {
+  GeneratorSettings settings;
+  settings.whole = true;
+  EXPECT_EQ(directivesOf(generateDirectives(" a  b \n\n{{x\n", settings)),
+            (std::vector<std::string>{"CHECK: {{^}} a  b {{$}}", "CHECK-EMPTY:",
+                                      "CHECK-NEXT: {{^}}{{\\{}}{x{{$}}",
+                                      "CHECK-NOT: {{[[:space:]](.|[[:space:]])}}"}));
 }

@@ -1,5 +1,6 @@
 #include "update/UpdateOptions.h"
 
+#include "support/cmdline/AliasOption.h"
 #include "support/cmdline/ListOption.h"
 #include "support/cmdline/SingleValueOption.h"
 
@@ -19,6 +20,11 @@ TextOption checkPrefixOption(OptName{"check-prefix"}, OptValueName{"prefix"},
                              OptHelp{"Prefix of the directives to write (defaults to 'CHECK')"},
                              OptInit{std::string("CHECK")});
 
+// One prefix at a time: the alias takes a single value as --check-prefix.
+AliasOption checkPrefixesOption(
+    OptName{"check-prefixes"}, OptAliasOf{checkPrefixOption}, HiddenInHelp,
+    OptHelp{"The checker's spelling of --check-prefix, for a single prefix"});
+
 TextList commentPrefixesOption(
     OptName{"comment-prefixes"}, OccurAny, SplitOnCommas,
     OptHelp{"Comma-separated list of comment prefixes, as the checker is given them\n"
@@ -31,14 +37,15 @@ TextList labelOption(OptName{"label"}, OptValueName{"ERE"}, OccurAny,
 TextList scrubOption(
     OptName{"scrub"}, OptValueName{"NAME[=ERE]"}, OccurAny,
     OptHelp{"Write values that change from run to run as regular expressions:\n"
-            "NAME=ERE for your own, or a built-in NAME: hex (0x and long bare\n"
-            "hex), tmp (temporary paths), date, time, duration. A value that\n"
-            "recurs is captured once as [[NAME1:...]] and used as [[NAME1]]"});
+            "NAME=ERE for your own (applied first), or a built-in NAME: tmp\n"
+            "(temporary folders), date, time, duration, addr (objdump addresses),\n"
+            "hex (0x and long bare hex). An address, path or value of your own\n"
+            "that recurs is captured once as [[NAME1:...]] and used as [[NAME1]]"});
 
 FlagOption scrubNumbersOption(
     OptName{"scrub-numbers"},
-    OptHelp{"Write decimal numbers as numeric captures ([[#N1:]]); a later\n"
-            "number equal or near to an earlier one becomes [[#N1]] or [[#N1+4]]"});
+    OptHelp{"Write decimal numbers as numeric captures ([[#N1:]]); a number equal\n"
+            "or near to one of the 4 lines before becomes [[#N1]] or [[#N1+4]]"});
 
 TextOption commentOption(
     OptName{"comment"}, OptValueName{"text"},
@@ -50,6 +57,21 @@ FlagOption printOption(OptName{"print"},
 
 FlagOption diffOption(OptName{"diff"},
                       OptHelp{"Print a unified diff of the update instead of writing it"});
+
+FlagOption checkOption(
+    OptName{"check"},
+    OptHelp{"Write nothing: print the diff and exit 1 when the file would change,\n"
+            "0 when it is current (for CI)"});
+
+FlagOption wholeOption(
+    OptName{"whole"},
+    OptHelp{"The directives also pin whole lines and the end of the output\n"
+            "(nothing may follow the last line), for golden-file tests"});
+
+FlagOption dropHandWrittenOption(
+    OptName{"drop-hand-written"},
+    OptHelp{"Drop the directives the tool did not write that lose the generated\n"
+            "lines around them, instead of refusing the update"});
 
 FlagOption allowEmptyOption(
     OptName{"allow-empty"},
@@ -75,6 +97,27 @@ TextList implicitCheckNotOption(
     OptName{"implicit-check-not"}, OptValueName{"pattern"}, OccurAny,
     OptHelp{"An implicit negative check of the check run (checker option)"});
 
+FlagOption allowDeprecatedDagOverlapOption(
+    OptName{"allow-deprecated-dag-overlap"},
+    OptHelp{"DAG matches of the check may overlap (checker option)"});
+
+// The checker's options that change only what it prints: accepted, so that
+// a RUN line's options can be handed over as they are, and ignored.
+FlagOption allowUnusedPrefixesOption(OptName{"allow-unused-prefixes"}, HiddenInHelp,
+                                     OptHelp{"Accepted from the checker's options; no effect"});
+FlagOption verboseOption(OptName{"v"}, HiddenInHelp,
+                         OptHelp{"Accepted from the checker's options; no effect"});
+FlagOption veryVerboseOption(OptName{"vv"}, HiddenInHelp,
+                             OptHelp{"Accepted from the checker's options; no effect"});
+TextList dumpInputOption(OptName{"dump-input"}, OptValueName{"mode"}, OccurAny, HiddenInHelp,
+                         OptHelp{"Accepted from the checker's options; no effect"});
+TextList dumpInputContextOption(OptName{"dump-input-context"}, OptValueName{"N"}, OccurAny,
+                                HiddenInHelp,
+                                OptHelp{"Accepted from the checker's options; no effect"});
+TextList dumpInputFilterOption(OptName{"dump-input-filter"}, OptValueName{"kind"}, OccurAny,
+                               HiddenInHelp,
+                               OptHelp{"Accepted from the checker's options; no effect"});
+
 TextList defineOption(OptName{"D"}, OptValueName{"VAR=VALUE"}, OccurAny, PrefixOnlyForm,
                       OptHelp{"A variable definition of the check run (checker option)"});
 
@@ -93,11 +136,15 @@ const std::string &comment() { return commentOption.get(); }
 bool commentGiven() { return commentOption.occurrences > 0; }
 bool print() { return printOption.get(); }
 bool diff() { return diffOption.get(); }
+bool check() { return checkOption.get(); }
 bool allowEmpty() { return allowEmptyOption.get(); }
+bool whole() { return wholeOption.get(); }
+bool dropHandWritten() { return dropHandWrittenOption.get(); }
 bool strictWhitespace() { return strictWhitespaceOption.get(); }
 bool matchFullLines() { return matchFullLinesOption.get(); }
 bool ignoreCase() { return ignoreCaseOption.get(); }
 bool enableVarScope() { return enableVarScopeOption.get(); }
+bool allowDeprecatedDagOverlap() { return allowDeprecatedDagOverlapOption.get(); }
 const std::vector<std::string> &implicitCheckNot() { return implicitCheckNotOption.values(); }
 const std::vector<std::string> &defines() { return defineOption.values(); }
 

@@ -29,13 +29,20 @@ const std::string &comment();
 bool commentGiven();
 bool print();
 bool diff();
+/// --check: print the diff, write nothing, exit 1 when the file would change.
+bool check();
 bool allowEmpty();
+/// --whole: the directives pin whole lines and the end of the output.
+bool whole();
+/// --drop-hand-written: the user's directives that lose their place go.
+bool dropHandWritten();
 
 // The checker's own options.
 bool strictWhitespace();
 bool matchFullLines();
 bool ignoreCase();
 bool enableVarScope();
+bool allowDeprecatedDagOverlap();
 const std::vector<std::string> &implicitCheckNot();
 const std::vector<std::string> &defines();
 

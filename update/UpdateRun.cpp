@@ -9,11 +9,14 @@
 #include "support/fs/FileBuffer.h"
 #include "update/CheckProof.h"
 #include "update/DirectiveGenerator.h"
+#include "update/RecordedCommand.h"
 #include "update/TestFile.h"
+#include "update/TestFileLock.h"
 #include "update/UpdateOptions.h"
 
-#include <cerrno>
+#include <optional>
 #include <set>
+#include <sys/stat.h>
 
 namespace {
 
@@ -27,13 +30,30 @@ constexpr TextRef overview =
     "  ostrel-update --input-file out.txt [options] <test-file>\n"
     "  producer | ostrel-update --print [options]\n";
 
-/// Reads the scrubbers and labels of the command line into `settings`;
-/// false after a message when one is not acceptable.
-bool readGeneratorOptions(GeneratorSettings &settings, OutputStream &errs) {
+GeneratorOptions commandLineGeneratorOptions() {
+  GeneratorOptions options;
+  options.labels = updateOptions::labels();
+  options.scrubs = updateOptions::scrubs();
+  options.scrubNumbers = updateOptions::scrubNumbers();
+  options.whole = updateOptions::whole();
+  return options;
+}
+
+/// A --scrub option and the stem of its variables, for the warning about a
+/// scrubber that found nothing.
+struct ScrubOrigin {
+  std::string option;
+  std::string stem;
+};
+
+/// Reads the scrubbers and labels of `chosen` into `settings`; false after a
+/// message when one is not acceptable.
+bool readGeneratorOptions(const GeneratorOptions &chosen, GeneratorSettings &settings,
+                          std::vector<ScrubOrigin> &origins, OutputStream &errs) {
   std::set<std::string> stems;
-  if (updateOptions::scrubNumbers())
+  if (chosen.scrubNumbers)
     stems.insert("N");
-  for (const std::string &value : updateOptions::scrubs()) {
+  for (const std::string &value : chosen.scrubs) {
     std::string error;
     auto rules = parseScrubOption(value, error);
     if (!rules) {
@@ -45,20 +65,38 @@ bool readGeneratorOptions(GeneratorSettings &settings, OutputStream &errs) {
            << "' is already taken by another scrubber\n";
       return false;
     }
+    origins.push_back(ScrubOrigin{value, rules->front().stem});
     for (Scrubber &rule : *rules)
       settings.scrubbers.push_back(std::move(rule));
   }
-  for (const std::string &label : updateOptions::labels()) {
-    CompiledRegex regex(label);
+  orderScrubbers(settings.scrubbers);
+  for (const std::string &label : chosen.labels) {
+    LabelRule rule{label};
     std::string error;
-    if (!regex.checkValid(error)) {
+    if (!rule.regex.checkValid(error)) {
       errs << "ostrel-update: --label=" << label << ": invalid regular expression: " << error
            << '\n';
       return false;
     }
-    settings.labels.push_back(std::move(regex));
+    settings.labels.push_back(std::move(rule));
   }
+  settings.scrubNumbers = chosen.scrubNumbers;
+  settings.whole = chosen.whole;
   return true;
+}
+
+/// Warns (on standard error, the status unchanged) about a label or a
+/// scrubber that found nothing in the output.
+void warnUnused(const GeneratedDirectives &generated, const GeneratorSettings &settings,
+                const std::vector<ScrubOrigin> &origins, OutputStream &errs) {
+  for (size_t i = 0; i < settings.labels.size(); ++i)
+    if (!generated.labelMatched[i])
+      errs << "ostrel-update: warning: --label=" << settings.labels[i].text
+           << " matched no line of the output\n";
+  for (const ScrubOrigin &origin : origins)
+    if (!generated.stemsFound.count(origin.stem))
+      errs << "ostrel-update: warning: --scrub=" << origin.option
+           << " matched nothing in the output\n";
 }
 
 std::string reportLine(TextRef fileName, unsigned before, const RewrittenFile &rewritten,
@@ -68,26 +106,49 @@ std::string reportLine(TextRef fileName, unsigned before, const RewrittenFile &r
   auto plural = [](size_t n, TextRef word) {
     return std::to_string(n) + " " + std::string(word) + (n == 1 ? "" : "s");
   };
+  auto named = [](const std::vector<std::string> &labels) {
+    std::string list;
+    for (size_t i = 0; i < labels.size(); ++i)
+      list += std::string(i ? ", '" : " '") + labels[i] + "'";
+    return list;
+  };
   if (!rewritten.labelsAdded.empty())
     line += ", " + plural(rewritten.labelsAdded.size(), "label") + " added";
-  if (!rewritten.labelsRemoved.empty()) {
-    line += ", " + plural(rewritten.labelsRemoved.size(), "label") + " removed:";
-    for (size_t i = 0; i < rewritten.labelsRemoved.size(); ++i)
-      line += std::string(i ? ", '" : " '") + rewritten.labelsRemoved[i] + "'";
-  }
+  if (!rewritten.labelsRemoved.empty())
+    line += ", " + plural(rewritten.labelsRemoved.size(), "label") +
+            " removed:" + named(rewritten.labelsRemoved);
+  if (!rewritten.labelsUnmatched.empty())
+    line += ", " + plural(rewritten.labelsUnmatched.size(), "label") +
+            " of the file matched nothing and kept:" + named(rewritten.labelsUnmatched);
   return line + "; " + std::string(outcome) + "\n";
+}
+
+/// Why a test file cannot be updated, or nothing: it must be a regular file
+/// (a link is followed) and, to be written, have one name, since replacing a
+/// file with more names would part it from the others.
+std::string unsuitableTestFile(const std::string &path, bool writing) {
+  struct stat info;
+  if (stat(path.c_str(), &info) != 0)
+    return {};
+  if (!S_ISREG(info.st_mode))
+    return "is not a regular file";
+  if (writing && info.st_nlink > 1)
+    return "has " + std::to_string(info.st_nlink) +
+           " hard links, which replacing it would part (update one name of a copy instead)";
+  return {};
 }
 
 } // namespace
 
 int runUpdate(int argc, char **argv) {
   OutputStream &errs = standardError();
-  parseCommandLine(argc, argv, overview);
+  parseCommandLine(argc, argv, overview, nullptr, statusUsageError);
 
   const std::string &testName = updateOptions::testFile();
   const bool printOnly = updateOptions::print();
-  if (printOnly && (!testName.empty() || updateOptions::diff())) {
-    errs << "ostrel-update: --print takes neither a <test-file> nor --diff\n";
+  const bool checkOnly = updateOptions::check();
+  if (printOnly && (!testName.empty() || updateOptions::diff() || checkOnly)) {
+    errs << "ostrel-update: --print takes neither a <test-file> nor --diff or --check\n";
     return statusUsageError;
   }
   if (!printOnly && (testName.empty() || testName == "-")) {
@@ -109,6 +170,7 @@ int runUpdate(int argc, char **argv) {
   options.matchFullLines = updateOptions::matchFullLines();
   options.ignoreCase = updateOptions::ignoreCase();
   options.enableVarScope = updateOptions::enableVarScope();
+  options.allowDeprecatedDagOverlap = updateOptions::allowDeprecatedDagOverlap();
   options.implicitCheckNot = viewsOf(updateOptions::implicitCheckNot());
   options.defines = viewsOf(updateOptions::defines());
   options.allowEmpty = updateOptions::allowEmpty();
@@ -121,16 +183,71 @@ int runUpdate(int argc, char **argv) {
   }
   CompiledRegex prefixMatcher = engine.buildPrefixMatcher();
 
+  // The test file is locked and read first: it may record the generator
+  // options to use.
+  std::optional<TestFileLock> lock;
+  OwnedFileBufferOrError testFile(nullptr, std::make_error_code(std::errc::no_such_file_or_directory));
+  bool newFile = true;
+  if (!printOnly) {
+    const bool writing = !checkOnly && !updateOptions::diff();
+    if (std::string unsuitable = unsuitableTestFile(testName, writing); !unsuitable.empty()) {
+      errs << "ostrel-update: the test file '" << testName << "' " << unsuitable
+           << "; nothing changed\n";
+      return statusUsageError;
+    }
+    if (writing) {
+      ValueOrError<TestFileLock> locked = TestFileLock::acquire(testName, errs);
+      if (!locked) {
+        errs << "ostrel-update: cannot lock the test file '" << testName
+             << "': " << errorMessage(locked.takeError()) << "; nothing changed\n";
+        return statusUsageError;
+      }
+      lock.emplace(std::move(*locked));
+      removeStaleTemporaries(testName);
+    }
+    testFile = readUpdateFile(testName);
+    newFile = !testFile && testFile.error == std::errc::no_such_file_or_directory;
+    if (!testFile && !newFile) {
+      errs << "ostrel-update: cannot read the test file '" << testName
+           << "': " << testFile.error.message() << "; nothing changed\n";
+      return statusUsageError;
+    }
+  }
+  TextRef oldText = testFile ? testFile.buffer->text() : TextRef("");
+  TestFile layout(oldText, prefixMatcher, engine.options(), prefix);
+
+  // Generator options on the command line replace the recorded ones;
+  // without any, the recorded ones apply.
+  GeneratorOptions chosen = commandLineGeneratorOptions();
+  std::optional<std::string> newRecord;
+  if (!chosen.empty()) {
+    if (!printOnly)
+      newRecord = recordLineBody(prefix, chosen);
+  } else if (layout.recordedCommand()) {
+    ValueOrError<GeneratorOptions> recorded = recordedOptions(*layout.recordedCommand());
+    if (!recorded) {
+      errs << "ostrel-update: the recorded command of '" << testName
+           << "': " << errorMessage(recorded.takeError()) << "; nothing changed\n";
+      return statusUsageError;
+    }
+    chosen = std::move(*recorded);
+  }
+
   GeneratorSettings settings;
   settings.prefix = prefix;
-  settings.scrubNumbers = updateOptions::scrubNumbers();
   settings.strictWhitespace = options.strictWhitespace;
   settings.matchFullLines = options.matchFullLines;
   settings.enableVarScope = options.enableVarScope;
-  if (!readGeneratorOptions(settings, errs))
+  std::vector<ScrubOrigin> origins;
+  if (!readGeneratorOptions(chosen, settings, origins, errs))
     return statusUsageError;
+  std::vector<std::string> userExpressions;
+  for (const Scrubber &rule : settings.scrubbers)
+    if (rule.precedence == 0)
+      userExpressions.push_back(rule.written);
+  layout.recogniseExpressions(userExpressions);
 
-  FileBufferOrError output = loadFileOrInput(updateOptions::inputFile());
+  OwnedFileBufferOrError output = readUpdateFile(updateOptions::inputFile());
   if (!output) {
     errs << "ostrel-update: cannot read the output '" << updateOptions::inputFile()
          << "': " << output.error.message() << "; nothing changed\n";
@@ -138,10 +255,9 @@ int runUpdate(int argc, char **argv) {
   }
   const TextRef outputName = output.buffer->bufferName();
   std::vector<DirectiveBlock> blocks;
-  // Prepared once, for the directives and for the proof.
-  std::string preparedStore;
-  TextRef preparedOutput = engine.prepareText(output.buffer->text(), preparedStore);
   bool emptyOutput = output.buffer->bufferSize() == 0;
+  // Prepared once, in place, for the directives and for the proof.
+  TextRef preparedOutput = engine.prepareText(*output.buffer);
   if (emptyOutput) {
     if (!options.allowEmpty) {
       errs << "ostrel-update: the output '" << outputName
@@ -155,6 +271,7 @@ int runUpdate(int argc, char **argv) {
       errs << "ostrel-update: " << generated.refusal << "; nothing changed\n";
       return statusWouldFail;
     }
+    warnUnused(generated, settings, origins, errs);
     blocks = std::move(generated.blocks);
   }
 
@@ -167,9 +284,17 @@ int runUpdate(int argc, char **argv) {
 
   if (printOnly) {
     std::string text;
+    size_t size = 0;
     for (const DirectiveBlock &block : blocks)
       for (const std::string &directive : block.directives)
-        text += leader + directive + "\n";
+        size += leader.size() + directive.size() + 1;
+    text.reserve(size);
+    for (const DirectiveBlock &block : blocks)
+      for (const std::string &directive : block.directives) {
+        text += leader;
+        text += directive;
+        text += '\n';
+      }
     ProofResult proof = proveCheck(options, text, "<directives>", preparedOutput, outputName,
                                    OutputForm::Prepared);
     if (!proof.passed) {
@@ -181,16 +306,15 @@ int runUpdate(int argc, char **argv) {
     return statusDone;
   }
 
-  FileBufferOrError testFile = loadFileOrInput(testName);
-  bool newFile = !testFile && testFile.error == std::errc::no_such_file_or_directory;
-  if (!testFile && !newFile) {
-    errs << "ostrel-update: cannot read the test file '" << testName
-         << "': " << testFile.error.message() << "; nothing changed\n";
-    return statusUsageError;
+  RewrittenFile rewritten = layout.rewrite(blocks, leader, newRecord);
+  if (!rewritten.droppedHandWritten.empty() && !updateOptions::dropHandWritten()) {
+    for (const std::string &line : rewritten.droppedHandWritten)
+      errs << testName << ":" << line << ": this directive, not written by ostrel-update, "
+           << "has lost the generated lines around it\n";
+    errs << reportLine(testName, layout.directiveCount(), rewritten,
+                       "nothing written (--drop-hand-written drops such directives)");
+    return statusWouldFail;
   }
-  TextRef oldText = newFile ? TextRef("") : testFile.buffer->text();
-  TestFile layout(oldText, prefixMatcher, engine.options());
-  RewrittenFile rewritten = layout.rewrite(blocks, leader);
   std::string emptyNote = emptyOutput ? " (empty output: the check is that it stays empty)" : "";
 
   ProofResult proof =
@@ -202,12 +326,19 @@ int runUpdate(int argc, char **argv) {
                        "the new directives would not pass; nothing written");
     return statusWouldFail;
   }
+  const bool unchanged = !newFile && rewritten.text == oldText;
+  if (checkOnly) {
+    standardOutput() << unifiedDiff(oldText, rewritten.text, testName);
+    errs << reportLine(testName, layout.directiveCount(), rewritten,
+                       unchanged ? "current" : "would change; nothing written");
+    return unchanged ? statusDone : statusWouldFail;
+  }
   if (updateOptions::diff()) {
     standardOutput() << unifiedDiff(oldText, rewritten.text, testName);
     errs << reportLine(testName, layout.directiveCount(), rewritten, "diff printed" + emptyNote);
     return statusDone;
   }
-  if (!newFile && rewritten.text == oldText) {
+  if (unchanged) {
     errs << reportLine(testName, layout.directiveCount(), rewritten, "unchanged");
     return statusDone;
   }
@@ -220,3 +351,5 @@ int runUpdate(int argc, char **argv) {
   errs << reportLine(testName, layout.directiveCount(), rewritten, "written" + emptyNote);
   return statusDone;
 }
+
+OwnedFileBufferOrError readUpdateFile(TextRef name) { return readFileOrInput(name); }

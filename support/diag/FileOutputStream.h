@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <optional>
 #include <system_error>
+#include <utility>
 
 /// What a FileOutputStream does with its descriptor besides writing to it.
 struct FileStreamSettings {
@@ -31,6 +32,13 @@ public:
   /// descriptor.
   FileOutputStream(TextRef path, std::error_code &error);
   ~FileOutputStream() override;
+
+  /// Hands back the recorded write error and forgets it, for a program whose
+  /// status must not depend on this stream (a report stream).
+  std::error_code takeError() {
+    flush();
+    return std::exchange(error_, std::error_code());
+  }
 
   bool isSeekable() const { return seekable_; }
   bool isRegularFile() const { return regularFile_; }

@@ -58,6 +58,11 @@ std::error_code replaceFileAtomically(const std::string &path, TextRef bytes,
     umask(mask);
     mode = 0666 & ~mask;
   }
+  // The new file keeps the old one's owner and group: always as root; as
+  // another user only where the system lets it (a group of its own).
+  if (exists && (info.st_uid != geteuid() || info.st_gid != getegid()) &&
+      fchown(fd, info.st_uid, info.st_gid) != 0 && geteuid() == 0)
+    return fail("keep the owner of the temporary file beside");
   if (fchmod(fd, mode) != 0)
     return fail("set the permissions of the temporary file beside");
   const char *data = bytes.data();

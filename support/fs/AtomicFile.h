@@ -12,7 +12,8 @@
 #include <system_error>
 
 /// Writes `bytes` as the new contents of `path`. An existing file keeps its
-/// permission bits; a symbolic link is followed, so the file it names is
+/// permission bits and, when the process may give them (as root), its owner
+/// and group; a symbolic link is followed, so the file it names is
 /// replaced. On failure the original is untouched, no temporary file is
 /// left, and `failedStep` names what failed.
 std::error_code replaceFileAtomically(const std::string &path, TextRef bytes,
