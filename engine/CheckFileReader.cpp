@@ -271,7 +271,7 @@ ErrorValue CheckFileReader::rejectMalformed(const FoundDirective &found) const {
     return makeAlreadyReportedError();
   case DirectiveType::BadCount:
     sink.report(registry, tail, DiagSeverity::Error,
-                "invalid count in -COUNT directive on prefix '" + prefix + "'");
+                "invalid count in -COUNT specification on prefix '" + prefix + "'");
     return makeAlreadyReportedError();
   default:
     return ErrorValue::success();
