@@ -174,6 +174,24 @@ TEST(StepFeedTest, StreamedStepsShowWhatKeptStepsShow) {
   }
 }
 
+// With scoping, a numeric variable defined after the first label is
+// forgotten at the next label too, however the steps are held.
+TEST(StepFeedTest, ScopedNumericVariablesAreForgottenAtEveryLabel) {
+  CheckOptions options;
+  options.enableVarScope = true;
+  const std::string check = "CHECK-LABEL: b\nCHECK: x = [[#N:]]\nCHECK-LABEL: c\n"
+                            "CHECK: x = [[#N]]\nCHECK-LABEL: d\nCHECK: y = [[#N:]]\n"
+                            "CHECK-LABEL: e\nCHECK: y = [[#N]]\n";
+  const std::string input = "b\nx = 5\nc\nx = 5\nd\ny = 6\ne\ny = 6\n";
+  for (Storage storage : {Storage::Kept, Storage::Streamed}) {
+    Outcome outcome = runEngine(check, input, options, storage);
+    EXPECT_EQ(outcome.status, 1);
+    for (const char *place : {"check.txt:4:15: error: undefined variable: N\n",
+                              "check.txt:8:15: error: undefined variable: N\n"})
+      EXPECT_NE(outcome.reports.find(place), std::string::npos) << outcome.reports;
+  }
+}
+
 // The steps' substitutions go with the steps; those of the implicit patterns,
 // read before the text, stay with the context for the whole run.
 TEST(StepFeedTest, StreamedRunLeavesTheImplicitSubstitutions) {
