@@ -6,6 +6,7 @@
 
 #include "engine/DirectiveScanner.h"
 #include "engine/PatternMatcher.h"
+#include "engine/StepFeed.h"
 #include "engine/numeric/EngineErrors.h"
 #include "engine/numeric/VariableContext.h"
 #include "support/diag/FatalError.h"
@@ -338,10 +339,20 @@ ErrorValue CheckEngine::parseCheckText(SourceRegistry &registry, TextRef checkTe
   CheckFileReader reader(opts, *vars, registry, sink);
   if (ErrorValue error = reader.readImplicitPatterns(implicitBufferRange))
     return error;
-  if (storage == StepStorage::Kept) {
-    reader.start(checkText, prefixMatcher);
+  reader.start(checkText, prefixMatcher);
+  if (storage == StepStorage::Kept)
     return reader.readAll(checkSteps);
+  // A fault is reported now, before any input is read, as for a text read
+  // whole; each step goes as soon as it is read. The checking reads the
+  // text again from the same context.
+  VariableContext::ReadingState unread = vars->readingState();
+  {
+    ReadingStepFeed feed(reader, *vars, nullptr, false);
+    feed.readToEnd();
+    if (ErrorValue fault = feed.takeReadError())
+      return fault;
   }
+  vars->restoreReadingState(std::move(unread));
   // Every label directive ("CHECK-LABEL:", "CHECK-LABEL{LITERAL}:") contains
   // "-LABEL", so none begins after its last occurrence. That is found
   // forwards: a backward search for a text has no vector form.

@@ -106,6 +106,17 @@ std::vector<std::unique_ptr<Substitution>> VariableContext::takeSubstitutions(si
   return taken;
 }
 
+VariableContext::ReadingState VariableContext::readingState() const {
+  return {numericTable, stringNames, ownedVariables.size(), ownedSubstitutions.size()};
+}
+
+void VariableContext::restoreReadingState(ReadingState state) {
+  numericTable = std::move(state.numericTable);
+  stringNames = std::move(state.stringNames);
+  ownedSubstitutions.resize(state.ownedSubstitutions);
+  ownedVariables.resize(state.ownedVariables);
+}
+
 namespace {
 
 // One definition's text as it stands in the "Global defines" listing: a

@@ -103,6 +103,21 @@ public:
   /// keeps them as long as the patterns that refer to them.
   std::vector<std::unique_ptr<Substitution>> takeSubstitutions(size_t from);
 
+  /// What reading patterns adds to the context: the names it enters and
+  /// the variables and substitutions it makes.
+  struct ReadingState {
+    NameMap<NumericVariable *> numericTable;
+    NameMap<bool> stringNames;
+    size_t ownedVariables = 0;
+    size_t ownedSubstitutions = 0;
+  };
+  /// The context as reading has left it so far.
+  ReadingState readingState() const;
+  /// Undoes the reading done since `state` was taken, so that the same
+  /// text can be read again from there, with the same outcome. The
+  /// patterns read since then must be gone.
+  void restoreReadingState(ReadingState state);
+
 private:
   /// The local numeric variables given a value since values were last
   /// forgotten. The table cannot tell: the variables of a check file read
