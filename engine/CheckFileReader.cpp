@@ -6,7 +6,6 @@
 
 #include "engine/DirectiveScanner.h"
 #include "engine/PatternMatcher.h"
-#include "engine/StepFeed.h"
 #include "engine/numeric/EngineErrors.h"
 #include "engine/numeric/VariableContext.h"
 #include "support/diag/FatalError.h"
@@ -14,6 +13,7 @@
 #include "support/fs/LargePages.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <set>
 #include <string>
@@ -227,6 +227,52 @@ ErrorValue CheckFileReader::readAll(std::vector<CheckStep> &steps) {
   }
 }
 
+ErrorValue CheckFileReader::readThrough() {
+  // A pattern text that read without adding a name to the context reads the
+  // same way again while the context has no more names than then (reading
+  // only adds names), so it is not parsed again: large check files repeat
+  // their directives. The line number plays no part: a variable defined on
+  // the line of a use would be a new name.
+  struct ReadText {
+    TextRef text;
+    CheckKind kind;
+    size_t names = 0;
+  };
+  std::array<ReadText, 256> readTexts{};
+  auto nameCount = [&] { return context.numericTable.size() + context.stringNames.size(); };
+  const size_t substitutions = context.ownedSubstitutions.size();
+  FoundDirective found;
+  while (scanner->next(found)) {
+    const CheckKind kind = found.kind;
+    if (kind.type != DirectiveType::Comment)
+      unusedPrefixes.erase(found.prefix);
+    if (ErrorValue error = rejectMalformed(found))
+      return error;
+    if (kind.type == DirectiveType::Comment)
+      continue;
+    ReadText &known = readTexts[std::hash<TextRef>()(found.patternText) % readTexts.size()];
+    const size_t names = nameCount();
+    if (known.text.data() && known.kind == kind && known.names == names &&
+        known.text == found.patternText) {
+      // As the first time: no LABEL with variables, no line rule before a step.
+    } else {
+      CheckPattern pattern(kind, context, found.lineNumber);
+      if (ErrorValue error =
+              pattern.parse(found.patternText, found.prefix, registry, options, sink))
+        return error;
+      if (ErrorValue error = checkPlacement(found, pattern))
+        return error;
+      if (nameCount() == names)
+        known = {found.patternText, kind, names};
+    }
+    context.ownedSubstitutions.resize(substitutions);
+    if (kind.type != DirectiveType::Not && kind.type != DirectiveType::Dag)
+      ++stepsRead;
+  }
+  finished = true;
+  return checkPrefixesUsed();
+}
+
 ErrorValue CheckFileReader::handleDirective(const FoundDirective &found,
                                             std::optional<CheckStep> &step) {
   const CheckKind kind = found.kind;
@@ -346,12 +392,8 @@ ErrorValue CheckEngine::parseCheckText(SourceRegistry &registry, TextRef checkTe
   // whole; each step goes as soon as it is read. The checking reads the
   // text again from the same context.
   VariableContext::ReadingState unread = vars->readingState();
-  {
-    ReadingStepFeed feed(reader, *vars, nullptr, false);
-    feed.readToEnd();
-    if (ErrorValue fault = feed.takeReadError())
-      return fault;
-  }
+  if (ErrorValue fault = reader.readThrough())
+    return fault;
   vars->restoreReadingState(std::move(unread));
   // Every label directive ("CHECK-LABEL:", "CHECK-LABEL{LITERAL}:") contains
   // "-LABEL", so none begins after its last occurrence. That is found

@@ -150,6 +150,9 @@ TEST(StepFeedTest, StreamedStepsShowWhatKeptStepsShow) {
       // Read a second time, the text must meet the names of its first
       // reading nowhere: N would then be taken as a number already.
       {"string name, then numeric use", "CHECK: [[N:x]]\nCHECK: [[#N]]\n", "x\n1\n"},
+      // The second of two equal patterns meets the name the first added.
+      {"a pattern that reads once only", "CHECK: [[W:x]] [[#W]]\nCHECK: [[W:x]] [[#W]]\n",
+       "x 1\nx 1\n"},
       {"no directives", "nothing here\n", "a\n"},
       {"unused prefix after a failed step", "A: x\nA: y\n", "y\n",
        [](CheckOptions &options) { options.checkPrefixes = {"A", "B"}; }},
