@@ -252,10 +252,11 @@ ErrorValue CheckFileReader::readThrough() {
       continue;
     ReadText &known = readTexts[std::hash<TextRef>()(found.patternText) % readTexts.size()];
     const size_t names = nameCount();
-    if (known.text.data() && known.kind == kind && known.names == names &&
-        known.text == found.patternText) {
-      // As the first time: no LABEL with variables, no line rule before a step.
-    } else {
+    // Read before, it was no LABEL with variables and no line rule before a
+    // step either.
+    bool readBefore = known.text.data() && known.kind == kind && known.names == names &&
+                      known.text == found.patternText;
+    if (!readBefore) {
       CheckPattern pattern(kind, context, found.lineNumber);
       if (ErrorValue error =
               pattern.parse(found.patternText, found.prefix, registry, options, sink))
@@ -389,8 +390,8 @@ ErrorValue CheckEngine::parseCheckText(SourceRegistry &registry, TextRef checkTe
   if (storage == StepStorage::Kept)
     return reader.readAll(checkSteps);
   // A fault is reported now, before any input is read, as for a text read
-  // whole; each step goes as soon as it is read. The checking reads the
-  // text again from the same context.
+  // whole, and nothing read is kept. The checking reads the text again from
+  // the same context.
   VariableContext::ReadingState unread = vars->readingState();
   if (ErrorValue fault = reader.readThrough())
     return fault;
