@@ -244,7 +244,7 @@ ErrorValue CheckFileReader::readThrough() {
   FoundDirective found;
   while (scanner->next(found)) {
     const CheckKind kind = found.kind;
-    if (kind.type != DirectiveType::Comment)
+    if (kind.type != DirectiveType::Comment && !unusedPrefixes.empty())
       unusedPrefixes.erase(found.prefix);
     if (ErrorValue error = rejectMalformed(found))
       return error;
@@ -277,7 +277,8 @@ ErrorValue CheckFileReader::readThrough() {
 ErrorValue CheckFileReader::handleDirective(const FoundDirective &found,
                                             std::optional<CheckStep> &step) {
   const CheckKind kind = found.kind;
-  if (kind.type != DirectiveType::Comment)
+  // Erasing from an empty set costs a search and a clear each time.
+  if (kind.type != DirectiveType::Comment && !unusedPrefixes.empty())
     unusedPrefixes.erase(found.prefix);
   if (ErrorValue error = rejectMalformed(found))
     return error;
@@ -306,7 +307,6 @@ ErrorValue CheckFileReader::handleDirective(const FoundDirective &found,
 }
 
 ErrorValue CheckFileReader::rejectMalformed(const FoundDirective &found) const {
-  const std::string prefix(found.prefix);
   const SourceLocation tail = found.directive.data() + found.directive.size();
   switch (found.kind.type) {
   case DirectiveType::Misspelled:
@@ -315,11 +315,12 @@ ErrorValue CheckFileReader::rejectMalformed(const FoundDirective &found) const {
     return makeAlreadyReportedError();
   case DirectiveType::BadNot:
     sink.report(registry, tail, DiagSeverity::Error,
-                "unsupported -NOT combo on prefix '" + prefix + "'");
+                "unsupported -NOT combo on prefix '" + std::string(found.prefix) + "'");
     return makeAlreadyReportedError();
   case DirectiveType::BadCount:
     sink.report(registry, tail, DiagSeverity::Error,
-                "invalid count in -COUNT specification on prefix '" + prefix + "'");
+                "invalid count in -COUNT specification on prefix '" + std::string(found.prefix) +
+                    "'");
     return makeAlreadyReportedError();
   default:
     return ErrorValue::success();
