@@ -24,7 +24,6 @@
 #include <utility>
 #include <vector>
 
-class CheckFileReader;
 class VariableContext;
 struct MatchDiag;
 
@@ -60,7 +59,8 @@ public:
   enum class StepStorage {
     /// Every step, for steps() and verifyInput.
     Kept,
-    /// No step: verifyInput reads the text step by step as the checking
+    /// No step: parseCheckText reads the text through only to find its
+    /// faults, and verifyInput reads it again step by step as the checking
     /// reaches it, holding the steps between two labels at a time, so that
     /// a large check file takes the memory of one stretch, not of every
     /// directive. The check text and the prefix expression must outlive the
@@ -95,20 +95,10 @@ public:
   /// every step was satisfied, an AlreadyReportedError otherwise. `diagList`,
   /// when given, receives the match records for the input dump; with
   /// RecordUse::FailedRunOnly the records of a passing run may be incomplete,
-  /// which spares a large -vv run records that nobody reads.
-  ///
-  /// A streamed check text is read to its end here. When it holds a fault,
-  /// only the fault is reported, as parseCheckText would have reported it,
-  /// and its error is the answer; checkTextRejected() then tells. Runs once.
+  /// which spares a large -vv run records that nobody reads. Runs once.
   ErrorValue verifyInput(SourceRegistry &registry, TextRef input,
                          std::vector<MatchDiag> *diagList = nullptr,
                          RecordUse recordUse = RecordUse::AnyRun);
-  /// Reads a streamed check text through without checking anything, for a
-  /// run that cannot check: answers what parseCheckText would have answered.
-  /// Success for a text that is not streamed. Instead of verifyInput.
-  ErrorValue verifyCheckText(SourceRegistry &registry);
-  /// Whether verifyInput answered a fault of the streamed check text.
-  bool checkTextRejected() const { return rejectedWhileChecking; }
 
   const CheckOptions &options() const { return opts; }
   VariableContext &context() { return *vars; }
@@ -125,15 +115,11 @@ private:
     const char *lastLabelAt = nullptr;
   };
 
-  /// Starts `reader` on the streamed text, with the implicit patterns read.
-  void startStreamedReader(CheckFileReader &reader) const;
-
   CheckOptions opts;
   DiagnosticSink &sink;
   std::unique_ptr<VariableContext> vars;
   std::vector<CheckStep> checkSteps;
   std::optional<StreamedText> streamed;
-  bool rejectedWhileChecking = false;
 };
 
 #endif

@@ -13,6 +13,7 @@
 #include "support/fs/LargePages.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <set>
 #include <string>
@@ -226,10 +227,58 @@ ErrorValue CheckFileReader::readAll(std::vector<CheckStep> &steps) {
   }
 }
 
+ErrorValue CheckFileReader::readThrough() {
+  // A pattern text that read without adding a name to the context reads the
+  // same way again while the context has no more names than then (reading
+  // only adds names), so it is not parsed again: large check files repeat
+  // their directives. The line number plays no part: a variable defined on
+  // the line of a use would be a new name.
+  struct ReadText {
+    TextRef text;
+    CheckKind kind;
+    size_t names = 0;
+  };
+  std::array<ReadText, 256> readTexts{};
+  auto nameCount = [&] { return context.numericTable.size() + context.stringNames.size(); };
+  const size_t substitutions = context.ownedSubstitutions.size();
+  FoundDirective found;
+  while (scanner->next(found)) {
+    const CheckKind kind = found.kind;
+    if (kind.type != DirectiveType::Comment && !unusedPrefixes.empty())
+      unusedPrefixes.erase(found.prefix);
+    if (ErrorValue error = rejectMalformed(found))
+      return error;
+    if (kind.type == DirectiveType::Comment)
+      continue;
+    ReadText &known = readTexts[std::hash<TextRef>()(found.patternText) % readTexts.size()];
+    const size_t names = nameCount();
+    // Read before, it was no LABEL with variables and no line rule before a
+    // step either.
+    bool readBefore = known.text.data() && known.kind == kind && known.names == names &&
+                      known.text == found.patternText;
+    if (!readBefore) {
+      CheckPattern pattern(kind, context, found.lineNumber);
+      if (ErrorValue error =
+              pattern.parse(found.patternText, found.prefix, registry, options, sink))
+        return error;
+      if (ErrorValue error = checkPlacement(found, pattern))
+        return error;
+      if (nameCount() == names)
+        known = {found.patternText, kind, names};
+    }
+    context.ownedSubstitutions.resize(substitutions);
+    if (kind.type != DirectiveType::Not && kind.type != DirectiveType::Dag)
+      ++stepsRead;
+  }
+  finished = true;
+  return checkPrefixesUsed();
+}
+
 ErrorValue CheckFileReader::handleDirective(const FoundDirective &found,
                                             std::optional<CheckStep> &step) {
   const CheckKind kind = found.kind;
-  if (kind.type != DirectiveType::Comment)
+  // Erasing from an empty set costs a search and a clear each time.
+  if (kind.type != DirectiveType::Comment && !unusedPrefixes.empty())
     unusedPrefixes.erase(found.prefix);
   if (ErrorValue error = rejectMalformed(found))
     return error;
@@ -258,7 +307,6 @@ ErrorValue CheckFileReader::handleDirective(const FoundDirective &found,
 }
 
 ErrorValue CheckFileReader::rejectMalformed(const FoundDirective &found) const {
-  const std::string prefix(found.prefix);
   const SourceLocation tail = found.directive.data() + found.directive.size();
   switch (found.kind.type) {
   case DirectiveType::Misspelled:
@@ -267,11 +315,12 @@ ErrorValue CheckFileReader::rejectMalformed(const FoundDirective &found) const {
     return makeAlreadyReportedError();
   case DirectiveType::BadNot:
     sink.report(registry, tail, DiagSeverity::Error,
-                "unsupported -NOT combo on prefix '" + prefix + "'");
+                "unsupported -NOT combo on prefix '" + std::string(found.prefix) + "'");
     return makeAlreadyReportedError();
   case DirectiveType::BadCount:
     sink.report(registry, tail, DiagSeverity::Error,
-                "invalid count in -COUNT directive on prefix '" + prefix + "'");
+                "invalid count in -COUNT specification on prefix '" + std::string(found.prefix) +
+                    "'");
     return makeAlreadyReportedError();
   default:
     return ErrorValue::success();
@@ -338,10 +387,16 @@ ErrorValue CheckEngine::parseCheckText(SourceRegistry &registry, TextRef checkTe
   CheckFileReader reader(opts, *vars, registry, sink);
   if (ErrorValue error = reader.readImplicitPatterns(implicitBufferRange))
     return error;
-  if (storage == StepStorage::Kept) {
-    reader.start(checkText, prefixMatcher);
+  reader.start(checkText, prefixMatcher);
+  if (storage == StepStorage::Kept)
     return reader.readAll(checkSteps);
-  }
+  // A fault is reported now, before any input is read, as for a text read
+  // whole, and nothing read is kept. The checking reads the text again from
+  // the same context.
+  VariableContext::ReadingState unread = vars->readingState();
+  if (ErrorValue fault = reader.readThrough())
+    return fault;
+  vars->restoreReadingState(std::move(unread));
   // Every label directive ("CHECK-LABEL:", "CHECK-LABEL{LITERAL}:") contains
   // "-LABEL", so none begins after its last occurrence. That is found
   // forwards: a backward search for a text has no vector form.

@@ -59,6 +59,10 @@ public:
   ErrorValue readStep(std::optional<CheckStep> &step);
   /// Reads every remaining step into `steps`.
   ErrorValue readAll(std::vector<CheckStep> &steps);
+  /// Reads the remaining directives only to find a fault, which is reported
+  /// as readStep would report it; keeps no step and leaves no substitution
+  /// in the context.
+  ErrorValue readThrough();
   /// Where the directives not yet read begin.
   const char *position() const { return scanner->remaining().data(); }
 

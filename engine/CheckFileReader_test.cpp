@@ -16,7 +16,7 @@
 namespace {
 
 // The reader's message for a -COUNT suffix it cannot read, as the user sees it.
-const std::string badCountMessage = "invalid count in -COUNT directive on prefix 'CHECK'";
+const std::string badCountMessage = "invalid count in -COUNT specification on prefix 'CHECK'";
 
 class CheckFileReaderTest : public testing::Test {
 protected:

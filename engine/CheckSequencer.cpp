@@ -625,12 +625,7 @@ ErrorValue verifySteps(Sequencer &sequencer, StepFeed &feed, const CheckOptions 
 
 ErrorValue CheckEngine::verifyInput(SourceRegistry &registry, TextRef input,
                                     std::vector<MatchDiag> *diagList, RecordUse recordUse) {
-  // A fault further on in a streamed text must be the only report, as it
-  // would be had the text been read first: the checking's reports wait
-  // until the text has been read to its end.
-  DiagnosticRecorder held;
-  DiagnosticSink &reports = streamed ? static_cast<DiagnosticSink &>(held) : sink;
-  Sequencer sequencer(opts, registry, reports, diagList, recordUse);
+  Sequencer sequencer(opts, registry, sink, diagList, recordUse);
   ErrorValue verified;
   // The deferred records point at their steps: they are made while the
   // feed still holds them.
@@ -641,33 +636,15 @@ ErrorValue CheckEngine::verifyInput(SourceRegistry &registry, TextRef input,
       sequencer.recordDeferredSearches();
   } else {
     CheckFileReader reader(opts, *vars, registry, sink);
-    startStreamedReader(reader);
+    reader.useImplicitPatterns(streamed->implicitPatterns);
+    reader.start(streamed->checkText, *streamed->prefixMatcher);
     ReadingStepFeed feed(reader, *vars, streamed->lastLabelAt, sequencer.defersRecords());
     verified = verifySteps(sequencer, feed, opts, input);
-    feed.readToEnd();
-    if (ErrorValue fault = feed.takeReadError()) {
-      dropError(std::move(verified));
-      rejectedWhileChecking = true;
-      return fault;
-    }
     if (verified)
       sequencer.recordDeferredSearches();
+    // parseCheckText has read the text through: reading it again finds no
+    // fault, and whatever it found would have been reported.
+    verified = combineErrors(std::move(verified), feed.takeReadError());
   }
-  held.replay(sink);
   return verified;
-}
-
-ErrorValue CheckEngine::verifyCheckText(SourceRegistry &registry) {
-  if (!streamed)
-    return ErrorValue::success();
-  CheckFileReader reader(opts, *vars, registry, sink);
-  startStreamedReader(reader);
-  ReadingStepFeed feed(reader, *vars, nullptr, false);
-  feed.readToEnd();
-  return feed.takeReadError();
-}
-
-void CheckEngine::startStreamedReader(CheckFileReader &reader) const {
-  reader.useImplicitPatterns(streamed->implicitPatterns);
-  reader.start(streamed->checkText, *streamed->prefixMatcher);
 }

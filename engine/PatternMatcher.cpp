@@ -249,7 +249,7 @@ SearchResult CheckPattern::match(TextRef range, SourceRegistry &registry) const 
     ValueOrError<NumericValue> value = parseValue(variable->format, captured, registry);
     if (!value)
       return SearchResult::makeFound(pos, len, value.takeError());
-    variable->setValue(*value, captured);
+    context->setNumericValue(*variable, *value, captured);
   }
   return SearchResult::makeFound(pos, len);
 }

@@ -69,10 +69,4 @@ void ReadingStepFeed::release(size_t index) {
     held.pop_front();
 }
 
-void ReadingStepFeed::readToEnd() {
-  // Nothing asks for these steps: they go at once, whatever is kept.
-  while (readNext())
-    held.pop_back();
-}
-
 void ReadingStepFeed::forgetLocalVariables() { context.forgetLocalValues(); }

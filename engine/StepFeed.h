@@ -66,8 +66,6 @@ public:
   bool labelFrom(size_t index) override;
   void release(size_t index) override;
   void forgetLocalVariables() override;
-  /// Reads the rest of the text, step by step, keeping none of it.
-  void readToEnd();
   /// The fault that ended the steps, if any (success otherwise).
   ErrorValue takeReadError() { return std::move(readError); }
   /// How many steps are read and not yet released.

@@ -139,17 +139,12 @@ int runOstrel(int argc, char **argv) {
   // Every message calls standard input by its buffer's name.
   const std::string inputName =
       toolOptions::inputFile() == "-" ? std::string("<stdin>") : toolOptions::inputFile();
-  const bool usableInput = inputFile && (inputFile.buffer->bufferSize() > 0 || options.allowEmpty);
-  // A fault of the check file is reported before any fault of the input.
-  if (!usableInput)
-    if (ErrorValue rejected = engine.verifyCheckText(registry))
-      return rejectedCheckStatus(std::move(rejected));
   if (!inputFile) {
     errs << "Could not open input file '" << inputName << "': " << inputFile.error.message()
          << '\n';
     return statusUsageError;
   }
-  if (!usableInput) {
+  if (inputFile.buffer->bufferSize() == 0 && !options.allowEmpty) {
     errs << "Ostrel error: '" << inputName << "' is empty.\n";
     echoCommandLine(errs, argc, argv);
     return statusUsageError;
@@ -164,8 +159,6 @@ int runOstrel(int argc, char **argv) {
                                          dump.mode == DumpMode::Fail
                                              ? CheckEngine::RecordUse::FailedRunOnly
                                              : CheckEngine::RecordUse::AnyRun);
-  if (engine.checkTextRejected())
-    return rejectedCheckStatus(std::move(failed));
   const bool passed = !failed;
   dropError(std::move(failed));
 

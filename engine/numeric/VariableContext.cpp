@@ -75,31 +75,26 @@ Substitution &VariableContext::addNumericSubstitution(TextRef blockText,
   return *ownedSubstitutions.back();
 }
 
+void VariableContext::setNumericValue(NumericVariable &variable, NumericValue value,
+                                      std::optional<TextRef> captured) {
+  if (!variable.value && !variable.name.starts_with('$'))
+    valuedLocals.push_back(&variable);
+  variable.setValue(value, captured);
+}
+
 void VariableContext::forgetLocalVariables() {
-  std::vector<std::string> localStrings;
-  for (const auto &[name, value] : stringValues)
-    if (!name.starts_with('$'))
-      localStrings.push_back(name);
-  std::vector<std::string> localNumerics;
-  for (const auto &[name, variable] : numericTable) {
-    if (name.starts_with('$'))
-      continue;
-    variable->clearValue();
-    localNumerics.push_back(name);
-  }
-  for (const std::string &name : localStrings)
-    stringValues.erase(name);
-  for (const std::string &name : localNumerics)
-    numericTable.erase(name);
+  forgetLocalValues();
+  std::erase_if(numericTable, [](const auto &entry) { return !entry.first.starts_with('$'); });
 }
 
 void VariableContext::forgetLocalValues() {
   std::erase_if(stringValues, [](const auto &entry) { return !entry.first.starts_with('$'); });
-  if (std::exchange(localNumericsForgotten, true))
-    return;
-  for (const auto &[name, variable] : numericTable)
-    if (!name.starts_with('$'))
-      variable->clearValue();
+  for (NumericVariable *variable : valuedLocals)
+    variable->clearValue();
+  valuedLocals.clear();
+  // "@LINE" is set before every pattern that uses it.
+  if (lineNumberVariable)
+    lineNumberVariable->clearValue();
 }
 
 std::vector<std::unique_ptr<Substitution>> VariableContext::takeSubstitutions(size_t from) {
@@ -109,6 +104,17 @@ std::vector<std::unique_ptr<Substitution>> VariableContext::takeSubstitutions(si
                                                    std::make_move_iterator(last));
   ownedSubstitutions.erase(first, ownedSubstitutions.end());
   return taken;
+}
+
+VariableContext::ReadingState VariableContext::readingState() const {
+  return {numericTable, stringNames, ownedVariables.size(), ownedSubstitutions.size()};
+}
+
+void VariableContext::restoreReadingState(ReadingState state) {
+  numericTable = std::move(state.numericTable);
+  stringNames = std::move(state.stringNames);
+  ownedSubstitutions.resize(state.ownedSubstitutions);
+  ownedVariables.resize(state.ownedVariables);
 }
 
 namespace {
@@ -189,7 +195,7 @@ ErrorValue VariableContext::defineNumericFromCommandLine(TextRef text, SourceReg
   ValueOrError<NumericValue> value = expression.evaluate();
   if (!value)
     return value.takeError();
-  variable->setValue(*value);
+  setNumericValue(*variable, *value);
   enterNumeric(variable->name, *variable);
   return ErrorValue();
 }

@@ -69,6 +69,11 @@ public:
   NumericVariable &makeNumericVariable(TextRef name, NumberFormat format,
                                        std::optional<size_t> definedOnLine = std::nullopt);
 
+  /// Gives `variable` a value. Every value that a label block must forget is
+  /// set here, so that forgetting finds the variables that hold one.
+  void setNumericValue(NumericVariable &variable, NumericValue value,
+                       std::optional<TextRef> captured = std::nullopt);
+
   /// The variable `name` resolves to, or null.
   NumericVariable *lookupNumeric(TextRef name) const;
   /// Makes `name` resolve to `variable` (replacing an existing entry).
@@ -91,17 +96,34 @@ public:
   /// the table too but stays lineNumberVariable.
   void forgetLocalVariables();
   /// What forgetLocalVariables does to values, for a check file that is still
-  /// being read: the names stay in the table, where the reader looks them
-  /// up. Numeric values are cleared the first time only, because a table
-  /// that has lost its local names has none to clear the next time.
+  /// being read: the names stay in the table, where the reader looks them up.
   void forgetLocalValues();
 
   /// Hands over the substitutions from number `from` on, for a caller that
   /// keeps them as long as the patterns that refer to them.
   std::vector<std::unique_ptr<Substitution>> takeSubstitutions(size_t from);
 
+  /// What reading patterns adds to the context: the names it enters and
+  /// the variables and substitutions it makes.
+  struct ReadingState {
+    NameMap<NumericVariable *> numericTable;
+    NameMap<bool> stringNames;
+    size_t ownedVariables = 0;
+    size_t ownedSubstitutions = 0;
+  };
+  /// The context as reading has left it so far.
+  ReadingState readingState() const;
+  /// Undoes the reading done since `state` was taken, so that the same
+  /// text can be read again from there, with the same outcome. The
+  /// patterns read since then must be gone.
+  void restoreReadingState(ReadingState state);
+
 private:
-  bool localNumericsForgotten = false;
+  /// The local numeric variables given a value since values were last
+  /// forgotten. The table cannot tell: the variables of a check file read
+  /// whole have left it at the first label, and those of a file still being
+  /// read are far more than the ones a block sets.
+  std::vector<NumericVariable *> valuedLocals;
 
   ErrorValue defineNumericFromCommandLine(TextRef text, SourceRegistry &registry);
   ErrorValue defineStringFromCommandLine(TextRef text, SourceRegistry &registry);

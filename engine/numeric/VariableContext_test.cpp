@@ -158,10 +158,10 @@ TEST(VariableContextTest, ForgetLocalVariables) {
   context.setStringValue("L", text);
   context.markStringName("L");
   NumericVariable &global = context.makeNumericVariable("$N", NumberFormat(Signed), 3);
-  global.setValue(NumericValue::fromSigned(-1), text);
+  context.setNumericValue(global, NumericValue::fromSigned(-1), text);
   context.enterNumeric("$N", global);
   NumericVariable &local = context.makeNumericVariable("N", NumberFormat(LowerHex), 4);
-  local.setValue(NumericValue::fromUnsigned(5), text);
+  context.setNumericValue(local, NumericValue::fromUnsigned(5), text);
   context.enterNumeric("N", local);
   NumericVariable &line = context.createLineNumberVariable();
   line.setValue(NumericValue::fromUnsigned(9));
@@ -184,6 +184,29 @@ TEST(VariableContextTest, ForgetLocalVariables) {
   EXPECT_EQ(context.lineNumberVariable, &line);
   EXPECT_FALSE(line.value);
   EXPECT_EQ(context.ownedVariables.size(), 3u);
+}
+
+// Every label block starts without local values, not only the first: a
+// variable valued again after one forgetting loses its value at the next,
+// whether or not its name is still in the table.
+TEST(VariableContextTest, LocalValuesAreForgottenEveryTime) {
+  using Forget = void (VariableContext::*)();
+  for (Forget forget :
+       {&VariableContext::forgetLocalVariables, &VariableContext::forgetLocalValues}) {
+    VariableContext context;
+    NumericVariable &global = context.makeNumericVariable("$G", NumberFormat(Unsigned));
+    NumericVariable &local = context.makeNumericVariable("N", NumberFormat(Unsigned));
+    context.enterNumeric("$G", global);
+    context.enterNumeric("N", local);
+    for (unsigned block = 1; block <= 3; ++block) {
+      context.setNumericValue(local, NumericValue::fromUnsigned(block));
+      context.setNumericValue(local, NumericValue::fromUnsigned(block + 10));
+      context.setNumericValue(global, NumericValue::fromUnsigned(block));
+      (context.*forget)();
+      EXPECT_FALSE(local.value) << block;
+      EXPECT_EQ(global.value, NumericValue::fromUnsigned(block)) << block;
+    }
+  }
 }
 
 TEST(VariableContextTest, LineNumberVariable) {
