@@ -16,7 +16,6 @@
 #include <cstring>
 #include <set>
 #include <string>
-#include <unordered_map>
 #include <utility>
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -241,11 +240,14 @@ ErrorValue CheckFileReader::handleDirective(const FoundDirective &found,
     return error;
   if (ErrorValue error = checkPlacement(found, pattern))
     return error;
-  if (pattern.fixedText.empty() && pattern.substitutions().empty() && !pattern.regexIsText) {
-    std::shared_ptr<PatternRegexCache> &shared = sharedRegexes[pattern.regexText()];
-    if (!shared)
-      shared = std::make_shared<PatternRegexCache>();
-    pattern.regexCache = shared;
+  if (pattern.details().pieces.usable()) {
+    PatternPieces &pieces = pattern.editDetails().pieces;
+    for (size_t piece = 0; piece != pieces.size(); ++piece)
+      if (TextRef text = pieces.pieceText(piece, pattern.regexText()); !text.empty())
+        pieces.share(piece, sharedPieces.entry(text));
+  } else if (pattern.fixedText.empty() && pattern.substitutions().empty() &&
+             !pattern.regexIsText && pattern.fullLineText().empty()) {
+    pattern.regexCache = sharedRegexes.entry(pattern.regexText());
   }
   if (kind.type == DirectiveType::Not || kind.type == DirectiveType::Dag) {
     pending.push_back(std::move(pattern));

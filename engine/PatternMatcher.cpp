@@ -79,6 +79,10 @@ size_t findCandidates(TextRef haystack, TextRef needle, bool ignoreCase) {
 
 } // namespace
 
+bool startsWithText(TextRef text, TextRef start, bool ignoreCase) {
+  return start.size() <= text.size() && equalAt(text.data(), start, ignoreCase);
+}
+
 size_t findFixedText(TextRef haystack, TextRef needle, bool ignoreCase) {
   if (needle.empty())
     return 0;
@@ -91,6 +95,7 @@ const CompiledRegex &PatternRegexCache::get(TextRef text, unsigned wantedFlags) 
     flags = wantedFlags;
     regex = CompiledRegex(expression, flags);
     compiled = true;
+    suitsPieces.reset();
   }
   return regex;
 }
@@ -163,26 +168,14 @@ SearchResult CheckPattern::match(TextRef range, SourceRegistry &registry) const 
 
   if (!fixedText.empty())
     return fixedTextResult(findFixedText(range, fixedText, ignoreCase));
-  if (const PatternDetails &parts = details(); !parts.fullLineText.empty())
+  const PatternDetails &parts = details();
+  if (!parts.fullLineText.empty())
     return findFullLine(range, parts.fullLineText, parts.fullLineBlanks, ignoreCase);
 
-  unsigned flags = CompiledRegex::newlineSensitive | (ignoreCase ? CompiledRegex::ignoreCase : 0u);
-  // Made on the first search that needs an expression: text patterns never do.
-  auto compiled = [&](TextRef expression) {
-    if (!regexCache)
-      regexCache = std::make_shared<PatternRegexCache>();
-    return &regexCache->get(expression, flags);
-  };
-  const CompiledRegex *regex = nullptr;
-  if (substitutions().empty()) {
-    if (regexIsText)
-      return fixedTextSearch(range, unescapeText(regexText()), ignoreCase);
-    regex = compiled(regexText());
-  } else {
+  std::vector<std::string> values;
+  if (!substitutions().empty()) {
     if (lineNumber && context->lineNumberVariable)
       context->lineNumberVariable->setValue(NumericValue::fromUnsigned(*lineNumber));
-    std::string expanded = regexText();
-    size_t insertedSoFar = 0;
     ErrorValue failures;
     for (const Substitution *substitution : substitutions()) {
       ValueOrError<std::string> value = substitution->result();
@@ -190,45 +183,76 @@ SearchResult CheckPattern::match(TextRef range, SourceRegistry &registry) const 
         failures = combineErrors(std::move(failures),
                                  convertSubstitutionFailure(*substitution, value.takeError(),
                                                             registry));
+        values.emplace_back();
         continue;
       }
-      expanded.insert(substitution->insertAt() + insertedSoFar, *value);
-      insertedSoFar += value->size();
+      values.push_back(std::move(*value));
     }
     if (failures)
       return SearchResult::makeNotFound(std::move(failures));
-    if (regexIsText)
-      return fixedTextSearch(range, unescapeText(expanded), ignoreCase);
-    regex = compiled(expanded);
   }
 
-  std::vector<TextRef> &groups = regexCache->groups;
-  std::string searchError;
-  TextRef whole;
+  unsigned flags = CompiledRegex::newlineSensitive | (ignoreCase ? CompiledRegex::ignoreCase : 0u);
   // Splitting the match among the groups costs more than finding it, and
   // only captures need it.
   bool wantGroups = !stringDefs().empty() || !numericDefs().empty();
-  bool found = wantGroups ? regex->search(range, &groups, &searchError)
-                          : regex->searchWhole(range, whole, &searchError);
-  if (!found) {
-    if (searchError.empty())
+  TextRef whole;
+  std::vector<TextRef> *groups = nullptr;
+  if (parts.pieces.usable()) {
+    thread_local std::vector<TextRef> pieceGroups;
+    switch (parts.pieces.search(range, regexText(), values, flags, whole,
+                                wantGroups ? &pieceGroups : nullptr)) {
+    case PatternPieces::Outcome::NotFound:
       return SearchResult::makeNotFound(makePatternNotFoundError());
-    // Each piece compiled when the check file was read, but the whole
-    // expression (values inserted, pieces joined, line anchors added) can
-    // still exceed a limit of the engine: a pattern error, not a miss.
-    std::string message = regex->isValid()
-                              ? "unable to search with the pattern's regular expression: "
-                              : "unable to compile the pattern's regular expression: ";
-    return SearchResult::makeNotFound(
-        DiagnosticError::make(registry, location, message + searchError));
+    case PatternPieces::Outcome::Found:
+      groups = &pieceGroups;
+      break;
+    case PatternPieces::Outcome::Undecided:
+      break;
+    }
   }
-  if (wantGroups)
-    whole = groups[0];
+  if (!groups) {
+    std::string expanded;
+    TextRef expression = regexText();
+    if (!values.empty()) {
+      expanded = regexText();
+      size_t insertedSoFar = 0;
+      for (size_t index = 0; index != values.size(); ++index) {
+        expanded.insert(substitutions()[index]->insertAt() + insertedSoFar, values[index]);
+        insertedSoFar += values[index].size();
+      }
+      expression = expanded;
+    }
+    if (regexIsText)
+      return fixedTextSearch(range, unescapeText(expression), ignoreCase);
+    // Made on the first search that needs an expression: text patterns never do.
+    if (!regexCache)
+      regexCache = std::make_shared<PatternRegexCache>();
+    const CompiledRegex &regex = regexCache->get(expression, flags);
+    groups = &regexCache->groups;
+    std::string searchError;
+    bool found = wantGroups ? regex.search(range, groups, &searchError)
+                            : regex.searchWhole(range, whole, &searchError);
+    if (!found) {
+      if (searchError.empty())
+        return SearchResult::makeNotFound(makePatternNotFoundError());
+      // Each piece compiled when the check file was read, but the whole
+      // expression (values inserted, pieces joined, line anchors added) can
+      // still exceed a limit of the engine: a pattern error, not a miss.
+      std::string message = regex.isValid()
+                                 ? "unable to search with the pattern's regular expression: "
+                                 : "unable to compile the pattern's regular expression: ";
+      return SearchResult::makeNotFound(
+          DiagnosticError::make(registry, location, message + searchError));
+    }
+    if (wantGroups)
+      whole = (*groups)[0];
+  }
   // A group that took no part has no place in the input; its empty value is
   // anchored at the match so that notes about it still point somewhere.
   auto groupText = [&](unsigned group) -> TextRef {
-    if (group < groups.size() && groups[group].data())
-      return groups[group];
+    if (group < groups->size() && (*groups)[group].data())
+      return (*groups)[group];
     return TextRef(whole.data(), 0);
   };
   for (const auto &[name, group] : stringDefs())

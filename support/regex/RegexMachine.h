@@ -21,6 +21,10 @@ public:
   virtual ~RegexSearchMachine() = default;
   virtual RegexStatus search(const char *base, const char *begin, const char *end,
                              size_t slotCount, RegexMatchSlot *slots) = 0;
+  /// Marks in `lengths` every length of a match from `from` that ends by
+  /// `to`, in the subject [begin, end); answers how far the scan read.
+  virtual const char *lengths(const char *begin, const char *end, const char *from,
+                              const char *to, std::vector<uint64_t> &lengths) = 0;
 
   const RegexProgram *const searchedProgram;
   const RegexStateForm stateForm;
@@ -169,6 +173,8 @@ public:
 
   RegexStatus search(const char *base, const char *begin, const char *end, size_t slotCount,
                      RegexMatchSlot *slots) override;
+  const char *lengths(const char *begin, const char *end, const char *from, const char *to,
+                      std::vector<uint64_t> &lengths) override;
 
 private:
   const RegexProgram &program;
@@ -191,6 +197,7 @@ private:
   const char *begin = nullptr;
   const char *end = nullptr;
   const char *coldPos = nullptr;
+  const char *slowReached = nullptr;
   std::vector<RegexMatchSlot> groups;
 
   // Bytes that can begin a match, when a fresh state set only waits for a
@@ -278,7 +285,8 @@ private:
   }
   /// The longest end of a match of states [firstState, lastState) from
   /// `start` within `stop`; with `ends` (a bit per position from `start` on,
-  /// sized by the caller), the bit of every possible end is set.
+  /// sized by the caller), the bit of every possible end is set. Leaves in
+  /// slowReached the position where the scan stopped.
   const char *slow(const char *start, const char *stop, size_t firstState, size_t lastState,
                    std::vector<uint64_t> *ends = nullptr) {
     return useCache ? slowCached(start, stop, firstState, lastState, ends)
