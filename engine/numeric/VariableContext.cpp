@@ -38,28 +38,40 @@ void VariableContext::enterNumeric(TextRef name, NumericVariable &variable) {
     numericTable.emplace(std::string(name), &variable);
 }
 
-void VariableContext::markStringName(TextRef name) {
-  if (stringNames.find(name) == stringNames.end())
-    stringNames.emplace(std::string(name), true);
-}
+void VariableContext::markStringName(TextRef name) { stringVariables[name].defined = true; }
 
 bool VariableContext::isStringName(TextRef name) const {
-  return stringNames.find(name) != stringNames.end();
+  const StringVariable *variable = stringVariables.find(name);
+  return variable && variable->defined;
 }
 
 void VariableContext::setStringValue(TextRef name, TextRef value) {
-  auto found = stringValues.find(name);
-  if (found != stringValues.end())
-    found->second = value;
-  else
-    stringValues.emplace(std::string(name), value);
+  StringVariable &variable = stringVariables[name];
+  variable.value = value;
+  if (!std::exchange(variable.hasValue, true) && valuesTracked)
+    withValues.emplace_back(name, &variable);
 }
 
 std::optional<TextRef> VariableContext::stringValue(TextRef name) const {
-  auto found = stringValues.find(name);
-  if (found == stringValues.end())
+  const StringVariable *variable = stringVariables.find(name);
+  if (!variable || !variable->hasValue)
     return std::nullopt;
-  return found->second;
+  return variable->value;
+}
+
+void VariableContext::forgetLocalStrings() {
+  if (!std::exchange(valuesTracked, true)) {
+    stringVariables.forEach([&](TextRef name, StringVariable &variable) {
+      if (variable.hasValue)
+        withValues.emplace_back(name, &variable);
+    });
+  }
+  std::erase_if(withValues, [](const auto &entry) {
+    if (entry.first.starts_with('$'))
+      return false;
+    entry.second->hasValue = false;
+    return true;
+  });
 }
 
 Substitution &VariableContext::addStringSubstitution(TextRef name, size_t insertAt) {
@@ -76,10 +88,7 @@ Substitution &VariableContext::addNumericSubstitution(TextRef blockText,
 }
 
 void VariableContext::forgetLocalVariables() {
-  std::vector<std::string> localStrings;
-  for (const auto &[name, value] : stringValues)
-    if (!name.starts_with('$'))
-      localStrings.push_back(name);
+  forgetLocalStrings();
   std::vector<std::string> localNumerics;
   for (const auto &[name, variable] : numericTable) {
     if (name.starts_with('$'))
@@ -87,14 +96,12 @@ void VariableContext::forgetLocalVariables() {
     variable->clearValue();
     localNumerics.push_back(name);
   }
-  for (const std::string &name : localStrings)
-    stringValues.erase(name);
   for (const std::string &name : localNumerics)
     numericTable.erase(name);
 }
 
 void VariableContext::forgetLocalValues() {
-  std::erase_if(stringValues, [](const auto &entry) { return !entry.first.starts_with('$'); });
+  forgetLocalStrings();
   if (std::exchange(localNumericsForgotten, true))
     return;
   for (const auto &[name, variable] : numericTable)
@@ -215,8 +222,8 @@ ErrorValue VariableContext::defineStringFromCommandLine(TextRef text, SourceRegi
                                      "' already exists",
                                  SourceRange::of(name));
   // A repeated definition keeps the first value.
-  if (stringValues.find(name) == stringValues.end())
-    stringValues.emplace(std::string(name), value);
+  if (!stringValue(name))
+    setStringValue(name, value);
   markStringName(name);
   return ErrorValue();
 }
