@@ -241,10 +241,9 @@ ErrorValue CheckFileReader::handleDirective(const FoundDirective &found,
   if (ErrorValue error = checkPlacement(found, pattern))
     return error;
   if (pattern.details().pieces.usable()) {
-    PatternPieces &pieces = pattern.editDetails().pieces;
-    for (size_t piece = 0; piece != pieces.size(); ++piece)
-      if (TextRef text = pieces.pieceText(piece, pattern.regexText()); !text.empty())
-        pieces.share(piece, sharedPieces.entry(text));
+    PatternDetails &details = pattern.editDetails();
+    details.pieces.share(details.regexText,
+                         [this](TextRef text) { return sharedPieces.entry(text); });
   } else if (pattern.fixedText.empty() && pattern.substitutions().empty() &&
              !pattern.regexIsText && pattern.fullLineText().empty()) {
     pattern.regexCache = sharedRegexes.entry(pattern.regexText());

@@ -26,11 +26,14 @@ StringDefinitions::iterator findDefinition(StringDefinitions &defs, TextRef name
 }
 
 /// Offset of the first "{{" or "[[" in `text` at or after `from`, or the size.
+/// One scan that stops at the nearest: a pattern of many blocks is read in
+/// time linear in its length.
 size_t nextBlockStart(TextRef text, size_t from) {
-  size_t regex = text.find("{{", from);
-  size_t subst = text.find("[[", from);
-  size_t next = std::min(regex, subst);
-  return next == TextRef::npos ? text.size() : next;
+  for (size_t at = text.find_first_of("{[", from); at != TextRef::npos;
+       at = text.find_first_of("{[", at + 1))
+    if (at + 1 < text.size() && text[at + 1] == text[at])
+      return at;
+  return text.size();
 }
 
 /// Where the text of a substitution block (after the "[[") ends.

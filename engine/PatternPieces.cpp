@@ -68,17 +68,12 @@ void PatternPieces::addPiece(size_t begin, size_t end, unsigned group) {
   groupOf.push_back(group);
 }
 
-TextRef PatternPieces::pieceText(size_t index, const std::string &regexText) const {
-  for (const Part &part : parts)
-    if (part.kind == Part::Piece && part.index == index)
-      return TextRef(regexText).substr(part.begin, part.end - part.begin);
-  return TextRef();
-}
-
-void PatternPieces::share(size_t index, std::shared_ptr<PatternRegexCache> shared) {
+void PatternPieces::share(
+    const std::string &regexText,
+    const std::function<std::shared_ptr<PatternRegexCache>(TextRef)> &shared) {
   for (Part &part : parts)
-    if (part.kind == Part::Piece && part.index == index)
-      part.compiled = std::move(shared);
+    if (part.kind == Part::Piece && part.end != part.begin)
+      part.compiled = shared(TextRef(regexText).substr(part.begin, part.end - part.begin));
 }
 
 bool PatternPieces::fits(const std::string &regexText, unsigned flags) const {

@@ -13,6 +13,7 @@
 #include "support/fs/TextRef.h"
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -42,13 +43,11 @@ public:
 
   /// True when the expression is such a row with at least one piece.
   bool usable() const { return !discarded && !groupOf.empty(); }
-  /// How many pieces there are.
-  size_t size() const { return groupOf.size(); }
-  /// The text of piece number `index` in `regexText`.
-  TextRef pieceText(size_t index, const std::string &regexText) const;
-  /// Gives piece number `index` the compiled form that other patterns with
-  /// the same piece share.
-  void share(size_t index, std::shared_ptr<PatternRegexCache> compiled);
+  /// Gives each piece that is not empty the compiled form that `shared`
+  /// answers for its text (in `regexText`), which other patterns with the
+  /// same piece share.
+  void share(const std::string &regexText,
+             const std::function<std::shared_ptr<PatternRegexCache>(TextRef)> &shared);
 
   /// Searches `range` for the leftmost-longest match of the expression
   /// `regexText` (with `flags` of CompiledRegex) whose pieces these are, the

@@ -65,8 +65,8 @@ public:
   bool searchWhole(TextRef subject, TextRef &match, std::string *errorText = nullptr) const;
 
   /// Every length of a match that starts at offset `from` of `subject` and
-  /// ends by offset `to`: bit k of `lengths` (resized to hold to - from + 1
-  /// bits) is set when one has length k. The subject's ends are line ends
+  /// ends by offset `to`: bit k of `lengths` (resized to hold the longest)
+  /// is set when one has length k. The subject's ends are line ends
   /// and the bytes around the match decide its anchors and word boundaries,
   /// as in a search of the whole subject. `scanned` receives how many bytes
   /// the answer took to read. False when there is none, and for an

@@ -279,7 +279,7 @@ const char *Machine<Form>::lengths(const char *begin, const char *end, const cha
   this->end = end;
   useCache = cacheCapacity && (persistent || to - from >= minCachedScan);
   recordDeadEnds = false;
-  lengths.assign(size_t(to - from) / 64 + 1, 0);
+  lengths.clear();
   slow(from, to, startState, stopState, &lengths);
   return slowReached;
 }

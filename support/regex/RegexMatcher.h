@@ -73,8 +73,8 @@ RegexStatus matchRegex(const RegexProgram *program, const char *base, size_t sta
 
 /// Every length of a match of `program` (which has no back-references) that
 /// starts at offset `from` of the subject [begin, end) and ends by offset
-/// `to`: bit k of `lengths` (resized to hold to - from + 1 bits) is set when
-/// one has length k. The subject's ends are line ends for "^" and "$", and
+/// `to`: bit k of `lengths` (resized to hold the longest) is set when one
+/// has length k. The subject's ends are line ends for "^" and "$", and
 /// the bytes around a match decide its anchors and word boundaries, as in a
 /// search of the whole subject. `scanned` receives how many bytes from `from`
 /// were read before no longer match could follow. Answers regexOk when a
