@@ -172,21 +172,22 @@ SearchResult CheckPattern::match(TextRef range, SourceRegistry &registry) const 
   if (!parts.fullLineText.empty())
     return findFullLine(range, parts.fullLineText, parts.fullLineBlanks, ignoreCase);
 
-  std::vector<std::string> values;
+  // Kept from search to search, so that inserting values does not allocate.
+  thread_local std::vector<std::string> values;
+  values.resize(substitutions().size());
   if (!substitutions().empty()) {
     if (lineNumber && context->lineNumberVariable)
       context->lineNumberVariable->setValue(NumericValue::fromUnsigned(*lineNumber));
     ErrorValue failures;
-    for (const Substitution *substitution : substitutions()) {
-      ValueOrError<std::string> value = substitution->result();
-      if (!value) {
+    for (size_t index = 0; index != values.size(); ++index) {
+      const Substitution &substitution = *substitutions()[index];
+      ValueOrError<std::string> value = substitution.result();
+      if (value)
+        values[index] = std::move(*value);
+      else
         failures = combineErrors(std::move(failures),
-                                 convertSubstitutionFailure(*substitution, value.takeError(),
+                                 convertSubstitutionFailure(substitution, value.takeError(),
                                                             registry));
-        values.emplace_back();
-        continue;
-      }
-      values.push_back(std::move(*value));
     }
     if (failures)
       return SearchResult::makeNotFound(std::move(failures));

@@ -22,7 +22,7 @@ constexpr size_t workPerLine = 256;
 /// allocate.
 struct SearchScratch {
   /// The fixed texts around the pieces (one more than the pieces), pointing
-  /// into `joined`.
+  /// into the check text, or into `joined` when values are written in.
   std::vector<TextRef> texts;
   std::string joined;
   /// The positions the row can have reached after a piece and its text.
@@ -57,15 +57,25 @@ void PatternPieces::add(Part part) {
   parts.push_back(std::move(part));
 }
 
-void PatternPieces::addText(TextRef text) { add({Part::Text, text, 0, 0, 0, nullptr}); }
+void PatternPieces::addText(TextRef text) {
+  // Texts written one after the other are one text: the pieces then have
+  // at most one text part between them, which a search uses as it is.
+  if (!parts.empty() && parts.back().kind == Part::Text &&
+      parts.back().text.data() + parts.back().text.size() == text.data()) {
+    parts.back().text = TextRef(parts.back().text.data(), parts.back().text.size() + text.size());
+    return;
+  }
+  add({Part::Text, text, 0, 0, 0, 0, nullptr});
+}
 
 void PatternPieces::addValue(size_t substitution) {
-  add({Part::Value, TextRef(), substitution, 0, 0, nullptr});
+  hasValues = true;
+  add({Part::Value, TextRef(), substitution, 0, 0, 0, nullptr});
 }
 
 void PatternPieces::addPiece(size_t begin, size_t end, unsigned group) {
-  add({Part::Piece, TextRef(), groupOf.size(), begin, end, nullptr});
-  groupOf.push_back(group);
+  add({Part::Piece, TextRef(), pieceCount++, begin, end, group, nullptr});
+  lastGroup = std::max(lastGroup, group);
 }
 
 void PatternPieces::share(
@@ -116,32 +126,48 @@ PatternPieces::Outcome PatternPieces::search(TextRef range, const std::string &r
   SearchScratch &work = scratch();
 
   // The fixed texts around the pieces, values written in.
-  size_t textSize = 0;
-  for (const Part &part : parts)
-    textSize += part.kind == Part::Text    ? part.text.size()
-                : part.kind == Part::Value ? values[part.index].size()
-                                           : 0;
-  if (wholeSize + textSize > maxWholeProgram)
-    return Outcome::Undecided;
-  std::string &joined = work.joined;
-  joined.clear();
-  joined.reserve(textSize);
   std::vector<TextRef> &texts = work.texts;
   texts.clear();
-  size_t textStart = 0;
-  auto closeText = [&] {
-    texts.emplace_back(joined.data() + textStart, joined.size() - textStart);
-    textStart = joined.size();
-  };
-  for (const Part &part : parts) {
-    if (part.kind == Part::Text)
-      joined.append(part.text);
-    else if (part.kind == Part::Value)
-      appendUnescaped(joined, values[part.index]);
-    else
-      closeText();
+  size_t minLength = 0;
+  if (!hasValues) {
+    TextRef text;
+    for (const Part &part : parts) {
+      if (part.kind == Part::Text) {
+        text = part.text;
+      } else {
+        texts.push_back(text);
+        minLength += text.size();
+        text = TextRef();
+      }
+    }
+    texts.push_back(text);
+    minLength += text.size();
+  } else {
+    for (const Part &part : parts)
+      minLength += part.kind == Part::Text    ? part.text.size()
+                   : part.kind == Part::Value ? values[part.index].size()
+                                              : 0;
+    std::string &joined = work.joined;
+    joined.clear();
+    joined.reserve(minLength);
+    size_t textStart = 0;
+    auto closeText = [&] {
+      texts.emplace_back(joined.data() + textStart, joined.size() - textStart);
+      textStart = joined.size();
+    };
+    for (const Part &part : parts) {
+      if (part.kind == Part::Text)
+        joined.append(part.text);
+      else if (part.kind == Part::Value)
+        appendUnescaped(joined, values[part.index]);
+      else
+        closeText();
+    }
+    closeText();
+    minLength = joined.size();
   }
-  closeText();
+  if (wholeSize + minLength > maxWholeProgram)
+    return Outcome::Undecided;
 
   // Every match holds the longest of the texts, and lies within one line
   // (neither the texts nor the pieces hold a line feed): only the lines
@@ -151,7 +177,6 @@ PatternPieces::Outcome PatternPieces::search(TextRef range, const std::string &r
   });
   if (anchor.empty())
     return Outcome::Undecided;
-  const size_t minLength = joined.size();
   const TextRef first = texts.front();
   size_t spent = 0;
   size_t budget = 0;
@@ -168,8 +193,11 @@ PatternPieces::Outcome PatternPieces::search(TextRef range, const std::string &r
     size_t lineEnd = lineFeed ? size_t(static_cast<const char *>(lineFeed) - range.data())
                               : range.size();
     budget += workPerByte * (lineEnd - lineStart) + workPerLine;
-    for (size_t start = lineStart; start + minLength <= lineEnd; ++start) {
-      if (!first.empty()) {
+    // When the first text is the longest, the match can start no earlier
+    // than where it was found.
+    const bool firstIsAnchor = first.size() == anchor.size();
+    for (size_t start = firstIsAnchor ? at : lineStart; start + minLength <= lineEnd; ++start) {
+      if (!first.empty() && !(firstIsAnchor && start == at)) {
         size_t found = findFixedText(range.substr(start, lineEnd - start), first, ignoreCase);
         if (found == TextRef::npos)
           break;
@@ -183,10 +211,12 @@ PatternPieces::Outcome PatternPieces::search(TextRef range, const std::string &r
       if (outcome == Outcome::Found) {
         whole = range.substr(start, matchEnd - start);
         if (groups) {
-          groups->assign(*std::max_element(groupOf.begin(), groupOf.end()) + 1, TextRef());
-          for (size_t piece = 0; piece != groupOf.size(); ++piece)
-            (*groups)[groupOf[piece]] = range.substr(
-                work.pieceStart[piece], work.pieceEnd[piece] - work.pieceStart[piece]);
+          groups->assign(lastGroup + 1, TextRef());
+          for (const Part &part : parts)
+            if (part.kind == Part::Piece)
+              (*groups)[part.group] =
+                  range.substr(work.pieceStart[part.index],
+                               work.pieceEnd[part.index] - work.pieceStart[part.index]);
         }
       }
       return outcome;
@@ -205,7 +235,7 @@ PatternPieces::Outcome PatternPieces::matchFrom(TextRef range, size_t start, siz
   std::vector<size_t> &reach = work.reach;
   std::vector<size_t> &next = work.next;
   reach.assign(1, start + texts.front().size());
-  const size_t count = groupOf.size();
+  const size_t count = pieceCount;
   if (spans) {
     work.pieceStart.resize(count);
     work.pieceEnd.resize(count);
@@ -218,7 +248,7 @@ PatternPieces::Outcome PatternPieces::matchFrom(TextRef range, size_t start, siz
     const TextRef after = texts[piece + 1];
     next.clear();
     auto admit = [&](size_t end) {
-      if (startsWithText(line.substr(end), after, ignoreCase))
+      if (after.empty() || startsWithText(line.substr(end), after, ignoreCase))
         next.push_back(end + after.size());
     };
     for (size_t from : reach) {

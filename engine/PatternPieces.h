@@ -42,7 +42,7 @@ public:
   void discard() { discarded = true; }
 
   /// True when the expression is such a row with at least one piece.
-  bool usable() const { return !discarded && !groupOf.empty(); }
+  bool usable() const { return !discarded && pieceCount != 0; }
   /// Gives each piece that is not empty the compiled form that `shared`
   /// answers for its text (in `regexText`), which other patterns with the
   /// same piece share.
@@ -66,11 +66,12 @@ private:
   struct Part {
     enum Kind { Text, Value, Piece } kind;
     /// Text: the text. Value: the substitution number. Piece: the piece
-    /// number, and its place in the expression text.
+    /// number, its place in the expression text and its capture group.
     TextRef text;
     size_t index = 0;
     size_t begin = 0;
     size_t end = 0;
+    unsigned group = 0;
     /// Piece: the compiled expression, shared with other patterns that have
     /// the same piece; null for an empty one.
     std::shared_ptr<PatternRegexCache> compiled;
@@ -88,8 +89,9 @@ private:
   /// Changed only while the pattern is parsed and its pieces are shared; the
   /// compiled pieces are made at the first search when nothing shared them.
   mutable std::vector<Part> parts;
-  /// Per piece, its capture group.
-  std::vector<unsigned> groupOf;
+  size_t pieceCount = 0;
+  unsigned lastGroup = 0;
+  bool hasValues = false;
   bool discarded = false;
   mutable Fit fit = Fit::Unknown;
   /// The instruction words of the whole expression without its values, as
