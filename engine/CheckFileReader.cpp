@@ -242,8 +242,7 @@ ErrorValue CheckFileReader::handleDirective(const FoundDirective &found,
     return error;
   if (pattern.details().pieces.usable()) {
     PatternDetails &details = pattern.editDetails();
-    details.pieces.share(details.regexText,
-                         [this](TextRef text) { return sharedPieces.entry(text); });
+    details.pieces.share(details.regexText, sharedPieces);
   } else if (pattern.fixedText.empty() && pattern.substitutions().empty() &&
              !pattern.regexIsText && pattern.fullLineText().empty()) {
     pattern.regexCache = sharedRegexes.entry(pattern.regexText());

@@ -79,6 +79,15 @@ size_t findCandidates(TextRef haystack, TextRef needle, bool ignoreCase) {
 
 } // namespace
 
+void appendUnescaped(std::string &out, TextRef escaped) {
+  out.reserve(out.size() + escaped.size());
+  for (size_t i = 0; i < escaped.size(); ++i) {
+    if (escaped[i] == '\\' && i + 1 < escaped.size())
+      ++i;
+    out += escaped[i];
+  }
+}
+
 bool startsWithText(TextRef text, TextRef start, bool ignoreCase) {
   return start.size() <= text.size() && equalAt(text.data(), start, ignoreCase);
 }
@@ -113,12 +122,7 @@ TextRef resemblancePiece(TextRef example, TextRef text) {
 /// The text an expression made by escapeText stands for.
 std::string unescapeText(TextRef expression) {
   std::string text;
-  text.reserve(expression.size());
-  for (size_t i = 0; i < expression.size(); ++i) {
-    if (expression[i] == '\\' && i + 1 < expression.size())
-      ++i;
-    text += expression[i];
-  }
+  appendUnescaped(text, expression);
   return text;
 }
 

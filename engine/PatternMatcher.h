@@ -18,6 +18,10 @@
 /// must match exactly.
 size_t findFixedText(TextRef haystack, TextRef needle, bool ignoreCase);
 
+/// Appends the text that `escaped`, made by CompiledRegex::escapeText, stands
+/// for.
+void appendUnescaped(std::string &out, TextRef escaped);
+
 /// True when `text` begins with `start`, compared as findFixedText does.
 bool startsWithText(TextRef text, TextRef start, bool ignoreCase);
 

@@ -1,5 +1,6 @@
 #include "engine/PatternPieces.h"
 
+#include "engine/ExpressionPool.h"
 #include "engine/PatternMatcher.h"
 
 #include <algorithm>
@@ -39,15 +40,6 @@ SearchScratch &scratch() {
   return kept;
 }
 
-/// Appends the text an escaped value stands for.
-void appendUnescaped(std::string &out, TextRef escaped) {
-  for (size_t i = 0; i < escaped.size(); ++i) {
-    if (escaped[i] == '\\' && i + 1 < escaped.size())
-      ++i;
-    out += escaped[i];
-  }
-}
-
 } // namespace
 
 void PatternPieces::add(Part part) {
@@ -78,12 +70,10 @@ void PatternPieces::addPiece(size_t begin, size_t end, unsigned group) {
   lastGroup = std::max(lastGroup, group);
 }
 
-void PatternPieces::share(
-    const std::string &regexText,
-    const std::function<std::shared_ptr<PatternRegexCache>(TextRef)> &shared) {
+void PatternPieces::share(const std::string &regexText, ExpressionPool &pool) {
   for (Part &part : parts)
     if (part.kind == Part::Piece && part.end != part.begin)
-      part.compiled = shared(TextRef(regexText).substr(part.begin, part.end - part.begin));
+      part.compiled = pool.entry(TextRef(regexText).substr(part.begin, part.end - part.begin));
 }
 
 bool PatternPieces::fits(const std::string &regexText, unsigned flags) const {

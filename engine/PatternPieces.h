@@ -13,12 +13,12 @@
 #include "support/fs/TextRef.h"
 
 #include <cstddef>
-#include <functional>
 #include <memory>
 #include <span>
 #include <string>
 #include <vector>
 
+class ExpressionPool;
 struct PatternRegexCache;
 
 class PatternPieces {
@@ -43,11 +43,10 @@ public:
 
   /// True when the expression is such a row with at least one piece.
   bool usable() const { return !discarded && pieceCount != 0; }
-  /// Gives each piece that is not empty the compiled form that `shared`
-  /// answers for its text (in `regexText`), which other patterns with the
-  /// same piece share.
-  void share(const std::string &regexText,
-             const std::function<std::shared_ptr<PatternRegexCache>(TextRef)> &shared);
+  /// Gives each piece that is not empty the compiled form that `pool` holds
+  /// for its text (in `regexText`), which other patterns with the same piece
+  /// share.
+  void share(const std::string &regexText, ExpressionPool &pool);
 
   /// Searches `range` for the leftmost-longest match of the expression
   /// `regexText` (with `flags` of CompiledRegex) whose pieces these are, the
