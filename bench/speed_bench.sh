@@ -129,16 +129,50 @@ same_dag 10000
 awk 'BEGIN { for (i = 0; i < 10000; i++) printf "ab "; print "" }' > "$work/oneline.txt"
 echo 'CHECK-COUNT-10000: ab' > "$work/oneline.check"
 
+# Listings as a disassembler prints them, one line per instruction, and check
+# files as ostrel-update --scrub writes them: a {{...}} block on every line
+# (or a capture and a use), next to the same files in plain text.
+disassembly() { # LINES DIR
+  mkdir -p "$2"
+  awk -v n="$1" -v dir="$2" 'BEGIN {
+    srand(3)
+    for (i = 0; i < n; i++) {
+      address = sprintf("0x%x", int(rand() * 4294967295))
+      directive = i % 2 ? "CHECK-NEXT" : "CHECK"
+      printf "  mov %s, %%rax ; slot %d\n", address, i > (dir "/mov.txt")
+      printf "%s: mov %s, %%rax ; slot %d\n", directive, address, i > (dir "/plain.check")
+      printf "%s: mov {{0x[0-9a-fA-F]+}}, %%rax ; slot %d\n", directive, i > (dir "/block.check")
+      printf "def %s ; slot %d\nuse %s\n", address, i, address > (dir "/pairs.txt")
+      printf "CHECK: def %s ; slot %d\nCHECK-NEXT: use %s\n", address, i, address > (dir "/pairs-plain.check")
+      printf "CHECK: def [[A%d:0x[0-9a-f]+]] ; slot %d\nCHECK-NEXT: use [[A%d]]\n", i, i, i > (dir "/pairs.check")
+    }
+  }'
+}
+disassembly 200000 "$work/mov200000"
+disassembly 20000 "$work/mov20000"
+
+# One pattern of N pieces a{{[0-9]+}} that matches at the start of a line of
+# 64 KB.
+awk 'BEGIN { s = ""; while (length(s) < 65536) s = s "a" (length(s) % 1000); print substr(s, 1, 65536) }' \
+  > "$work/line64k.txt"
+for pieces in 512 4096; do
+  awk -v n="$pieces" 'BEGIN { printf "CHECK: "; for (i = 0; i < n; i++) printf "a{{[0-9]+}}"; print "" }' \
+    > "$work/pieces$pieces.check"
+done
+
 # ---- measuring ------------------------------------------------------------
 
 # Runs a command line once: "CPU_SECONDS PEAK_KB STATUS". Output goes to
 # files: grep stops at the first match when its output is /dev/null. CPU time is user
-# plus system time of the command and its children (cat in a pipe), which
-# other load on the machine disturbs less than wall time.
+# plus system time of the command and its children, which other load on the
+# machine disturbs less than wall time; in a command that marks one program
+# of a pipeline with {own}, it is that program's own time (not cat's).
 run_once() { # COMMAND
-  local times rss rc
+  local times rss rc command=${1//\{own\}/\/usr\/bin\/time -f \'%U %S\' -o $work\/own}
+  rm -f "$work/own"
   times=$( { TIMEFORMAT='%3U %3S'; time timeout "$limit" /usr/bin/time -f %M -o "$work/rss" \
-             bash -c "$1" > "$work/stdout" 2> "$work/stderr"; } 2>&1 )
+             bash -c "$command" > "$work/stdout" 2> "$work/stderr"; } 2>&1 )
+  [ -s "$work/own" ] && times=$(grep -E '^[0-9.]+ [0-9.]+$' "$work/own" | tail -n 1)
   rss=$(grep -E '^[0-9]+$' "$work/rss" | tail -n 1)
   rc=$(sed -n 's/.*non-zero status \([0-9]*\).*/\1/p' "$work/rss")
   rc=${rc:-0}
@@ -263,8 +297,8 @@ row "mixed check file" 0 "$o $w/mixed.check --input-file=$listing" \
   "grep -c 'ret i32 %v16' $listing" "$listing_size" 'cpu<=2.5'
 row "input on standard input (< listing)" 0 "$o $w/fixed.check < $listing" \
   "$o $w/fixed.check --input-file=$listing" "$listing_size" 'cpu<=1.1'
-row "input through a pipe (cat listing |)" 0 "cat $listing | $o $w/fixed.check" \
-  "$o $w/fixed.check --input-file=$listing" "$listing_size" 'cpu<=1.3'
+row "input through a pipe (cat listing |), own cpu" 0 "cat $listing | {own} $o $w/fixed.check" \
+  "{own} $o $w/fixed.check --input-file=$listing" "$listing_size" 'cpu<=1.3'
 
 if [[ "check-file reading" =~ $only ]]; then
   measure_pair "$o $w/read.check --input-file=$w/read.txt --dump-input=never" \
@@ -304,5 +338,17 @@ row "-v --dump-input=always, 10,000 matches/line" 0 \
 row "--implicit-check-not x10,000, 1,000 directives" 0 \
   "$o $w/thousand.check --input-file=$w/thousand.txt @$w/implicit10000.rsp" "" 0 \
   'sec<=0.5' 'kb-above<=50'
+
+d=$w/mov200000
+row "200,000 {{...}} directives vs plain text" 0 "$o $d/block.check --input-file=$d/mov.txt" \
+  "$o $d/plain.check --input-file=$d/mov.txt" 0 'cpu<=4' 'kb-ref<=2'
+row "200,000 capture/use pairs vs plain text" 0 "$o $d/pairs.check --input-file=$d/pairs.txt" \
+  "$o $d/pairs-plain.check --input-file=$d/pairs.txt" 0 'cpu<=4' 'kb-ref<=2'
+growth_row "{{...}} directives, 20,000 -> 200,000" \
+  "$o $w/mov20000/block.check --input-file=$w/mov20000/mov.txt" \
+  "$o $d/block.check --input-file=$d/mov.txt" 0
+row "4,096 a{{[0-9]+}} pieces vs 512, 64 KB line" 0 \
+  "$o $w/pieces4096.check --input-file=$w/line64k.txt" \
+  "$o $w/pieces512.check --input-file=$w/line64k.txt" 0 'cpu<=10'
 
 exit $status

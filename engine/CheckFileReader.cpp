@@ -17,7 +17,6 @@
 #include <cstring>
 #include <set>
 #include <string>
-#include <unordered_map>
 #include <utility>
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -239,7 +238,7 @@ ErrorValue CheckFileReader::readThrough() {
     size_t names = 0;
   };
   std::array<ReadText, 256> readTexts{};
-  auto nameCount = [&] { return context.numericTable.size() + context.stringNames.size(); };
+  auto nameCount = [&] { return context.numericTable.size() + context.stringNameCount(); };
   const size_t substitutions = context.ownedSubstitutions.size();
   FoundDirective found;
   while (scanner->next(found)) {
@@ -290,11 +289,12 @@ ErrorValue CheckFileReader::handleDirective(const FoundDirective &found,
     return error;
   if (ErrorValue error = checkPlacement(found, pattern))
     return error;
-  if (pattern.fixedText.empty() && pattern.substitutions().empty() && !pattern.regexIsText) {
-    std::shared_ptr<PatternRegexCache> &shared = sharedRegexes[pattern.regexText()];
-    if (!shared)
-      shared = std::make_shared<PatternRegexCache>();
-    pattern.regexCache = shared;
+  if (pattern.details().pieces.usable()) {
+    PatternDetails &details = pattern.editDetails();
+    details.pieces.share(details.regexText, sharedPieces);
+  } else if (pattern.fixedText.empty() && pattern.substitutions().empty() &&
+             !pattern.regexIsText && pattern.fullLineText().empty()) {
+    pattern.regexCache = sharedRegexes.entry(pattern.regexText());
   }
   if (kind.type == DirectiveType::Not || kind.type == DirectiveType::Dag) {
     pending.push_back(std::move(pattern));

@@ -10,6 +10,7 @@
 #include "engine/CheckOptions.h"
 #include "engine/CheckStep.h"
 #include "engine/DirectiveScanner.h"
+#include "engine/ExpressionPool.h"
 #include "support/diag/ErrorValue.h"
 #include "support/diag/SourceRegistry.h"
 #include "support/fs/TextRef.h"
@@ -19,13 +20,11 @@
 #include <optional>
 #include <set>
 #include <string>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
 class DiagnosticSink;
 class VariableContext;
-struct PatternRegexCache;
 
 class CheckFileReader {
 public:
@@ -65,6 +64,9 @@ public:
   ErrorValue readThrough();
   /// Where the directives not yet read begin.
   const char *position() const { return scanner->remaining().data(); }
+  /// How many compiled expressions the patterns read share (whole ones and
+  /// pieces), including those no step holds any more but not yet dropped.
+  size_t sharedExpressions() const { return sharedRegexes.size() + sharedPieces.size(); }
 
 private:
   ErrorValue handleDirective(const FoundDirective &found, std::optional<CheckStep> &step);
@@ -93,9 +95,10 @@ private:
   std::vector<CheckPattern> pending;
   std::set<TextRef> unusedPrefixes;
   size_t distinctPrefixes = 0;
-  /// Directives repeat: one compiled form serves every pattern with the
-  /// same fixed expression, and its state cache stays warm across them.
-  std::unordered_map<std::string, std::shared_ptr<PatternRegexCache>> sharedRegexes;
+  /// The whole expressions of patterns without substitutions, and the
+  /// pieces of patterns searched piece by piece.
+  ExpressionPool sharedRegexes;
+  ExpressionPool sharedPieces;
 };
 
 #endif

@@ -26,11 +26,14 @@ StringDefinitions::iterator findDefinition(StringDefinitions &defs, TextRef name
 }
 
 /// Offset of the first "{{" or "[[" in `text` at or after `from`, or the size.
+/// One scan that stops at the nearest: a pattern of many blocks is read in
+/// time linear in its length.
 size_t nextBlockStart(TextRef text, size_t from) {
-  size_t regex = text.find("{{", from);
-  size_t subst = text.find("[[", from);
-  size_t next = std::min(regex, subst);
-  return next == TextRef::npos ? text.size() : next;
+  for (size_t at = text.find_first_of("{[", from); at != TextRef::npos;
+       at = text.find_first_of("{[", at + 1))
+    if (at + 1 < text.size() && text[at + 1] == text[at])
+      return at;
+  return text.size();
 }
 
 /// Where the text of a substitution block (after the "[[") ends.
@@ -126,6 +129,7 @@ ErrorValue CheckPattern::parse(TextRef text, TextRef prefix, SourceRegistry &reg
     parts.fullLineBlanks = !options.strictWhitespace;
   }
   if (fullLine) {
+    parts.pieces.discard();
     regexText += '^';
     if (!options.strictWhitespace)
       regexText += " *";
@@ -143,10 +147,12 @@ ErrorValue CheckPattern::parse(TextRef text, TextRef prefix, SourceRegistry &reg
                            "found start of regex string with no end '}}'");
       }
       regexText += '(';
-      ++parts.curGroup;
+      unsigned group = parts.curGroup++;
+      size_t pieceStart = regexText.size();
       parts.writtenRegexes.push_back(inner.substr(0, end));
       if (ErrorValue error = appendRegex(inner.substr(0, end), inner.data(), registry, sink))
         return error;
+      parts.pieces.addPiece(pieceStart, regexText.size(), group);
       regexText += ')';
       rest = inner.substr(end + 2);
     } else if (rest.starts_with("[[") && !(rest.size() >= 3 && rest[2] == '[')) {
@@ -154,7 +160,8 @@ ErrorValue CheckPattern::parse(TextRef text, TextRef prefix, SourceRegistry &reg
         return error;
     } else {
       size_t end = nextBlockStart(rest, 1);
-      regexText += CompiledRegex::escapeText(rest.substr(0, end));
+      CompiledRegex::appendEscaped(regexText, rest.substr(0, end));
+      parts.pieces.addText(rest.substr(0, end));
       rest.remove_prefix(end);
     }
   }
@@ -363,6 +370,7 @@ ErrorValue CheckPattern::appendBlock(SubstitutionBlock &block, SourceRegistry &r
   std::string &regexText = parts.regexText;
   size_t insertAt = regexText.size();
   bool isDefinition = !block.stringDefined.empty() || block.numericDefined;
+  unsigned definitionGroup = parts.curGroup;
   if (isDefinition) {
     regexText += '(';
     ++insertAt;
@@ -399,12 +407,19 @@ ErrorValue CheckPattern::appendBlock(SubstitutionBlock &block, SourceRegistry &r
       return error;
   }
 
-  if (isDefinition)
+  if (isDefinition) {
+    // A definition with an expression puts the value inside its group.
+    if (block.numericUse)
+      parts.pieces.discard();
+    else
+      parts.pieces.addPiece(insertAt, regexText.size(), definitionGroup);
     regexText += ')';
+  }
 
   if (!block.stringUsed.empty()) {
     auto earlier = findDefinition(parts.stringDefs, block.stringUsed);
     if (earlier == parts.stringDefs.end() || earlier->first != block.stringUsed) {
+      parts.pieces.addValue(parts.substitutions.size());
       parts.substitutions.push_back(&context->addStringSubstitution(block.stringUsed, insertAt));
       return ErrorValue::success();
     }
@@ -416,7 +431,10 @@ ErrorValue CheckPattern::appendBlock(SubstitutionBlock &block, SourceRegistry &r
     regexText += '\\';
     regexText += static_cast<char>('0' + group);
     parts.backReferences.push_back(block.stringUsed);
+    parts.pieces.discard();
   } else if (block.numericUse) {
+    if (!isDefinition)
+      parts.pieces.addValue(parts.substitutions.size());
     parts.substitutions.push_back(
         &context->addNumericSubstitution(block.text, std::move(*block.numericUse), insertAt));
   }

@@ -9,6 +9,7 @@
 
 #include "engine/CheckKind.h"
 #include "engine/CheckOptions.h"
+#include "engine/PatternPieces.h"
 #include "engine/SearchResult.h"
 #include "support/diag/ErrorValue.h"
 #include "support/diag/SourceRegistry.h"
@@ -62,6 +63,9 @@ struct PatternDetails {
   /// Uses of a string variable defined earlier in this same pattern, which
   /// became back-references instead of substitutions.
   std::vector<TextRef> backReferences;
+  /// regexText as fixed texts, values and expression pieces, for searching
+  /// it piece by piece.
+  PatternPieces pieces;
 };
 
 class CheckPattern {

@@ -79,6 +79,19 @@ size_t findCandidates(TextRef haystack, TextRef needle, bool ignoreCase) {
 
 } // namespace
 
+void appendUnescaped(std::string &out, TextRef escaped) {
+  out.reserve(out.size() + escaped.size());
+  for (size_t i = 0; i < escaped.size(); ++i) {
+    if (escaped[i] == '\\' && i + 1 < escaped.size())
+      ++i;
+    out += escaped[i];
+  }
+}
+
+bool startsWithText(TextRef text, TextRef start, bool ignoreCase) {
+  return start.size() <= text.size() && equalAt(text.data(), start, ignoreCase);
+}
+
 size_t findFixedText(TextRef haystack, TextRef needle, bool ignoreCase) {
   if (needle.empty())
     return 0;
@@ -91,6 +104,7 @@ const CompiledRegex &PatternRegexCache::get(TextRef text, unsigned wantedFlags) 
     flags = wantedFlags;
     regex = CompiledRegex(expression, flags);
     compiled = true;
+    suitsPieces.reset();
   }
   return regex;
 }
@@ -108,12 +122,7 @@ TextRef resemblancePiece(TextRef example, TextRef text) {
 /// The text an expression made by escapeText stands for.
 std::string unescapeText(TextRef expression) {
   std::string text;
-  text.reserve(expression.size());
-  for (size_t i = 0; i < expression.size(); ++i) {
-    if (expression[i] == '\\' && i + 1 < expression.size())
-      ++i;
-    text += expression[i];
-  }
+  appendUnescaped(text, expression);
   return text;
 }
 
@@ -163,72 +172,92 @@ SearchResult CheckPattern::match(TextRef range, SourceRegistry &registry) const 
 
   if (!fixedText.empty())
     return fixedTextResult(findFixedText(range, fixedText, ignoreCase));
-  if (const PatternDetails &parts = details(); !parts.fullLineText.empty())
+  const PatternDetails &parts = details();
+  if (!parts.fullLineText.empty())
     return findFullLine(range, parts.fullLineText, parts.fullLineBlanks, ignoreCase);
 
-  unsigned flags = CompiledRegex::newlineSensitive | (ignoreCase ? CompiledRegex::ignoreCase : 0u);
-  // Made on the first search that needs an expression: text patterns never do.
-  auto compiled = [&](TextRef expression) {
-    if (!regexCache)
-      regexCache = std::make_shared<PatternRegexCache>();
-    return &regexCache->get(expression, flags);
-  };
-  const CompiledRegex *regex = nullptr;
-  if (substitutions().empty()) {
-    if (regexIsText)
-      return fixedTextSearch(range, unescapeText(regexText()), ignoreCase);
-    regex = compiled(regexText());
-  } else {
+  // Kept from search to search, so that inserting values does not allocate.
+  thread_local std::vector<std::string> values;
+  values.resize(substitutions().size());
+  if (!substitutions().empty()) {
     if (lineNumber && context->lineNumberVariable)
       context->lineNumberVariable->setValue(NumericValue::fromUnsigned(*lineNumber));
-    std::string expanded = regexText();
-    size_t insertedSoFar = 0;
     ErrorValue failures;
-    for (const Substitution *substitution : substitutions()) {
-      ValueOrError<std::string> value = substitution->result();
-      if (!value) {
+    for (size_t index = 0; index != values.size(); ++index) {
+      const Substitution &substitution = *substitutions()[index];
+      ValueOrError<std::string> value = substitution.result();
+      if (value)
+        values[index] = std::move(*value);
+      else
         failures = combineErrors(std::move(failures),
-                                 convertSubstitutionFailure(*substitution, value.takeError(),
+                                 convertSubstitutionFailure(substitution, value.takeError(),
                                                             registry));
-        continue;
-      }
-      expanded.insert(substitution->insertAt() + insertedSoFar, *value);
-      insertedSoFar += value->size();
     }
     if (failures)
       return SearchResult::makeNotFound(std::move(failures));
-    if (regexIsText)
-      return fixedTextSearch(range, unescapeText(expanded), ignoreCase);
-    regex = compiled(expanded);
   }
 
-  std::vector<TextRef> &groups = regexCache->groups;
-  std::string searchError;
-  TextRef whole;
+  unsigned flags = CompiledRegex::newlineSensitive | (ignoreCase ? CompiledRegex::ignoreCase : 0u);
   // Splitting the match among the groups costs more than finding it, and
   // only captures need it.
   bool wantGroups = !stringDefs().empty() || !numericDefs().empty();
-  bool found = wantGroups ? regex->search(range, &groups, &searchError)
-                          : regex->searchWhole(range, whole, &searchError);
-  if (!found) {
-    if (searchError.empty())
+  TextRef whole;
+  std::vector<TextRef> *groups = nullptr;
+  if (parts.pieces.usable()) {
+    thread_local std::vector<TextRef> pieceGroups;
+    switch (parts.pieces.search(range, regexText(), values, flags, whole,
+                                wantGroups ? &pieceGroups : nullptr)) {
+    case PatternPieces::Outcome::NotFound:
       return SearchResult::makeNotFound(makePatternNotFoundError());
-    // Each piece compiled when the check file was read, but the whole
-    // expression (values inserted, pieces joined, line anchors added) can
-    // still exceed a limit of the engine: a pattern error, not a miss.
-    std::string message = regex->isValid()
-                              ? "unable to search with the pattern's regular expression: "
-                              : "unable to compile the pattern's regular expression: ";
-    return SearchResult::makeNotFound(
-        DiagnosticError::make(registry, location, message + searchError));
+    case PatternPieces::Outcome::Found:
+      groups = &pieceGroups;
+      break;
+    case PatternPieces::Outcome::Undecided:
+      break;
+    }
   }
-  if (wantGroups)
-    whole = groups[0];
+  if (!groups) {
+    std::string expanded;
+    TextRef expression = regexText();
+    if (!values.empty()) {
+      expanded = regexText();
+      size_t insertedSoFar = 0;
+      for (size_t index = 0; index != values.size(); ++index) {
+        expanded.insert(substitutions()[index]->insertAt() + insertedSoFar, values[index]);
+        insertedSoFar += values[index].size();
+      }
+      expression = expanded;
+    }
+    if (regexIsText)
+      return fixedTextSearch(range, unescapeText(expression), ignoreCase);
+    // Made on the first search that needs an expression: text patterns never do.
+    if (!regexCache)
+      regexCache = std::make_shared<PatternRegexCache>();
+    const CompiledRegex &regex = regexCache->get(expression, flags);
+    groups = &regexCache->groups;
+    std::string searchError;
+    bool found = wantGroups ? regex.search(range, groups, &searchError)
+                            : regex.searchWhole(range, whole, &searchError);
+    if (!found) {
+      if (searchError.empty())
+        return SearchResult::makeNotFound(makePatternNotFoundError());
+      // Each piece compiled when the check file was read, but the whole
+      // expression (values inserted, pieces joined, line anchors added) can
+      // still exceed a limit of the engine: a pattern error, not a miss.
+      std::string message = regex.isValid()
+                                 ? "unable to search with the pattern's regular expression: "
+                                 : "unable to compile the pattern's regular expression: ";
+      return SearchResult::makeNotFound(
+          DiagnosticError::make(registry, location, message + searchError));
+    }
+    if (wantGroups)
+      whole = (*groups)[0];
+  }
   // A group that took no part has no place in the input; its empty value is
   // anchored at the match so that notes about it still point somewhere.
   auto groupText = [&](unsigned group) -> TextRef {
-    if (group < groups.size() && groups[group].data())
-      return groups[group];
+    if (group < groups->size() && (*groups)[group].data())
+      return (*groups)[group];
     return TextRef(whole.data(), 0);
   };
   for (const auto &[name, group] : stringDefs())

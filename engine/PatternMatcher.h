@@ -9,6 +9,7 @@
 #include "support/regex/CompiledRegex.h"
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,13 @@
 /// `ignoreCase` only A-Z and a-z compare equal across case; every other byte
 /// must match exactly.
 size_t findFixedText(TextRef haystack, TextRef needle, bool ignoreCase);
+
+/// Appends the text that `escaped`, made by CompiledRegex::escapeText, stands
+/// for.
+void appendUnescaped(std::string &out, TextRef escaped);
+
+/// True when `text` begins with `start`, compared as findFixedText does.
+bool startsWithText(TextRef text, TextRef start, bool ignoreCase);
 
 /// The compiled form of a pattern's last expanded expression. A pattern
 /// without substitutions always expands to the same text, so it compiles
@@ -27,6 +35,10 @@ struct PatternRegexCache {
   bool compiled = false;
   /// Reused for every search so that matching does not allocate.
   std::vector<TextRef> groups;
+  /// For a piece of a pattern searched piece by piece: whether the
+  /// expression suits that search (PatternPieces decides, once per
+  /// compiled expression).
+  std::optional<bool> suitsPieces;
 
   /// The regex for `text` with `flags`, compiling only when they changed.
   const CompiledRegex &get(TextRef text, unsigned wantedFlags);

@@ -246,6 +246,41 @@ TEST(StepFeedTest, HoldsTheStepsUpToTheNextLabelOnly) {
   EXPECT_EQ(reports.printed(), "");
 }
 
+// The compiled expressions that the patterns of a streamed text share go
+// when no step held needs them: with a new expression on every line, what is
+// kept stays bounded by a block, not by the file.
+TEST(StepFeedTest, SharedExpressionsGoWithTheStepsThatUseThem) {
+  DiagnosticRecorder reports;
+  CheckEngine engine(CheckOptions(), reports);
+  CompiledRegex prefixMatcher = engine.buildPrefixMatcher();
+  SourceRegistry registry;
+  // A block alone is searched with the whole expression, one after a text
+  // piece by piece: both kinds are shared.
+  std::string text;
+  for (int block = 0; block < 300; ++block) {
+    text += "CHECK-LABEL: block " + std::to_string(block) + "\n";
+    for (int line = 0; line < 10; ++line)
+      text += "CHECK: " + std::string(line % 2 ? "{{" : "item {{") + std::to_string(block) +
+              " " + std::to_string(line) + " [0-9]+}}\n";
+  }
+  registry.addBuffer(viewText(text, "check.txt"));
+  VariableContext context;
+  CheckFileReader reader(engine.options(), context, registry, reports);
+  reader.start(text, prefixMatcher);
+  ReadingStepFeed feed(reader, context, text.data() + text.rfind("-LABEL"), false);
+  size_t mostShared = 0;
+  for (size_t index = 0; feed.at(index); ++index) {
+    feed.labelFrom(index + 1);
+    feed.release(index + 1);
+    mostShared = std::max(mostShared, reader.sharedExpressions());
+  }
+  EXPECT_LE(mostShared, 200u);
+  ErrorValue error = feed.takeReadError();
+  EXPECT_FALSE(error);
+  dropError(std::move(error));
+  EXPECT_EQ(reports.printed(), "");
+}
+
 // A fault of a streamed text is reported when the text is read, before any
 // input, as a kept text's is; a sound text leaves the context as reading
 // found it, for the checking to read the text again.

@@ -3,7 +3,6 @@
 #include "engine/numeric/EngineErrors.h"
 #include "engine/numeric/NumericVariable.h"
 
-#include <algorithm>
 #include <vector>
 
 ValueOrError<NumericValue> LiteralNode::evaluate() const { return literal; }
@@ -18,54 +17,48 @@ ValueOrError<NumericValue> VariableUseNode::evaluate() const {
 
 ValueOrError<NumberFormat> VariableUseNode::implicitFormat() const { return used->format; }
 
-namespace {
-
-// The operations of a chain such as a+b+c, which parses into a tree leaning
-// left with one node per operator: the nodes from the innermost (a+b) out to
-// `top`, and the operand at the far left. Walking the chain by recursion would
-// take one stack frame per operator; the right operands nest only as deep as
-// parentheses and calls do.
-std::vector<const BinaryOpNode *> leftChain(const BinaryOpNode &top,
-                                            const ExpressionNode *&leftmost) {
-  std::vector<const BinaryOpNode *> chain;
-  const ExpressionNode *node = &top;
-  while (auto *operation = dynamic_cast<const BinaryOpNode *>(node)) {
-    chain.push_back(operation);
-    node = &operation->left();
-  }
-  leftmost = node;
-  std::reverse(chain.begin(), chain.end());
-  return chain;
-}
-
-} // namespace
-
 BinaryOpNode::~BinaryOpNode() {
   // Unlinks the left chain one node at a time, so that no destructor below
   // has a left child of its own to destroy recursively.
   std::unique_ptr<ExpressionNode> next = std::move(leftChild);
-  while (auto *operation = dynamic_cast<BinaryOpNode *>(next.get())) {
-    std::unique_ptr<ExpressionNode> deeper = std::move(operation->leftChild);
+  while (next && next->asOperation()) {
+    std::unique_ptr<ExpressionNode> deeper = std::move(static_cast<BinaryOpNode &>(*next).leftChild);
     next = std::move(deeper);
   }
 }
 
 namespace {
 
-/// Folds the chain under `top` from its leftmost operand outwards: `of` gives
-/// an operand's result, `join` the result of one operation once both sides
-/// have one. Both sides are always taken, and their errors joined, left first.
+/// Folds the chain of operations under `top` (a+b+c parses into a tree
+/// leaning left, one node per operator) from its leftmost operand outwards:
+/// `of` gives an operand's result, `join` the result of one operation once
+/// both sides have one. Both sides are always taken, and their errors joined,
+/// left first. The chain is walked, not recursed into: the right operands
+/// nest only as deep as parentheses and calls do. Short chains, which are
+/// almost all, are listed without allocating.
 template <class T, class Of, class Join>
 ValueOrError<T> foldChain(const BinaryOpNode &top, Of of, Join join) {
-  const ExpressionNode *leftmost = nullptr;
-  std::vector<const BinaryOpNode *> chain = leftChain(top, leftmost);
+  size_t length = 0;
+  const ExpressionNode *leftmost = &top;
+  for (const BinaryOpNode *node; (node = leftmost->asOperation()); leftmost = &node->left())
+    ++length;
+  constexpr size_t shortChain = 16;
+  const BinaryOpNode *shortNodes[shortChain];
+  std::vector<const BinaryOpNode *> longNodes;
+  if (length > shortChain)
+    longNodes.resize(length);
+  const BinaryOpNode **chain = length > shortChain ? longNodes.data() : shortNodes;
+  const BinaryOpNode *node = &top;
+  for (size_t i = length; i-- > 0; node = node->left().asOperation())
+    chain[i] = node;
+
   ValueOrError<T> left = of(*leftmost);
-  for (const BinaryOpNode *node : chain) {
-    ValueOrError<T> right = of(node->right());
+  for (size_t i = 0; i != length; ++i) {
+    ValueOrError<T> right = of(chain[i]->right());
     if (!left || !right)
       left = combineErrors(left.takeError(), right.takeError());
     else
-      left = join(*node, *left, *right);
+      left = join(*chain[i], *left, *right);
   }
   return left;
 }

@@ -15,6 +15,7 @@
 #include <memory>
 
 struct NumericVariable;
+class BinaryOpNode;
 class SourceRegistry;
 
 class ExpressionNode {
@@ -32,6 +33,8 @@ public:
 
   /// The text the node was written as.
   TextRef text() const { return written; }
+  /// This node as an operation; null for an operand of another kind.
+  virtual const BinaryOpNode *asOperation() const { return nullptr; }
 
 private:
   TextRef written;
@@ -80,6 +83,7 @@ public:
   /// text, when the two sides suggest different formats.
   ValueOrError<NumberFormat> implicitFormat() const override;
 
+  const BinaryOpNode *asOperation() const override { return this; }
   ArithmeticOp op() const { return operation; }
   const ExpressionNode &left() const { return *leftChild; }
   const ExpressionNode &right() const { return *rightChild; }

@@ -39,27 +39,43 @@ void VariableContext::enterNumeric(TextRef name, NumericVariable &variable) {
 }
 
 void VariableContext::markStringName(TextRef name) {
-  if (stringNames.find(name) == stringNames.end())
-    stringNames.emplace(std::string(name), true);
+  StringVariable &variable = stringVariables[name];
+  if (!std::exchange(variable.defined, true))
+    definedStrings.push_back(&variable);
 }
 
 bool VariableContext::isStringName(TextRef name) const {
-  return stringNames.find(name) != stringNames.end();
+  const StringVariable *variable = stringVariables.find(name);
+  return variable && variable->defined;
 }
 
 void VariableContext::setStringValue(TextRef name, TextRef value) {
-  auto found = stringValues.find(name);
-  if (found != stringValues.end())
-    found->second = value;
-  else
-    stringValues.emplace(std::string(name), value);
+  StringVariable &variable = stringVariables[name];
+  variable.value = value;
+  if (!std::exchange(variable.hasValue, true) && valuesTracked)
+    withValues.emplace_back(name, &variable);
 }
 
 std::optional<TextRef> VariableContext::stringValue(TextRef name) const {
-  auto found = stringValues.find(name);
-  if (found == stringValues.end())
+  const StringVariable *variable = stringVariables.find(name);
+  if (!variable || !variable->hasValue)
     return std::nullopt;
-  return found->second;
+  return variable->value;
+}
+
+void VariableContext::forgetLocalStrings() {
+  if (!std::exchange(valuesTracked, true)) {
+    stringVariables.forEach([&](TextRef name, StringVariable &variable) {
+      if (variable.hasValue)
+        withValues.emplace_back(name, &variable);
+    });
+  }
+  std::erase_if(withValues, [](const auto &entry) {
+    if (entry.first.starts_with('$'))
+      return false;
+    entry.second->hasValue = false;
+    return true;
+  });
 }
 
 Substitution &VariableContext::addStringSubstitution(TextRef name, size_t insertAt) {
@@ -88,7 +104,7 @@ void VariableContext::forgetLocalVariables() {
 }
 
 void VariableContext::forgetLocalValues() {
-  std::erase_if(stringValues, [](const auto &entry) { return !entry.first.starts_with('$'); });
+  forgetLocalStrings();
   for (NumericVariable *variable : valuedLocals)
     variable->clearValue();
   valuedLocals.clear();
@@ -107,12 +123,14 @@ std::vector<std::unique_ptr<Substitution>> VariableContext::takeSubstitutions(si
 }
 
 VariableContext::ReadingState VariableContext::readingState() const {
-  return {numericTable, stringNames, ownedVariables.size(), ownedSubstitutions.size()};
+  return {numericTable, definedStrings.size(), ownedVariables.size(), ownedSubstitutions.size()};
 }
 
 void VariableContext::restoreReadingState(ReadingState state) {
   numericTable = std::move(state.numericTable);
-  stringNames = std::move(state.stringNames);
+  for (size_t index = state.definedStrings; index != definedStrings.size(); ++index)
+    definedStrings[index]->defined = false;
+  definedStrings.resize(state.definedStrings);
   ownedSubstitutions.resize(state.ownedSubstitutions);
   ownedVariables.resize(state.ownedVariables);
 }
@@ -221,8 +239,8 @@ ErrorValue VariableContext::defineStringFromCommandLine(TextRef text, SourceRegi
                                      "' already exists",
                                  SourceRange::of(name));
   // A repeated definition keeps the first value.
-  if (stringValues.find(name) == stringValues.end())
-    stringValues.emplace(std::string(name), value);
+  if (!stringValue(name))
+    setStringValue(name, value);
   markStringName(name);
   return ErrorValue();
 }

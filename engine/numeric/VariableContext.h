@@ -11,6 +11,7 @@
 #include "engine/numeric/NumericVariable.h"
 #include "engine/numeric/Substitution.h"
 #include "support/diag/ErrorValue.h"
+#include "support/fs/TextMap.h"
 #include "support/fs/TextRef.h"
 
 #include <cstddef>
@@ -40,11 +41,19 @@ public:
   VariableContext(const VariableContext &) = delete;
   VariableContext &operator=(const VariableContext &) = delete;
 
-  /// Name -> value of every string variable that currently has a value. The
-  /// values point into the prepared input or the "Global defines" buffer.
-  NameMap<TextRef> stringValues;
-  /// Every name ever defined as a string variable; never cleared.
-  NameMap<bool> stringNames;
+  /// A string variable's name as the table knows it.
+  struct StringVariable {
+    /// Points into the prepared input or the "Global defines" buffer.
+    TextRef value;
+    bool hasValue = false;
+    /// The name was ever defined as a string variable (never cleared).
+    bool defined = false;
+  };
+  /// Every name given a value or defined as a string variable. The names
+  /// point into the check text or the "Global defines" buffer: a check file
+  /// may define hundreds of thousands of them, and a table of its own views
+  /// holds them in a fraction of the room that copies in a map would take.
+  TextMap<StringVariable> stringVariables;
   /// Name -> the numeric variable a use of the name resolves to.
   NameMap<NumericVariable *> numericTable;
   /// "@LINE", once created.
@@ -80,6 +89,8 @@ public:
   void enterNumeric(TextRef name, NumericVariable &variable);
   /// Records `name` as a string variable.
   void markStringName(TextRef name);
+  /// How many names have been recorded as string variables.
+  size_t stringNameCount() const { return definedStrings.size(); }
   bool isStringName(TextRef name) const;
   /// Sets (or replaces) the value of a string variable.
   void setStringValue(TextRef name, TextRef value);
@@ -107,7 +118,7 @@ public:
   /// the variables and substitutions it makes.
   struct ReadingState {
     NameMap<NumericVariable *> numericTable;
-    NameMap<bool> stringNames;
+    size_t definedStrings = 0;
     size_t ownedVariables = 0;
     size_t ownedSubstitutions = 0;
   };
@@ -124,6 +135,19 @@ private:
   /// whole have left it at the first label, and those of a file still being
   /// read are far more than the ones a block sets.
   std::vector<NumericVariable *> valuedLocals;
+
+  /// The string variables in the order they were first defined, so that
+  /// reading can be undone and counted.
+  std::vector<StringVariable *> definedStrings;
+
+  /// Drops the values of the string variables not starting with "$".
+  void forgetLocalStrings();
+
+  /// From the first forgetting on, the string variables that have a value,
+  /// so that forgetting costs what was set since, not every name ever seen.
+  /// A run that never forgets keeps no such list.
+  std::vector<std::pair<TextRef, StringVariable *>> withValues;
+  bool valuesTracked = false;
 
   ErrorValue defineNumericFromCommandLine(TextRef text, SourceRegistry &registry);
   ErrorValue defineStringFromCommandLine(TextRef text, SourceRegistry &registry);

@@ -4,6 +4,7 @@
 #include "support/regex/RegexMatcher.h"
 
 #include <algorithm>
+#include <array>
 
 namespace {
 
@@ -76,14 +77,9 @@ bool CompiledRegex::run(TextRef subject, size_t slotCount, std::string *errorTex
   }
   slots.resize(std::max<size_t>(slotCount, 1));
   slots[0] = {0, ptrdiff_t(subject.size())};
-  // Most expressions of a check file are searched once: only one searched
-  // again keeps its automata, so that memory goes where it is reused.
-  if (!searchCache && searchedBefore)
-    searchCache = std::make_unique<RegexSearchCache>();
-  searchedBefore = true;
   RegexStatus result = matchRegex(program.get(), subjectBase(subject), 0, subject.size(),
                                   slotCount, slots.data(), RegexStateForm::Automatic,
-                                  searchCache.get());
+                                  cacheForSearch());
   if (result != regexOk) {
     if (result != regexNoMatch && errorText)
       *errorText = regexErrorText(result);
@@ -91,6 +87,31 @@ bool CompiledRegex::run(TextRef subject, size_t slotCount, std::string *errorTex
   }
   return true;
 }
+
+RegexSearchCache *CompiledRegex::cacheForSearch() const {
+  // Most expressions of a check file are searched once: only one searched
+  // again keeps its automata, so that memory goes where it is reused.
+  if (!searchCache && searchedBefore)
+    searchCache = std::make_unique<RegexSearchCache>();
+  searchedBefore = true;
+  return searchCache.get();
+}
+
+bool CompiledRegex::matchLengths(TextRef subject, size_t from, size_t to,
+                                 std::vector<uint64_t> &lengths, size_t &scanned) const {
+  scanned = 0;
+  if (status != regexOk)
+    return false;
+  const char *begin = subjectBase(subject);
+  return matchRegexLengths(program.get(), begin, begin + subject.size(), from, to, lengths,
+                           scanned, cacheForSearch()) == regexOk;
+}
+
+bool CompiledRegex::hasBackReferences() const { return program && program->hasBackrefs; }
+
+bool CompiledRegex::canMatchLineFeed() const { return program && program->consumesLineFeed(); }
+
+size_t CompiledRegex::programSize() const { return program ? program->instructions.size() : 0; }
 
 bool CompiledRegex::search(TextRef subject, std::vector<TextRef> *groups,
                            std::string *errorText) const {
@@ -113,13 +134,29 @@ bool CompiledRegex::searchWhole(TextRef subject, TextRef &match, std::string *er
 
 std::string CompiledRegex::escapeText(TextRef text) {
   std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    if (c == '\0' || TextRef("()^$|*+?.[]\\{}").find(c) != TextRef::npos)
-      out += '\\';
-    out += c;
-  }
+  appendEscaped(out, text);
   return out;
+}
+
+void CompiledRegex::appendEscaped(std::string &out, TextRef text) {
+  static constexpr auto special = [] {
+    std::array<bool, 256> table{};
+    for (unsigned char c : TextRef("()^$|*+?.[]\\{}"))
+      table[c] = true;
+    table[0] = true;
+    return table;
+  }();
+  out.reserve(out.size() + text.size());
+  // Runs without a special byte are copied whole.
+  size_t copied = 0;
+  for (size_t i = 0; i != text.size(); ++i) {
+    if (!special[static_cast<unsigned char>(text[i])])
+      continue;
+    out.append(text.data() + copied, i - copied);
+    out += '\\';
+    copied = i;
+  }
+  out.append(text.data() + copied, text.size() - copied);
 }
 
 std::string regexErrorText(int code) {

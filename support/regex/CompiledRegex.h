@@ -64,13 +64,34 @@ public:
   /// not split among them.
   bool searchWhole(TextRef subject, TextRef &match, std::string *errorText = nullptr) const;
 
+  /// Every length of a match that starts at offset `from` of `subject` and
+  /// ends by offset `to`: bit k of `lengths` (resized to hold the longest)
+  /// is set when one has length k. The subject's ends are line ends
+  /// and the bytes around the match decide its anchors and word boundaries,
+  /// as in a search of the whole subject. `scanned` receives how many bytes
+  /// the answer took to read. False when there is none, and for an
+  /// expression that is invalid or has back-references (which this does
+  /// not decide) or when memory ran out.
+  bool matchLengths(TextRef subject, size_t from, size_t to, std::vector<uint64_t> &lengths,
+                    size_t &scanned) const;
+  /// True when the expression has back-references.
+  bool hasBackReferences() const;
+  /// True when a match of the expression can hold a line feed.
+  bool canMatchLineFeed() const;
+  /// Number of instruction words of the compiled program (0 when invalid).
+  size_t programSize() const;
+
   /// A pattern that matches `text` literally: a backslash goes in front of
   /// each of ()^$|*+?.[]\{} and of each NUL byte.
   static std::string escapeText(TextRef text);
+  /// Appends what escapeText gives for `text` to `out`.
+  static void appendEscaped(std::string &out, TextRef text);
 
 private:
   /// Matches with `slotCount` result slots into `slots`.
   bool run(TextRef subject, size_t slotCount, std::string *errorText) const;
+  /// The search cache, once this is its second search.
+  RegexSearchCache *cacheForSearch() const;
 
   std::unique_ptr<RegexProgram> program;
   RegexStatus status{};

@@ -149,15 +149,19 @@ const char *Machine<Form>::slowCached(const char *start, const char *stop, size_
       recordDeadEnds && !ends && automaton.generation < (1u << (32 - deadStateBits));
   const unsigned classCount = facts.classCount;
   for (; pos != stop; ++pos) {
-    if (automaton.states[size_t(state)].isEmpty)
+    if (automaton.states[size_t(state)].isEmpty) {
+      slowReached = pos;
       return matchEnd;
+    }
     if (useDeadEnds) {
       uint32_t here = automaton.generation << deadStateBits | uint32_t(state + 1);
       size_t at = size_t(pos - deadEndsBase);
       if (at >= deadEnds.size())
         deadEnds.resize(std::max(at + 1, deadEnds.size() * 2));
-      if (deadEnds[at] == here)
+      if (deadEnds[at] == here) {
+        slowReached = pos;
         return matchEnd;
+      }
       if (!matchEnd)
         deadEnds[at] = here; // kept only if this scan fails; then it is dead indeed
     }
@@ -172,6 +176,7 @@ const char *Machine<Form>::slowCached(const char *start, const char *stop, size_
     }
     state = next >> 1;
   }
+  slowReached = pos;
   setOps.fromKey(automaton.states[size_t(state)].key, current);
   pseudoSteps(firstState, lastState, current, symbolBefore(pos), symbolAt(pos));
   if (Form::has(current, lastState)) {

@@ -180,6 +180,47 @@ TEST(RegexDifferentialTest, BackReferencesAgreeWithLibc) {
   mix.expectBothKinds();
 }
 
+// The lengths of the matches of an expression from every start in a subject,
+// against the C library matching the expression as a whole ("^(E)$") on each
+// piece of the subject: with no anchor in the expression, the bytes around
+// the piece cannot change the answer.
+TEST(RegexDifferentialTest, MatchLengthsAgreeWithLibc) {
+  ExpressionGenerator generator(1211);
+  generator.allowAnchors = false;
+  AnswerMix mix;
+  std::vector<uint64_t> lengths;
+  for (int round = 0; round < 1500; ++round) {
+    std::string pattern = generator.expression(0);
+    unsigned flags = unsigned(round % 4);
+    CompiledRegex regex(pattern, flags);
+    std::string whole = "^(" + pattern + ")$";
+    std::string subject = generator.subject(true) + generator.subject(true);
+    for (size_t from = 0; from <= subject.size(); ++from) {
+      size_t scanned = 0;
+      bool found = regex.matchLengths(subject, from, subject.size(), lengths, scanned);
+      std::string own, expected;
+      for (size_t length = 0; from + length <= subject.size(); ++length) {
+        std::string answer = libcMatch(whole, flags, subject.substr(from, length));
+        if (answer == "invalid")
+          break;
+        mix.count(answer);
+        if (answer == "0-" + std::to_string(length))
+          expected += std::to_string(length) + " ";
+        if (found && length / 64 < lengths.size() && (lengths[length / 64] >> (length % 64) & 1))
+          own += std::to_string(length) + " ";
+        if (own.size() != expected.size() || own != expected) {
+          ADD_FAILURE() << "pattern '" << pattern << "' from " << from << " of '"
+                        << visible(subject) << "' with flags " << flags << ": lengths " << own
+                        << "against " << expected;
+          break;
+        }
+      }
+      EXPECT_LE(scanned, subject.size() - from);
+    }
+  }
+  mix.expectBothKinds();
+}
+
 // Every slot, groups included, for one state-set form; "none" for no match.
 std::string allSlots(const RegexProgram &program, const std::string &subject, RegexStateForm form) {
   std::vector<RegexMatchSlot> slots(program.subExpressionCount + 1);

@@ -21,6 +21,11 @@ public:
   virtual ~RegexSearchMachine() = default;
   virtual RegexStatus search(const char *base, const char *begin, const char *end,
                              size_t slotCount, RegexMatchSlot *slots) = 0;
+  /// Marks in `lengths` (emptied first) every length of a match from `from`
+  /// that ends by `to`, in the subject [begin, end); answers how far the
+  /// scan read.
+  virtual const char *lengths(const char *begin, const char *end, const char *from,
+                              const char *to, std::vector<uint64_t> &lengths) = 0;
 
   const RegexProgram *const searchedProgram;
   const RegexStateForm stateForm;
@@ -44,8 +49,11 @@ inline bool isWordSymbol(int c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
 }
 
-/// Sets the bit of `offset` in a bit-per-position list of match ends.
+/// Sets the bit of `offset` in a bit-per-position list of match ends, which
+/// grows as far as the ends go.
 inline void markEnd(std::vector<uint64_t> &ends, size_t offset) {
+  if ((offset >> 6) >= ends.size())
+    ends.resize((offset >> 6) + 1, 0);
   ends[offset >> 6] |= uint64_t(1) << (offset & 63);
 }
 
@@ -169,6 +177,8 @@ public:
 
   RegexStatus search(const char *base, const char *begin, const char *end, size_t slotCount,
                      RegexMatchSlot *slots) override;
+  const char *lengths(const char *begin, const char *end, const char *from, const char *to,
+                      std::vector<uint64_t> &lengths) override;
 
 private:
   const RegexProgram &program;
@@ -191,6 +201,7 @@ private:
   const char *begin = nullptr;
   const char *end = nullptr;
   const char *coldPos = nullptr;
+  const char *slowReached = nullptr;
   std::vector<RegexMatchSlot> groups;
 
   // Bytes that can begin a match, when a fresh state set only waits for a
@@ -277,8 +288,9 @@ private:
     return useCache ? fastCached(start, stop) : fastStepping(start, stop);
   }
   /// The longest end of a match of states [firstState, lastState) from
-  /// `start` within `stop`; with `ends` (a bit per position from `start` on,
-  /// sized by the caller), the bit of every possible end is set.
+  /// `start` within `stop`; with `ends` (a bit per position from `start` on),
+  /// the bit of every possible end is set. Leaves in
+  /// slowReached the position where the scan stopped.
   const char *slow(const char *start, const char *stop, size_t firstState, size_t lastState,
                    std::vector<uint64_t> *ends = nullptr) {
     return useCache ? slowCached(start, stop, firstState, lastState, ends)

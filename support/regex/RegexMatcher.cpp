@@ -271,6 +271,19 @@ RegexStatus Machine<Form>::search(const char *base, const char *begin, const cha
   }
 }
 
+template <class Form>
+const char *Machine<Form>::lengths(const char *begin, const char *end, const char *from,
+                                   const char *to, std::vector<uint64_t> &lengths) {
+  this->base = begin;
+  this->begin = begin;
+  this->end = end;
+  useCache = cacheCapacity && (persistent || to - from >= minCachedScan);
+  recordDeadEnds = false;
+  lengths.clear();
+  slow(from, to, startState, stopState, &lengths);
+  return slowReached;
+}
+
 // The leftmost-longest match that starts in [windowStart, windowEnd) and
 // ends by windowEnd, with its groups when slots for them are wanted.
 template <class Form>
@@ -349,25 +362,23 @@ template class Machine<ByteForm>;
 RegexSearchCache::RegexSearchCache() = default;
 RegexSearchCache::~RegexSearchCache() = default;
 
-RegexStatus matchRegex(const RegexProgram *program, const char *base, size_t startOffset,
-                       size_t endOffset, size_t slotCount, RegexMatchSlot *slots,
-                       RegexStateForm form, RegexSearchCache *cache) {
+namespace {
+
+bool validProgram(const RegexProgram *program) {
+  return program && program->instructions.size() >= 2 && !(program->internalFlags & regexBroken);
+}
+
+// Runs `use` with the machine that `cache` keeps for `program`, or with one
+// made for this call (kept in the cache when there is one). Answers what
+// `use` answers, or `outOfMemory` when memory ran out.
+template <class Use, class Answer>
+Answer withMachine(const RegexProgram *program, RegexStateForm form, RegexSearchCache *cache,
+                   std::unique_ptr<RegexSearchMachine> &cached, Use use,
+                   Answer outOfMemory) {
   using namespace regex_detail;
-  if (!program || program->instructions.size() < 2 || (program->internalFlags & regexBroken))
-    return regexBadPattern;
-  if (endOffset < startOffset)
-    return regexBadArgument;
-  const char *begin = base + startOffset;
-  const char *end = base + endOffset;
   RegexSearchMachine *machine =
-      cache && cache->machine && cache->machine->searchedProgram == program &&
-              cache->machine->stateForm == form
-          ? cache->machine.get()
-          : nullptr;
-  const std::string &literal = program->requiredLiteral;
-  // Without a machine yet, a subject lacking the literal costs no set-up.
-  if (!machine && !literal.empty() && !findLiteral(begin, end, literal))
-    return regexNoMatch;
+      cached && cached->searchedProgram == program && cached->stateForm == form ? cached.get()
+                                                                                : nullptr;
   try {
     std::unique_ptr<RegexSearchMachine> made;
     if (!machine) {
@@ -377,13 +388,65 @@ RegexStatus matchRegex(const RegexProgram *program, const char *base, size_t sta
         made = std::make_unique<Machine<ByteForm>>(*program, form, cache != nullptr);
       machine = made.get();
       if (cache)
-        cache->machine = std::move(made);
+        cached = std::move(made);
     }
-    return machine->search(base, begin, end, slotCount, slots);
+    return use(*machine);
   } catch (const std::bad_alloc &) {
     // A machine left half-updated is not kept.
     if (cache)
-      cache->machine.reset();
-    return regexOutOfMemory;
+      cached.reset();
+    return outOfMemory;
   }
+}
+
+} // namespace
+
+RegexStatus matchRegex(const RegexProgram *program, const char *base, size_t startOffset,
+                       size_t endOffset, size_t slotCount, RegexMatchSlot *slots,
+                       RegexStateForm form, RegexSearchCache *cache) {
+  using namespace regex_detail;
+  if (!validProgram(program))
+    return regexBadPattern;
+  if (endOffset < startOffset)
+    return regexBadArgument;
+  const char *begin = base + startOffset;
+  const char *end = base + endOffset;
+  std::unique_ptr<RegexSearchMachine> none;
+  std::unique_ptr<RegexSearchMachine> &cached = cache ? cache->machine : none;
+  const std::string &literal = program->requiredLiteral;
+  // Without a machine yet, a subject lacking the literal costs no set-up.
+  if (!cached && !literal.empty() && !findLiteral(begin, end, literal))
+    return regexNoMatch;
+  return withMachine(
+      program, form, cache, cached,
+      [&](RegexSearchMachine &machine) {
+        return machine.search(base, begin, end, slotCount, slots);
+      },
+      regexOutOfMemory);
+}
+
+RegexStatus matchRegexLengths(const RegexProgram *program, const char *begin, const char *end,
+                              size_t from, size_t to, std::vector<uint64_t> &lengths,
+                              size_t &scanned, RegexSearchCache *cache) {
+  using namespace regex_detail;
+  scanned = 0;
+  if (!validProgram(program))
+    return regexBadPattern;
+  if (program->hasBackrefs || to < from || begin + to > end)
+    return regexBadArgument;
+  std::unique_ptr<RegexSearchMachine> none;
+  std::unique_ptr<RegexSearchMachine> &cached = cache ? cache->machine : none;
+  const char *reached = withMachine(
+      program, RegexStateForm::Automatic, cache, cached,
+      [&](RegexSearchMachine &machine) {
+        return machine.lengths(begin, end, begin + from, begin + to, lengths);
+      },
+      static_cast<const char *>(nullptr));
+  if (!reached)
+    return regexOutOfMemory;
+  scanned = size_t(reached - (begin + from));
+  for (uint64_t word : lengths)
+    if (word)
+      return regexOk;
+  return regexNoMatch;
 }

@@ -25,6 +25,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <vector>
 
 /// A (start, end) pair of offsets from the text base; -1 for "none".
 struct RegexMatchSlot {
@@ -52,6 +53,9 @@ public:
 private:
   friend RegexStatus matchRegex(const RegexProgram *, const char *, size_t, size_t, size_t,
                                 RegexMatchSlot *, RegexStateForm, RegexSearchCache *);
+  friend RegexStatus matchRegexLengths(const RegexProgram *, const char *, const char *, size_t,
+                                       size_t, std::vector<uint64_t> &, size_t &,
+                                       RegexSearchCache *);
   std::unique_ptr<RegexSearchMachine> machine;
 };
 
@@ -66,5 +70,19 @@ RegexStatus matchRegex(const RegexProgram *program, const char *base, size_t sta
                        size_t endOffset, size_t slotCount, RegexMatchSlot *slots,
                        RegexStateForm form = RegexStateForm::Automatic,
                        RegexSearchCache *cache = nullptr);
+
+/// Every length of a match of `program` (which has no back-references) that
+/// starts at offset `from` of the subject [begin, end) and ends by offset
+/// `to`: bit k of `lengths` (resized to hold the longest) is set when one
+/// has length k. The subject's ends are line ends for "^" and "$", and
+/// the bytes around a match decide its anchors and word boundaries, as in a
+/// search of the whole subject. `scanned` receives how many bytes from `from`
+/// were read before no longer match could follow. Answers regexOk when a
+/// match exists, regexNoMatch when none does, regexBadPattern,
+/// regexBadArgument (back-references, or offsets out of order) or
+/// regexOutOfMemory.
+RegexStatus matchRegexLengths(const RegexProgram *program, const char *begin, const char *end,
+                              size_t from, size_t to, std::vector<uint64_t> &lengths,
+                              size_t &scanned, RegexSearchCache *cache = nullptr);
 
 #endif

@@ -107,6 +107,10 @@ struct RegexProgram {
   bool hasBackrefs = false;
   unsigned loopDepth = 0; ///< deepest nesting of one-or-more loops
 
+  /// True when some instruction can consume a line feed, so that a match
+  /// may run over more than one line.
+  bool consumesLineFeed() const;
+
   RegexOp op(size_t state) const { return regexOpOf(instructions[state]); }
   size_t operand(size_t state) const { return regexOperandOf(instructions[state]); }
 };

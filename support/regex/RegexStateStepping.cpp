@@ -231,8 +231,10 @@ const char *Machine<Form>::slowStepping(const char *start, const char *stop, siz
       if (ends)
         markEnd(*ends, size_t(pos - start));
     }
-    if (setOps.equal(current, empty) || pos == stop)
+    if (setOps.equal(current, empty) || pos == stop) {
+      slowReached = pos;
       break;
+    }
     setOps.assign(tmp, current);
     setOps.assign(current, empty);
     step(firstState, lastState, tmp, symbol, current);
