@@ -1,5 +1,7 @@
 #include "update/DirectiveGenerator.h"
 
+#include "support/fs/LargePages.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <initializer_list>
@@ -21,6 +23,10 @@ constexpr size_t longestCapturedNumber = 18;
 constexpr unsigned numberRule = ~0u;
 /// The highest group a back-reference can name.
 constexpr unsigned lastBackReference = 9;
+/// A large output's directives and values are many small allocations, and
+/// touching fresh memory page by page was much of the time: every so many
+/// lines the heap's new memory is advised to take large pages.
+constexpr size_t heapAdviceInterval = 1024;
 
 bool isWordByte(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
@@ -104,6 +110,8 @@ public:
     relateValues();
     std::vector<DirectiveBlock> &blocks = result.blocks;
     for (size_t i = 0; i < lines.size(); ++i) {
+      if (i % heapAdviceInterval == 0)
+        adviseHeapLargePages();
       if (lines[i].label || blocks.empty())
         blocks.emplace_back();
       // Rendering a label line makes its key.
@@ -163,6 +171,7 @@ private:
 
   void splitLines(TextRef output) {
     lines.reserve(static_cast<size_t>(std::count(output.begin(), output.end(), '\n')) + 1);
+    adviseLargePages(lines.data(), lines.capacity() * sizeof(Line));
     std::vector<ScrubSpan> spans;
     size_t start = 0;
     while (start < output.size() && refusal.empty()) {
@@ -211,6 +220,8 @@ private:
         }
         values.push_back(std::move(value));
       }
+      if (lines.size() % heapAdviceInterval == 0)
+        adviseHeapLargePages();
       lines.push_back(line);
       start = end + 1;
     }

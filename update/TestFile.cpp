@@ -1,6 +1,7 @@
 #include "update/TestFile.h"
 
 #include "engine/DirectiveScanner.h"
+#include "support/fs/LargePages.h"
 #include "update/RecordedCommand.h"
 #include "update/Scrubber.h"
 
@@ -142,6 +143,7 @@ TestFile::TestFile(TextRef text, const CompiledRegex &prefixMatcher, const Check
   // At most a directive a line: reserved once, since a file may hold a
   // million of them.
   entries.reserve(static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
+  adviseLargePages(entries.data(), entries.capacity() * sizeof(Entry));
   while (scanner.next(next)) {
     if (next.kind.type == DirectiveType::Comment)
       continue;
@@ -487,6 +489,7 @@ RewrittenFile TestFile::rewrite(const std::vector<DirectiveBlock> &blocks, TextR
     for (const std::string &directive : block.directives)
       newBytes += directive.size() + newLeader.size() + 2;
   out.reserve(text.size() + newBytes + (recordBody ? recordBody->size() + 16 : 0));
+  adviseLargePages(out.data(), out.capacity());
   size_t at = 0;
   auto copyTo = [&](size_t end) {
     if (end > at)

@@ -7,6 +7,7 @@
 #include "support/diag/UnifiedDiff.h"
 #include "support/fs/AtomicFile.h"
 #include "support/fs/FileBuffer.h"
+#include "support/fs/LargePages.h"
 #include "update/CheckProof.h"
 #include "update/DirectiveGenerator.h"
 #include "update/RecordedCommand.h"
@@ -289,6 +290,7 @@ int runUpdate(int argc, char **argv) {
       for (const std::string &directive : block.directives)
         size += leader.size() + directive.size() + 1;
     text.reserve(size);
+    adviseLargePages(text.data(), text.capacity());
     for (const DirectiveBlock &block : blocks)
       for (const std::string &directive : block.directives) {
         text += leader;
