@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <initializer_list>
 #include <set>
 #include <string>
 #include <unordered_map>
@@ -424,7 +423,7 @@ private:
   /// blocks is cut into pieces matched one after the other on the line
   /// (P-SAME), since the checker's time grows fast with the size of one
   /// expression. They are appended to `directives`.
-  void render(size_t index, std::vector<std::string> &directives) {
+  void render(size_t index, DirectiveList &directives) {
     const Line &line = lines[index];
     const std::string &prefix = settings.prefix;
     const bool first = index == 0;
@@ -432,12 +431,12 @@ private:
     const TextRef separator = keepsAllBlanks() ? "" : " ";
 
     if (line.text.empty() && !line.label && !first) {
-      directives.push_back(prefix + "-EMPTY:");
+      directives.append({prefix, "-EMPTY:"});
       return;
     }
     if (line.text.empty() || (line.contentStart == line.contentEnd && !keepsAllBlanks())) {
-      directives.push_back(
-          finish(line, join({prefix, suffix, ":", separator, "{{^", line.text, "$}}"})));
+      directives.append({prefix, suffix, ":", separator, "{{^", line.text, "$}}"});
+      finish(line, directives.back());
       return;
     }
 
@@ -449,12 +448,13 @@ private:
                        content.find('\r') != TextRef::npos;
     bool opensBlock = content.find("{{") != TextRef::npos || content.find("[[") != TextRef::npos;
     if (!needsBlocks && !opensBlock) {
-      directives.push_back(finish(line, join({prefix, suffix, ":", separator, content})));
+      directives.append({prefix, suffix, ":", separator, content});
+      finish(line, directives.back());
       return;
     }
     if (!needsBlocks && !settings.matchFullLines) {
-      directives.push_back(
-          finish(line, join({prefix, suffix, "{LITERAL}:", separator, content})));
+      directives.append({prefix, suffix, "{LITERAL}:", separator, content});
+      finish(line, directives.back());
       return;
     }
 
@@ -469,9 +469,10 @@ private:
                 " bytes in one directive, which --match-full-lines cannot cut";
       return;
     }
-    for (size_t i = 0; i < parts.size(); ++i)
-      directives.push_back(i == 0 ? finish(line, join({prefix, suffix, ":", separator, parts[i]}))
-                                  : join({prefix, "-SAME:", separator, parts[i]}));
+    directives.append({prefix, suffix, ":", separator, parts[0]});
+    finish(line, directives.back());
+    for (size_t i = 1; i < parts.size(); ++i)
+      directives.append({prefix, "-SAME:", separator, parts[i]});
   }
 
   /// Cuts a line's pieces into patterns of at most `maxBlocks` blocks and
@@ -512,30 +513,16 @@ private:
     return parts;
   }
 
-  /// Remembers a label's key; returns the directive.
-  /// The parts one after the other, made in one allocation: a million
-  /// directives are made of these.
-  static std::string join(std::initializer_list<TextRef> parts) {
-    size_t size = 0;
-    for (TextRef part : parts)
-      size += part.size();
-    std::string joined;
-    joined.reserve(size);
-    for (TextRef part : parts)
-      joined += part;
-    return joined;
-  }
-
-  std::string finish(const Line &line, std::string directive) {
+  /// Remembers the key of a label line's directive.
+  void finish(const Line &line, TextRef directive) {
     if (line.label) {
       size_t colon = directive.find(':', settings.prefix.size());
       bool literal = directive.compare(settings.prefix.size(), 15, "-LABEL{LITERAL}") == 0;
-      TextRef pattern = TextRef(directive).substr(colon + 1);
+      TextRef pattern = directive.substr(colon + 1);
       if (!keepsAllBlanks())
         pattern = trimLeft(pattern, " \t");
       pendingLabelKey = labelKey(literal, pattern);
     }
-    return directive;
   }
 };
 
