@@ -1,6 +1,7 @@
 #include "update/DirectiveGenerator.h"
 
 #include "support/fs/LargePages.h"
+#include "support/fs/LineFeeds.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -169,7 +170,7 @@ private:
   }
 
   void splitLines(TextRef output) {
-    lines.reserve(static_cast<size_t>(std::count(output.begin(), output.end(), '\n')) + 1);
+    lines.reserve(countLineFeeds(output.data(), output.data() + output.size()) + 1);
     adviseLargePages(lines.data(), lines.capacity() * sizeof(Line));
     std::vector<ScrubSpan> spans;
     size_t start = 0;

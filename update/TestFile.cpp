@@ -2,6 +2,7 @@
 
 #include "engine/DirectiveScanner.h"
 #include "support/fs/LargePages.h"
+#include "support/fs/LineFeeds.h"
 #include "update/RecordedCommand.h"
 #include "update/Scrubber.h"
 
@@ -142,7 +143,7 @@ TestFile::TestFile(TextRef text, const CompiledRegex &prefixMatcher, const Check
   sections.emplace_back(); // the directives before the first label
   // At most a directive a line: reserved once, since a file may hold a
   // million of them.
-  entries.reserve(static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
+  entries.reserve(countLineFeeds(text.data(), text.data() + text.size()) + 1);
   adviseLargePages(entries.data(), entries.capacity() * sizeof(Entry));
   while (scanner.next(next)) {
     if (next.kind.type == DirectiveType::Comment)
