@@ -222,10 +222,10 @@ struct TestFile::Plan {
   static constexpr uint32_t noLists = UINT32_MAX;
   // Small, since a file may hold a million entries.
   struct Emission {
-    /// The new directive in the entry's place; without data when none.
-    TextRef replacement;
     uint32_t lists = noLists;
-    bool keep = false; ///< the entry stays as written
+    /// The entry stays as written: the user's, or generated and paired with
+    /// an equal new directive.
+    bool keep = false;
   };
   std::vector<Emission> emissions;
   /// A deque, so that a list stays where it is while others are added.
@@ -324,7 +324,7 @@ void TestFile::alignSection(Plan &plan, const Section &section,
       cursor = until;
     }
     if (partner[g] != SIZE_MAX) {
-      emission.replacement = fresh[partner[g]];
+      emission.keep = true;
       cursor = partner[g] + 1;
     }
   }
@@ -338,7 +338,7 @@ void TestFile::alignSection(Plan &plan, const Section &section,
     if (plan.generated[member])
       continue;
     auto survives = [&](size_t at) {
-      return plan.generated[at] && plan.emissions[at].replacement.data() != nullptr;
+      return plan.generated[at] && plan.emissions[at].keep;
     };
     bool anchored = false;
     for (size_t j = i; j-- > 0 && !anchored;)
@@ -548,11 +548,8 @@ RewrittenFile TestFile::rewrite(const std::vector<DirectiveBlock> &blocks, TextR
     if (around)
       for (const Plan::List *list : {&around->leading, &around->before})
         lines.insert(lines.end(), list->begin(), list->end());
-    const bool replaced = emission.replacement.data() != nullptr;
-    if (emission.keep || (replaced && emission.replacement == body(entry)))
+    if (emission.keep)
       lines.push_back(body(entry));
-    else if (replaced)
-      lines.push_back(emission.replacement);
     if (around)
       for (const Plan::List *list : {&around->after, &around->trailing})
         lines.insert(lines.end(), list->begin(), list->end());
