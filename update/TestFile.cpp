@@ -194,6 +194,9 @@ TestFile::TestFile(TextRef text, const CompiledRegex &prefixMatcher, const Check
 }
 
 void TestFile::recogniseExpressions(const std::vector<std::string> &knownExpressions) {
+  // The entries were judged without any when the file was read.
+  if (knownExpressions.empty())
+    return;
   for (Entry &entry : entries)
     entry.generated = isGenerated(entry.form, knownExpressions);
   for (InlineDirective &directive : inlineDirectives)
