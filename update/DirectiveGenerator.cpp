@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <initializer_list>
 #include <set>
 #include <string>
 #include <unordered_map>
@@ -436,8 +437,7 @@ private:
       return;
     }
     if (line.text.empty() || (line.contentStart == line.contentEnd && !keepsAllBlanks())) {
-      directives.append({prefix, suffix, ":", separator, "{{^", line.text, "$}}"});
-      finish(line, directives.back());
+      addFirst(line, directives, {prefix, suffix, ":", separator, "{{^", line.text, "$}}"});
       return;
     }
 
@@ -449,13 +449,11 @@ private:
                        content.find('\r') != TextRef::npos;
     bool opensBlock = content.find("{{") != TextRef::npos || content.find("[[") != TextRef::npos;
     if (!needsBlocks && !opensBlock) {
-      directives.append({prefix, suffix, ":", separator, content});
-      finish(line, directives.back());
+      addFirst(line, directives, {prefix, suffix, ":", separator, content});
       return;
     }
     if (!needsBlocks && !settings.matchFullLines) {
-      directives.append({prefix, suffix, "{LITERAL}:", separator, content});
-      finish(line, directives.back());
+      addFirst(line, directives, {prefix, suffix, "{LITERAL}:", separator, content});
       return;
     }
 
@@ -470,8 +468,7 @@ private:
                 " bytes in one directive, which --match-full-lines cannot cut";
       return;
     }
-    directives.append({prefix, suffix, ":", separator, parts[0]});
-    finish(line, directives.back());
+    addFirst(line, directives, {prefix, suffix, ":", separator, parts[0]});
     for (size_t i = 1; i < parts.size(); ++i)
       directives.append({prefix, "-SAME:", separator, parts[i]});
   }
@@ -514,9 +511,13 @@ private:
     return parts;
   }
 
-  /// Remembers the key of a label line's directive.
-  void finish(const Line &line, TextRef directive) {
+  /// Adds the first directive of a line, made of `parts`; for a label line,
+  /// remembers its key.
+  void addFirst(const Line &line, DirectiveList &directives,
+                std::initializer_list<TextRef> parts) {
+    directives.append(parts);
     if (line.label) {
+      TextRef directive = directives.back();
       size_t colon = directive.find(':', settings.prefix.size());
       bool literal = directive.compare(settings.prefix.size(), 15, "-LABEL{LITERAL}") == 0;
       TextRef pattern = directive.substr(colon + 1);
