@@ -1,5 +1,8 @@
 #include "update/DirectiveGenerator.h"
 
+#include "support/fs/LargePages.h"
+#include "support/fs/LineFeeds.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <initializer_list>
@@ -21,6 +24,10 @@ constexpr size_t longestCapturedNumber = 18;
 constexpr unsigned numberRule = ~0u;
 /// The highest group a back-reference can name.
 constexpr unsigned lastBackReference = 9;
+/// A large output's directives and values are many small allocations, and
+/// touching fresh memory page by page was much of the time: every so many
+/// lines the heap's new memory is advised to take large pages.
+constexpr size_t heapAdviceInterval = 1024;
 
 bool isWordByte(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
@@ -104,6 +111,8 @@ public:
     relateValues();
     std::vector<DirectiveBlock> &blocks = result.blocks;
     for (size_t i = 0; i < lines.size(); ++i) {
+      if (i % heapAdviceInterval == 0)
+        adviseHeapLargePages();
       if (lines[i].label || blocks.empty())
         blocks.emplace_back();
       // Rendering a label line makes its key.
@@ -162,7 +171,8 @@ private:
   }
 
   void splitLines(TextRef output) {
-    lines.reserve(static_cast<size_t>(std::count(output.begin(), output.end(), '\n')) + 1);
+    lines.reserve(countLineFeeds(output.data(), output.data() + output.size()) + 1);
+    adviseLargePages(lines.data(), lines.capacity() * sizeof(Line));
     std::vector<ScrubSpan> spans;
     size_t start = 0;
     while (start < output.size() && refusal.empty()) {
@@ -211,6 +221,8 @@ private:
         }
         values.push_back(std::move(value));
       }
+      if (lines.size() % heapAdviceInterval == 0)
+        adviseHeapLargePages();
       lines.push_back(line);
       start = end + 1;
     }
@@ -413,7 +425,7 @@ private:
   /// blocks is cut into pieces matched one after the other on the line
   /// (P-SAME), since the checker's time grows fast with the size of one
   /// expression. They are appended to `directives`.
-  void render(size_t index, std::vector<std::string> &directives) {
+  void render(size_t index, DirectiveList &directives) {
     const Line &line = lines[index];
     const std::string &prefix = settings.prefix;
     const bool first = index == 0;
@@ -421,12 +433,11 @@ private:
     const TextRef separator = keepsAllBlanks() ? "" : " ";
 
     if (line.text.empty() && !line.label && !first) {
-      directives.push_back(prefix + "-EMPTY:");
+      directives.append({prefix, "-EMPTY:"});
       return;
     }
     if (line.text.empty() || (line.contentStart == line.contentEnd && !keepsAllBlanks())) {
-      directives.push_back(
-          finish(line, join({prefix, suffix, ":", separator, "{{^", line.text, "$}}"})));
+      addFirst(line, directives, {prefix, suffix, ":", separator, "{{^", line.text, "$}}"});
       return;
     }
 
@@ -438,12 +449,11 @@ private:
                        content.find('\r') != TextRef::npos;
     bool opensBlock = content.find("{{") != TextRef::npos || content.find("[[") != TextRef::npos;
     if (!needsBlocks && !opensBlock) {
-      directives.push_back(finish(line, join({prefix, suffix, ":", separator, content})));
+      addFirst(line, directives, {prefix, suffix, ":", separator, content});
       return;
     }
     if (!needsBlocks && !settings.matchFullLines) {
-      directives.push_back(
-          finish(line, join({prefix, suffix, "{LITERAL}:", separator, content})));
+      addFirst(line, directives, {prefix, suffix, "{LITERAL}:", separator, content});
       return;
     }
 
@@ -458,9 +468,9 @@ private:
                 " bytes in one directive, which --match-full-lines cannot cut";
       return;
     }
-    for (size_t i = 0; i < parts.size(); ++i)
-      directives.push_back(i == 0 ? finish(line, join({prefix, suffix, ":", separator, parts[i]}))
-                                  : join({prefix, "-SAME:", separator, parts[i]}));
+    addFirst(line, directives, {prefix, suffix, ":", separator, parts[0]});
+    for (size_t i = 1; i < parts.size(); ++i)
+      directives.append({prefix, "-SAME:", separator, parts[i]});
   }
 
   /// Cuts a line's pieces into patterns of at most `maxBlocks` blocks and
@@ -501,30 +511,20 @@ private:
     return parts;
   }
 
-  /// Remembers a label's key; returns the directive.
-  /// The parts one after the other, made in one allocation: a million
-  /// directives are made of these.
-  static std::string join(std::initializer_list<TextRef> parts) {
-    size_t size = 0;
-    for (TextRef part : parts)
-      size += part.size();
-    std::string joined;
-    joined.reserve(size);
-    for (TextRef part : parts)
-      joined += part;
-    return joined;
-  }
-
-  std::string finish(const Line &line, std::string directive) {
+  /// Adds the first directive of a line, made of `parts`; for a label line,
+  /// remembers its key.
+  void addFirst(const Line &line, DirectiveList &directives,
+                std::initializer_list<TextRef> parts) {
+    directives.append(parts);
     if (line.label) {
+      TextRef directive = directives.back();
       size_t colon = directive.find(':', settings.prefix.size());
       bool literal = directive.compare(settings.prefix.size(), 15, "-LABEL{LITERAL}") == 0;
-      TextRef pattern = TextRef(directive).substr(colon + 1);
+      TextRef pattern = directive.substr(colon + 1);
       if (!keepsAllBlanks())
         pattern = trimLeft(pattern, " \t");
       pendingLabelKey = labelKey(literal, pattern);
     }
-    return directive;
   }
 };
 

@@ -8,6 +8,7 @@
 /// regular-expression blocks, with a variable where a value recurs; decimal
 /// numbers may become numeric variables and expressions.
 
+#include "update/DirectiveList.h"
 #include "update/Scrubber.h"
 
 #include <set>
@@ -42,7 +43,7 @@ struct DirectiveBlock {
   /// test file (see labelKey); empty for the block before the first label.
   std::string labelKey;
   /// One directive per line, without comment leader or line end.
-  std::vector<std::string> directives;
+  DirectiveList directives;
 };
 
 /// The directives for an output, or why a check file cannot hold them.

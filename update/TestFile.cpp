@@ -1,6 +1,8 @@
 #include "update/TestFile.h"
 
 #include "engine/DirectiveScanner.h"
+#include "support/fs/LargePages.h"
+#include "support/fs/LineFeeds.h"
 #include "update/RecordedCommand.h"
 #include "update/Scrubber.h"
 
@@ -141,7 +143,8 @@ TestFile::TestFile(TextRef text, const CompiledRegex &prefixMatcher, const Check
   sections.emplace_back(); // the directives before the first label
   // At most a directive a line: reserved once, since a file may hold a
   // million of them.
-  entries.reserve(static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
+  entries.reserve(countLineFeeds(text.data(), text.data() + text.size()) + 1);
+  adviseLargePages(entries.data(), entries.capacity() * sizeof(Entry));
   while (scanner.next(next)) {
     if (next.kind.type == DirectiveType::Comment)
       continue;
@@ -191,6 +194,9 @@ TestFile::TestFile(TextRef text, const CompiledRegex &prefixMatcher, const Check
 }
 
 void TestFile::recogniseExpressions(const std::vector<std::string> &knownExpressions) {
+  // The entries were judged without any when the file was read.
+  if (knownExpressions.empty())
+    return;
   for (Entry &entry : entries)
     entry.generated = isGenerated(entry.form, knownExpressions);
   for (InlineDirective &directive : inlineDirectives)
@@ -208,7 +214,7 @@ TextRef TestFile::labelText(TextRef key) { return key.substr(key.find(':') + 1);
 
 /// What each entry of the file becomes.
 struct TestFile::Plan {
-  using List = std::vector<const std::string *>;
+  using List = std::vector<TextRef>;
   /// What goes around an entry besides its own line; few entries have any.
   struct Lists {
     List leading;  ///< blocks placed in front of the entry's section
@@ -219,9 +225,10 @@ struct TestFile::Plan {
   static constexpr uint32_t noLists = UINT32_MAX;
   // Small, since a file may hold a million entries.
   struct Emission {
-    const std::string *replacement = nullptr;
     uint32_t lists = noLists;
-    bool keep = false; ///< the entry stays as written
+    /// The entry stays as written: the user's, or generated and paired with
+    /// an equal new directive.
+    bool keep = false;
   };
   std::vector<Emission> emissions;
   /// A deque, so that a list stays where it is while others are added.
@@ -244,16 +251,16 @@ namespace {
 /// found on the common head and tail and, between them, by dynamic
 /// programming when that stays small; a larger change is one replacement.
 std::vector<std::pair<size_t, size_t>> alignTexts(const std::vector<TextRef> &before,
-                                                  const std::vector<const std::string *> &after) {
+                                                  const std::vector<TextRef> &after) {
   std::vector<std::pair<size_t, size_t>> pairs;
   size_t head = 0;
-  while (head < before.size() && head < after.size() && before[head] == *after[head]) {
+  while (head < before.size() && head < after.size() && before[head] == after[head]) {
     pairs.emplace_back(head, head);
     ++head;
   }
   size_t tail = 0;
   while (tail < before.size() - head && tail < after.size() - head &&
-         before[before.size() - 1 - tail] == *after[after.size() - 1 - tail])
+         before[before.size() - 1 - tail] == after[after.size() - 1 - tail])
     ++tail;
   size_t rows = before.size() - head - tail;
   size_t columns = after.size() - head - tail;
@@ -263,10 +270,10 @@ std::vector<std::pair<size_t, size_t>> alignTexts(const std::vector<TextRef> &be
     auto at = [&](size_t i, size_t j) -> unsigned & { return lengths[i * (columns + 1) + j]; };
     for (size_t i = rows; i-- > 0;)
       for (size_t j = columns; j-- > 0;)
-        at(i, j) = before[head + i] == *after[head + j] ? at(i + 1, j + 1) + 1
+        at(i, j) = before[head + i] == after[head + j] ? at(i + 1, j + 1) + 1
                                                          : std::max(at(i + 1, j), at(i, j + 1));
     for (size_t i = 0, j = 0; i < rows && j < columns;) {
-      if (before[head + i] == *after[head + j]) {
+      if (before[head + i] == after[head + j]) {
         pairs.emplace_back(head + i, head + j);
         ++i;
         ++j;
@@ -285,7 +292,7 @@ std::vector<std::pair<size_t, size_t>> alignTexts(const std::vector<TextRef> &be
 } // namespace
 
 void TestFile::alignSection(Plan &plan, const Section &section,
-                            const std::vector<const std::string *> &fresh) const {
+                            const std::vector<TextRef> &fresh) const {
   std::vector<size_t> generated;
   std::vector<TextRef> oldTexts;
   for (size_t member : section.members)
@@ -320,7 +327,7 @@ void TestFile::alignSection(Plan &plan, const Section &section,
       cursor = until;
     }
     if (partner[g] != SIZE_MAX) {
-      emission.replacement = fresh[partner[g]];
+      emission.keep = true;
       cursor = partner[g] + 1;
     }
   }
@@ -334,7 +341,7 @@ void TestFile::alignSection(Plan &plan, const Section &section,
     if (plan.generated[member])
       continue;
     auto survives = [&](size_t at) {
-      return plan.generated[at] && plan.emissions[at].replacement != nullptr;
+      return plan.generated[at] && plan.emissions[at].keep;
     };
     bool anchored = false;
     for (size_t j = i; j-- > 0 && !anchored;)
@@ -360,12 +367,9 @@ RewrittenFile TestFile::rewrite(const std::vector<DirectiveBlock> &blocks, TextR
   RewrittenFile result;
   Plan plan;
   plan.emissions.resize(entries.size());
-  std::vector<const std::string *> appended;
+  std::vector<TextRef> appended;
   auto directivesOf = [](const DirectiveBlock &block) {
-    std::vector<const std::string *> list;
-    for (const std::string &directive : block.directives)
-      list.push_back(&directive);
-    return list;
+    return std::vector<TextRef>(block.directives.begin(), block.directives.end());
   };
 
   // Each block's section: the one before the first label for the block
@@ -413,9 +417,9 @@ RewrittenFile TestFile::rewrite(const std::vector<DirectiveBlock> &blocks, TextR
     ++firstSection;
   std::vector<bool> used(sections.size(), false);
   if (entries.empty() || oneSection) {
-    std::vector<const std::string *> all;
+    std::vector<TextRef> all;
     for (const DirectiveBlock &block : blocks) {
-      std::vector<const std::string *> fresh = directivesOf(block);
+      std::vector<TextRef> fresh = directivesOf(block);
       all.insert(all.end(), fresh.begin(), fresh.end());
     }
     if (entries.empty()) {
@@ -430,7 +434,7 @@ RewrittenFile TestFile::rewrite(const std::vector<DirectiveBlock> &blocks, TextR
     Plan::List *following = nullptr;
     Plan::List waiting;
     for (size_t b = 0; b < blocks.size(); ++b) {
-      std::vector<const std::string *> fresh = directivesOf(blocks[b]);
+      std::vector<TextRef> fresh = directivesOf(blocks[b]);
       if (home[b] == none) {
         Plan::List &list = following ? *following : waiting;
         list.insert(list.end(), fresh.begin(), fresh.end());
@@ -484,9 +488,9 @@ RewrittenFile TestFile::rewrite(const std::vector<DirectiveBlock> &blocks, TextR
   std::string &out = result.text;
   size_t newBytes = 0;
   for (const DirectiveBlock &block : blocks)
-    for (const std::string &directive : block.directives)
-      newBytes += directive.size() + newLeader.size() + 2;
+    newBytes += block.directives.bytes() + block.directives.size() * (newLeader.size() + 2);
   out.reserve(text.size() + newBytes + (recordBody ? recordBody->size() + 16 : 0));
+  adviseLargePages(out.data(), out.capacity());
   size_t at = 0;
   auto copyTo = [&](size_t end) {
     if (end > at)
@@ -546,16 +550,12 @@ RewrittenFile TestFile::rewrite(const std::vector<DirectiveBlock> &blocks, TextR
         emission.lists == Plan::noLists ? nullptr : &plan.lists[emission.lists];
     if (around)
       for (const Plan::List *list : {&around->leading, &around->before})
-        for (const std::string *directive : *list)
-          lines.push_back(*directive);
-    if (emission.keep || (emission.replacement && *emission.replacement == body(entry)))
+        lines.insert(lines.end(), list->begin(), list->end());
+    if (emission.keep)
       lines.push_back(body(entry));
-    else if (emission.replacement)
-      lines.push_back(*emission.replacement);
     if (around)
       for (const Plan::List *list : {&around->after, &around->trailing})
-        for (const std::string *directive : *list)
-          lines.push_back(*directive);
+        lines.insert(lines.end(), list->begin(), list->end());
     for (size_t i = 0; i < lines.size(); ++i) {
       out += leader;
       out += lines[i];
@@ -581,9 +581,9 @@ RewrittenFile TestFile::rewrite(const std::vector<DirectiveBlock> &blocks, TextR
     if (!text.empty() && !text.ends_with('\n'))
       out += fileLineEnd;
     writeRecord(leader, fileLineEnd);
-    for (const std::string *directive : appended) {
+    for (TextRef directive : appended) {
       out += leader;
-      out += *directive;
+      out += directive;
       out += fileLineEnd;
     }
     result.directivesAfter += static_cast<unsigned>(appended.size());

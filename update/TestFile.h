@@ -124,7 +124,7 @@ private:
     return std::to_string(entry.lineNumber) + ": " + std::string(body(entry));
   }
   std::string defaultLineEnd() const;
-  void alignSection(Plan &plan, const Section &section, const std::vector<const std::string *> &fresh) const;
+  void alignSection(Plan &plan, const Section &section, const std::vector<TextRef> &fresh) const;
 };
 
 /// The comment leader for new directives in a file without any: from its

@@ -7,6 +7,7 @@
 #include "support/diag/UnifiedDiff.h"
 #include "support/fs/AtomicFile.h"
 #include "support/fs/FileBuffer.h"
+#include "support/fs/LargePages.h"
 #include "update/CheckProof.h"
 #include "update/DirectiveGenerator.h"
 #include "update/RecordedCommand.h"
@@ -286,11 +287,11 @@ int runUpdate(int argc, char **argv) {
     std::string text;
     size_t size = 0;
     for (const DirectiveBlock &block : blocks)
-      for (const std::string &directive : block.directives)
-        size += leader.size() + directive.size() + 1;
+      size += block.directives.bytes() + block.directives.size() * (leader.size() + 1);
     text.reserve(size);
+    adviseLargePages(text.data(), text.capacity());
     for (const DirectiveBlock &block : blocks)
-      for (const std::string &directive : block.directives) {
+      for (TextRef directive : block.directives) {
         text += leader;
         text += directive;
         text += '\n';
