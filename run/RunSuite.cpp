@@ -4,6 +4,7 @@
 #include "run/RunOptions.h"
 #include "run/RunReporter.h"
 #include "run/RunState.h"
+#include "run/SuiteUpdater.h"
 #include "run/TestExecutor.h"
 #include "run/TestSelection.h"
 #include "support/cmdline/CommandLineParser.h"
@@ -114,6 +115,27 @@ int runSuite(int argc, char **argv) {
       good = false;
     }
   }
+  // OSTREL_UPDATE=1 asks for --update, but never on a CI machine, where a
+  // refresh would make the failures it should report pass.
+  bool update = runOptions::update();
+  const char *updateVariable = std::getenv("OSTREL_UPDATE");
+  if (updateVariable && std::string_view(updateVariable) == "1") {
+    const char *ci = std::getenv("CI");
+    if (ci && *ci) {
+      complain(errs) << "OSTREL_UPDATE=1 is refused when CI is set: a CI run reports "
+                        "failures, it does not refresh them\n";
+      good = false;
+    }
+    update = true;
+  }
+  if (runOptions::interactive() && !update) {
+    complain(errs) << "--interactive goes with --update\n";
+    good = false;
+  }
+  if (runOptions::interactive() && !(::isatty(STDIN_FILENO) && ::isatty(STDOUT_FILENO))) {
+    complain(errs) << "--interactive asks its questions on a terminal, and there is none\n";
+    good = false;
+  }
   if (!good)
     return statusUsageError;
 
@@ -176,6 +198,13 @@ int runSuite(int argc, char **argv) {
       std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   reporter.endProgress();
 
+  std::optional<UpdateCounts> updates;
+  if (update && !executor.interruptSignal()) {
+    SuiteUpdater updater(plan, executor, settings, out,
+                         runOptions::interactive() ? stdin : nullptr);
+    updates = updater.updateAll(selected, outcomes);
+  }
+
   RunCounts counts;
   size_t unfinished = 0;
   for (size_t test : selected) {
@@ -231,6 +260,8 @@ int runSuite(int argc, char **argv) {
          << (runOptions::maxFailures() == 1 ? " failure; " : " failures; ") << unfinished
          << (unfinished == 1 ? " test" : " tests") << " not run\n";
   errs.flush();
+  if (updates)
+    out << updateSummary(*updates) << '\n';
   out << summaryLine(counts) << '\n';
   out.flush();
 

@@ -1,5 +1,6 @@
 #include "run/TestExecutor.h"
 
+#include "run/ChildProcess.h"
 #include "run/Substitutions.h"
 #include "run/TestScript.h"
 #include "run/WholeFile.h"
@@ -11,13 +12,10 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <poll.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-extern char **environ;
 
 namespace fs = std::filesystem;
 
@@ -86,23 +84,6 @@ int openProcessHandle(pid_t pid) {
   return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
 }
 
-std::string findBash() {
-  const char *path = std::getenv("PATH");
-  std::string folders = path ? path : "/usr/bin:/bin";
-  size_t start = 0;
-  while (start <= folders.size()) {
-    size_t colon = folders.find(':', start);
-    std::string folder = folders.substr(start, colon - start);
-    std::string candidate = (folder.empty() ? "." : folder) + "/bash";
-    if (::access(candidate.c_str(), X_OK) == 0)
-      return candidate;
-    if (colon == std::string::npos)
-      break;
-    start = colon + 1;
-  }
-  return "/bin/bash";
-}
-
 std::string joinFeatures(const std::vector<std::string> &features) {
   std::string joined;
   for (const std::string &feature : features)
@@ -137,48 +118,24 @@ struct TestExecutor::Running {
   bool interrupted = false;
   /// Set once TERM was sent; KILL follows at this time.
   std::optional<Clock::time_point> killAt;
-  const char *const *environment = nullptr;
+  char *const *environment = nullptr;
   size_t captureLimit = 0;
 };
 
 TestExecutor::TestExecutor(const TestPlan &plan, ExecutionSettings settings,
                            ExecutionObserver &observer)
-    : plan_(plan), settings_(std::move(settings)), observer_(observer), bash_(findBash()),
+    : plan_(plan), settings_(std::move(settings)), observer_(observer),
       environments_(plan.suites.size()) {}
 
 TestExecutor::~TestExecutor() = default;
 
 const TestExecutor::SuiteEnvironment &TestExecutor::environmentOf(size_t suite) {
   std::unique_ptr<SuiteEnvironment> &slot = environments_[suite];
-  if (slot)
-    return *slot;
-  slot = std::make_unique<SuiteEnvironment>();
-  const std::vector<std::pair<std::string, std::string>> &overrides =
-      plan_.suites[suite].environment;
-  std::string path = "/usr/bin:/bin";
-  for (char **entry = environ; *entry; ++entry) {
-    std::string_view text(*entry);
-    std::string_view name = text.substr(0, text.find('='));
-    if (name == "PATH") {
-      path = std::string(text.substr(5));
-      continue;
-    }
-    bool replaced = false;
-    for (const auto &override : overrides)
-      replaced = replaced || override.first == name;
-    if (!replaced)
-      slot->entries.emplace_back(text);
+  if (!slot) {
+    slot = std::make_unique<SuiteEnvironment>();
+    slot->entries = testEnvironment(plan_.suites[suite].environment, settings_.programFolder);
+    slot->block = environmentBlock(slot->entries);
   }
-  for (const auto &[name, value] : overrides) {
-    if (name == "PATH")
-      path = value;
-    else
-      slot->entries.push_back(name + "=" + value);
-  }
-  slot->entries.push_back("PATH=" + settings_.programFolder + ":" + path);
-  for (std::string &entry : slot->entries)
-    slot->block.push_back(entry.data());
-  slot->block.push_back(nullptr);
   return *slot;
 }
 
@@ -262,38 +219,15 @@ bool TestExecutor::startLine(Running &test) {
     test.outcome.message = "cannot make a pipe: " + std::string(std::strerror(errno));
     return false;
   }
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
-  posix_spawn_file_actions_adddup2(&actions, fds[1], 2);
-  posix_spawn_file_actions_addchdir_np(&actions, test.folder.c_str());
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  sigset_t defaults;
-  sigfillset(&defaults);
-  sigdelset(&defaults, SIGKILL);
-  sigdelset(&defaults, SIGSTOP);
-  sigset_t noneBlocked;
-  sigemptyset(&noneBlocked);
-  posix_spawnattr_setsigdefault(&attributes, &defaults);
-  posix_spawnattr_setsigmask(&attributes, &noneBlocked);
-  posix_spawnattr_setpgroup(&attributes, 0);
-  posix_spawnattr_setflags(&attributes,
-                           POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
   const std::string &command = test.commands[test.line];
   const char *argv[] = {"bash", "-e", "-o", "pipefail", "-c", command.c_str(), nullptr};
   pid_t pid;
-  int error = ::posix_spawn(&pid, bash_.c_str(), &actions, &attributes,
-                            const_cast<char *const *>(argv),
-                            const_cast<char *const *>(test.environment));
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attributes);
+  int error = spawnInOwnGroup(bashPath(), argv, test.folder, test.environment, fds[1], fds[1], pid);
   ::close(fds[1]);
   if (error != 0) {
     ::close(fds[0]);
     test.outcome.command = command;
-    test.outcome.message = "cannot start " + bash_ + ": " + std::strerror(error);
+    test.outcome.message = "cannot start " + bashPath() + ": " + std::strerror(error);
     return false;
   }
   test.pid = pid;

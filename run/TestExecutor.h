@@ -83,7 +83,6 @@ private:
   const TestPlan &plan_;
   ExecutionSettings settings_;
   ExecutionObserver &observer_;
-  std::string bash_;
   std::vector<std::unique_ptr<SuiteEnvironment>> environments_;
   int interruptSignal_ = 0;
   bool stoppedAtMaxFailures_ = false;
