@@ -253,8 +253,8 @@ int runSuite(int argc, char **argv) {
   });
   dropError(std::move(writeErrors));
   if (executor.interruptSignal())
-    errs << programName << ": interrupted; " << unfinished
-         << (unfinished == 1 ? " test" : " tests") << " did not finish\n";
+    errs << programName << ": interrupted; " << selected.size() - unfinished << " of "
+         << selected.size() << (selected.size() == 1 ? " test" : " tests") << " finished\n";
   else if (executor.stoppedAtMaxFailures())
     errs << programName << ": stopped after " << runOptions::maxFailures()
          << (runOptions::maxFailures() == 1 ? " failure; " : " failures; ") << unfinished

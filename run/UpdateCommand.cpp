@@ -2,6 +2,9 @@
 
 #include "support/cmdline/CommandLineParser.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace {
 
 /// Where the shell's operators stand in a command line outside quotes.
@@ -12,45 +15,83 @@ struct Operator {
   bool isPipe;
 };
 
+/// The shell's reserved words that open and close compound commands, and
+/// those after which a command starts.
+constexpr TextRef openingWords[] = {"if", "case", "for", "while", "until", "select"};
+constexpr TextRef closingWords[] = {"fi", "esac", "done"};
+constexpr TextRef leadingWords[] = {"then", "do", "else", "elif", "!", "time"};
+
+template <size_t N> bool oneOf(TextRef word, const TextRef (&words)[N]) {
+  return std::find(std::begin(words), std::end(words), word) != std::end(words);
+}
+
+bool isWordEnd(char c) {
+  return isSpaceByte(c) || c == '|' || c == '&' || c == ';' || c == '(' || c == ')' ||
+         c == '<' || c == '>';
+}
+
 std::vector<Operator> topLevelOperators(TextRef line) {
   std::vector<Operator> found;
-  char quote = 0;
   int depth = 0;
-  for (size_t at = 0; at < line.size(); ++at) {
+  bool commandStart = true;
+  for (size_t at = 0; at < line.size();) {
     char c = line[at];
-    if (quote) {
-      if (c == '\\' && quote == '"')
-        ++at;
-      else if (c == quote)
-        quote = 0;
+    if (isSpaceByte(c)) {
+      ++at;
       continue;
     }
-    switch (c) {
-    case '\\': ++at; break;
-    case '\'':
-    case '"': quote = c; break;
-    case '(':
-    case '{': ++depth; break;
-    case ')':
-    case '}': --depth; break;
-    case '|':
-    case '&':
-    case ';': {
-      if (depth != 0)
-        break;
+    if (c == '(' || c == '{' || c == ')' || c == '}') {
+      depth += c == '(' || c == '{' ? 1 : -1;
+      commandStart = c == '(' || c == '{';
+      ++at;
+      continue;
+    }
+    if (c == '|' || c == '&' || c == ';') {
       bool doubled = at + 1 < line.size() && line[at + 1] == c && c != ';';
-      // "|&" pipes standard error too; ">&" and "&>" are redirections.
-      if (c == '&' && ((at > 0 && (line[at - 1] == '>' || line[at - 1] == '<')) ||
-                       (at + 1 < line.size() && line[at + 1] == '>')))
-        break;
       bool pipe = c == '|' && !doubled;
       size_t length = doubled || (pipe && at + 1 < line.size() && line[at + 1] == '&') ? 2 : 1;
-      found.push_back({at, length, pipe});
-      at += length - 1;
-      break;
+      if (depth == 0)
+        found.push_back({at, length, pipe});
+      commandStart = true;
+      at += length;
+      continue;
     }
-    default: break;
+    // A word, quotes and escapes included; a redirection such as ">&2" is
+    // read as part of it.
+    size_t start = at;
+    char quote = 0;
+    for (; at < line.size(); ++at) {
+      char d = line[at];
+      if (quote) {
+        if (d == '\\' && quote == '"')
+          ++at;
+        else if (d == quote)
+          quote = 0;
+        continue;
+      }
+      if (d == '\\') {
+        ++at;
+        continue;
+      }
+      if (d == '\'' || d == '"') {
+        quote = d;
+        continue;
+      }
+      if ((d == '<' || d == '>') && at + 1 < line.size() && line[at + 1] == '&') {
+        ++at;
+        continue;
+      }
+      if (d == '&' && at > start && (line[at - 1] == '>' || line[at - 1] == '<'))
+        continue;
+      if (isWordEnd(d) && !(d == '<' || d == '>'))
+        break;
     }
+    TextRef word = line.substr(start, at - start);
+    if (commandStart && oneOf(word, openingWords))
+      ++depth;
+    else if (commandStart && oneOf(word, closingWords))
+      --depth;
+    commandStart = commandStart && (oneOf(word, leadingWords) || oneOf(word, openingWords));
   }
   return found;
 }
@@ -98,13 +139,13 @@ void readOstrelWords(const std::vector<std::string> &words, UpdateCommand &comma
     TextRef value;
     bool hasValue = false;
     size_t equals = option.find('=');
-    if (equals != TextRef::npos) {
+    if (word[1] == 'D' && word.size() > 2) {
+      value = word.substr(2);
+      option = "D";
+      hasValue = true;
+    } else if (equals != TextRef::npos) {
       value = option.substr(equals + 1);
       option = option.substr(0, equals);
-      hasValue = true;
-    } else if (option.size() > 1 && option[0] == 'D') {
-      value = option.substr(1);
-      option = "D";
       hasValue = true;
     }
     const CheckerOption *known = nullptr;
@@ -171,7 +212,9 @@ UpdateCommand readUpdateCommand(TextRef runLine) {
   readOstrelWords(words, command);
   if (!command.refusal.empty())
     return command;
-  TextRef before = runLine.substr(0, pipelineStart);
+  std::string before(runLine.substr(0, pipelineStart));
+  if (!before.empty())
+    before += ' ';
   if (lastPipe) {
     if (!command.inputFile.empty()) {
       command.refusal = "ostrel is given both a pipe and --input-file";
@@ -179,10 +222,10 @@ UpdateCommand readUpdateCommand(TextRef runLine) {
     }
     TextRef producer = trim(runLine.substr(pipelineStart, lastPipe->at - pipelineStart));
     if (lastPipe->length == 2) {
-      command.producerScript = std::string(before) + "{ " + std::string(producer) +
+      command.producerScript = before + "{ " + std::string(producer) +
                                " ; } > \"$OSTREL_RUN_CAPTURE\" 2>&1";
     } else {
-      command.producerScript = std::string(before) + "{ " + std::string(producer) +
+      command.producerScript = before + "{ " + std::string(producer) +
                                " ; } > \"$OSTREL_RUN_CAPTURE\"";
     }
     return command;
@@ -192,8 +235,7 @@ UpdateCommand readUpdateCommand(TextRef runLine) {
     return command;
   }
   // The commands before ostrel make its input file.
-  TextRef setup = trimRight(before);
-  if (!setup.empty())
-    command.producerScript = std::string(before) + "true";
+  if (!before.empty())
+    command.producerScript = before + "true";
   return command;
 }
