@@ -44,7 +44,8 @@ std::vector<size_t> selectTests(const TestPlan &plan, const std::vector<RunState
   for (size_t test = 0; test < plan.tests.size(); ++test) {
     if (settings.filter && !settings.filter->search(plan.tests[test].path))
       continue;
-    recorded[test] = states[plan.tests[test].suite].find(pathInSuite(plan, test));
+    if (settings.lastFailed || settings.order == StartOrder::SlowestFirst)
+      recorded[test] = states[plan.tests[test].suite].find(pathInSuite(plan, test));
     if (settings.lastFailed && !(recorded[test] && isFailure(recorded[test]->result)))
       continue;
     selected.push_back(test);
