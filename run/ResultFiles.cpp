@@ -51,31 +51,12 @@ std::string secondsText(double seconds) {
   return text;
 }
 
-/// The text a failure shows: why, the command, its status and the output.
-std::string failureText(const TestOutcome &outcome) {
-  std::string text;
-  if (!outcome.message.empty())
-    text += outcome.message + "\n";
-  if (!outcome.command.empty())
-    text += "command: " + outcome.command + "\n";
-  if (outcome.hasStatus)
-    text += (outcome.signalled ? "ended by signal " : "exit status ") +
-            std::to_string(outcome.status) + "\n";
-  if (!outcome.scratch.empty())
-    text += "scratch folder kept: " + outcome.scratch + "\n";
-  text += outcome.output;
-  if (outcome.omittedBytes)
-    text += "\n... " + std::to_string(outcome.omittedBytes) + " bytes omitted\n";
-  return text;
-}
-
-/// The short message of a failure: the first of the message, the status.
+/// The short message of a failure: why, or else how its command ended.
 std::string failureMessage(const TestOutcome &outcome) {
   if (!outcome.message.empty())
     return outcome.message;
   if (outcome.hasStatus)
-    return (outcome.signalled ? "ended by signal " : "exit status ") +
-           std::to_string(outcome.status);
+    return endDescription(outcome);
   return resultName(outcome.result);
 }
 
@@ -135,7 +116,7 @@ ErrorValue writeJUnitFile(const std::string &path, const TestPlan &plan,
            "\"";
     if (isFailure(outcome.result)) {
       xml += ">\n<failure type=\"" + std::string(resultName(outcome.result)) + "\" message=\"" +
-             xmlEscape(failureMessage(outcome)) + "\">" + xmlEscape(failureText(outcome)) +
+             xmlEscape(failureMessage(outcome)) + "\">" + xmlEscape(failureDetails(outcome)) +
              "</failure>\n</testcase>\n";
     } else if (outcome.result == TestResult::Unsupported) {
       xml += ">\n<skipped message=\"" + xmlEscape(outcome.message) + "\"/>\n</testcase>\n";

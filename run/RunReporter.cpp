@@ -139,23 +139,5 @@ void RunReporter::printFailure(size_t test, const TestOutcome &outcome) {
   os_ << "======== ";
   writeResultWord(outcome.result, resultName(outcome.result));
   os_ << ": " << plan_.tests[test].path << " (" << fixed2(outcome.seconds) << " s)\n";
-  if (!outcome.message.empty())
-    os_ << outcome.message << '\n';
-  if (!outcome.command.empty())
-    os_ << "command: " << outcome.command << '\n';
-  if (outcome.hasStatus) {
-    if (outcome.signalled)
-      os_ << "ended by signal " << outcome.status << '\n';
-    else
-      os_ << "exit status " << outcome.status << '\n';
-  }
-  if (!outcome.scratch.empty())
-    os_ << "scratch folder kept: " << outcome.scratch << '\n';
-  if (!outcome.output.empty() || outcome.omittedBytes) {
-    os_ << "output:\n" << outcome.output;
-    if (!outcome.output.empty() && outcome.output.back() != '\n')
-      os_ << '\n';
-    if (outcome.omittedBytes)
-      os_ << "... " << outcome.omittedBytes << " bytes omitted\n";
-  }
+  os_ << failureDetails(outcome);
 }

@@ -80,44 +80,44 @@ std::string makeScratchRoot() {
   return pattern;
 }
 
-} // namespace
-
-int runSuite(int argc, char **argv) {
-  OutputStream &errs = standardError();
-  OutputStream &out = standardOutput();
-  parseCommandLine(argc, argv,
-                   "ostrel-run: runs a suite of check tests: the RUN lines of each test file\n",
-                   nullptr, statusUsageError);
-
+/// What the command line asks for, beyond the suites' settings.
+struct RunRequest {
   SuiteOverrides overrides;
-  bool good = readOverrides(overrides, errs);
-  std::optional<Shard> shard;
-  if (!runOptions::shard().empty() && !(shard = parseShard(runOptions::shard()))) {
+  SelectionSettings selection;
+  std::optional<CompiledRegex> filter;
+  bool update = false;
+};
+
+/// Reads and checks the options; false after reporting every bad one.
+bool readRequest(RunRequest &request, OutputStream &errs) {
+  bool good = readOverrides(request.overrides, errs);
+  if (!runOptions::shard().empty() &&
+      !(request.selection.shard = parseShard(runOptions::shard()))) {
     complain(errs) << "for the --shard option: '" << runOptions::shard()
                    << "' is not K/N with 1 <= K <= N\n";
     good = false;
   }
-  StartOrder order = StartOrder::Path;
   if (runOptions::order() == "slowest-first") {
-    order = StartOrder::SlowestFirst;
+    request.selection.order = StartOrder::SlowestFirst;
   } else if (runOptions::order() != "path") {
     complain(errs) << "for the --order option: '" << runOptions::order()
                    << "' is neither 'path' nor 'slowest-first'\n";
     good = false;
   }
-  std::optional<CompiledRegex> filter;
   if (!runOptions::filter().empty()) {
-    filter.emplace(runOptions::filter());
+    request.filter.emplace(runOptions::filter());
     std::string problem;
-    if (!filter->checkValid(problem)) {
+    if (!request.filter->checkValid(problem)) {
       complain(errs) << "for the --filter option: '" << runOptions::filter()
                      << "' is not a valid expression: " << problem << '\n';
       good = false;
     }
+    request.selection.filter = &*request.filter;
   }
+  request.selection.lastFailed = runOptions::lastFailed();
   // OSTREL_UPDATE=1 asks for --update, but never on a CI machine, where a
   // refresh would make the failures it should report pass.
-  bool update = runOptions::update();
+  request.update = runOptions::update();
   const char *updateVariable = std::getenv("OSTREL_UPDATE");
   if (updateVariable && std::string_view(updateVariable) == "1") {
     const char *ci = std::getenv("CI");
@@ -126,9 +126,9 @@ int runSuite(int argc, char **argv) {
                         "failures, it does not refresh them\n";
       good = false;
     }
-    update = true;
+    request.update = true;
   }
-  if (runOptions::interactive() && !update) {
+  if (runOptions::interactive() && !request.update) {
     complain(errs) << "--interactive goes with --update\n";
     good = false;
   }
@@ -136,10 +136,59 @@ int runSuite(int argc, char **argv) {
     complain(errs) << "--interactive asks its questions on a terminal, and there is none\n";
     good = false;
   }
-  if (!good)
+  return good;
+}
+
+/// Writes the results files asked for; answers the problems.
+ErrorValue writeResultsFiles(const TestPlan &plan, const TestOutcomes &outcomes,
+                             double seconds) {
+  ErrorValue errors;
+  if (!runOptions::junitFile().empty())
+    errors = combineErrors(std::move(errors),
+                           writeJUnitFile(runOptions::junitFile(), plan, outcomes, seconds));
+  if (!runOptions::jsonFile().empty())
+    errors = combineErrors(std::move(errors),
+                           writeJsonFile(runOptions::jsonFile(), plan, outcomes, seconds));
+  return errors;
+}
+
+/// Records the finished tests in the state of their suites.
+void saveStates(const TestPlan &plan, const std::vector<size_t> &selected,
+                const TestOutcomes &outcomes, std::vector<RunState> &states,
+                OutputStream &errs) {
+  std::vector<bool> touched(plan.suites.size());
+  for (size_t test : selected) {
+    if (!outcomes[test])
+      continue;
+    size_t suite = plan.tests[test].suite;
+    states[suite].record(pathInSuite(plan, test),
+                         RecordedResult{outcomes[test]->result, outcomes[test]->seconds});
+    touched[suite] = true;
+  }
+  for (size_t suite = 0; suite < plan.suites.size(); ++suite) {
+    if (!touched[suite])
+      continue;
+    // A suite in a folder that cannot be written still runs; it only forgets.
+    if (ErrorValue failed = states[suite].save()) {
+      errs << programName << ": ";
+      warningLabel(errs) << errorMessage(std::move(failed)) << '\n';
+    }
+  }
+}
+
+} // namespace
+
+int runSuite(int argc, char **argv) {
+  OutputStream &errs = standardError();
+  OutputStream &out = standardOutput();
+  parseCommandLine(argc, argv,
+                   "ostrel-run: runs a suite of check tests: the RUN lines of each test file\n",
+                   nullptr, statusUsageError);
+  RunRequest request;
+  if (!readRequest(request, errs))
     return statusUsageError;
 
-  auto found = discoverTests(runOptions::paths(), overrides);
+  auto found = discoverTests(runOptions::paths(), request.overrides);
   if (!found) {
     ErrorValue error = found.takeError();
     // Suite files speak for themselves; other problems get the program's name.
@@ -161,12 +210,7 @@ int runSuite(int argc, char **argv) {
   std::vector<RunState> states;
   for (const TestSuite &suite : plan.suites)
     states.push_back(RunState::load(suite.root));
-  SelectionSettings selection;
-  selection.filter = filter ? &*filter : nullptr;
-  selection.lastFailed = runOptions::lastFailed();
-  selection.shard = shard;
-  selection.order = order;
-  std::vector<size_t> selected = selectTests(plan, states, selection);
+  std::vector<size_t> selected = selectTests(plan, states, request.selection);
 
   if (runOptions::list()) {
     for (size_t test : selected)
@@ -199,7 +243,7 @@ int runSuite(int argc, char **argv) {
   reporter.endProgress();
 
   std::optional<UpdateCounts> updates;
-  if (update && !executor.interruptSignal()) {
+  if (request.update && !executor.interruptSignal()) {
     SuiteUpdater updater(plan, executor, settings, out,
                          runOptions::interactive() ? stdin : nullptr);
     updates = updater.updateAll(selected, outcomes);
@@ -217,31 +261,8 @@ int runSuite(int argc, char **argv) {
       reporter.printFailure(test, *outcomes[test]);
   }
 
-  ErrorValue writeErrors;
-  if (!runOptions::junitFile().empty())
-    writeErrors = combineErrors(std::move(writeErrors),
-                                writeJUnitFile(runOptions::junitFile(), plan, outcomes, seconds));
-  if (!runOptions::jsonFile().empty())
-    writeErrors = combineErrors(std::move(writeErrors),
-                                writeJsonFile(runOptions::jsonFile(), plan, outcomes, seconds));
-  std::vector<bool> touched(plan.suites.size());
-  for (size_t test : selected) {
-    if (!outcomes[test])
-      continue;
-    size_t suite = plan.tests[test].suite;
-    states[suite].record(pathInSuite(plan, test),
-                         RecordedResult{outcomes[test]->result, outcomes[test]->seconds});
-    touched[suite] = true;
-  }
-  for (size_t suite = 0; suite < plan.suites.size(); ++suite) {
-    if (!touched[suite])
-      continue;
-    // A suite in a folder that cannot be written still runs; it only forgets.
-    if (ErrorValue failed = states[suite].save()) {
-      errs << programName << ": ";
-      warningLabel(errs) << errorMessage(std::move(failed)) << '\n';
-    }
-  }
+  ErrorValue writeErrors = writeResultsFiles(plan, outcomes, seconds);
+  saveStates(plan, selected, outcomes, states, errs);
   std::error_code ignored;
   fs::remove(settings.scratchRoot, ignored);
 

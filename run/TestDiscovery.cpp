@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fnmatch.h>
 #include <map>
+#include <set>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -232,10 +233,10 @@ ValueOrError<TestPlan> discoverTests(const std::vector<std::string> &paths,
     return errors;
   TestPlan plan = walker.take();
   // A test named twice (a file and its folder) runs once.
-  std::map<std::string, bool> known;
+  std::set<std::string> known;
   std::vector<TestEntry> unique;
   for (TestEntry &entry : plan.tests)
-    if (known.emplace(entry.path, true).second)
+    if (known.insert(entry.path).second)
       unique.push_back(std::move(entry));
   plan.tests = std::move(unique);
   return plan;

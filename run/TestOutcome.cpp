@@ -1,5 +1,7 @@
 #include "run/TestOutcome.h"
 
+#include <cstring>
+
 namespace {
 
 struct ResultRow {
@@ -33,4 +35,33 @@ bool resultFromName(const std::string &name, TestResult &result) {
     }
   }
   return false;
+}
+
+std::string endDescription(const TestOutcome &outcome) {
+  if (!outcome.hasStatus)
+    return {};
+  if (!outcome.signalled)
+    return "exit status " + std::to_string(outcome.status);
+  return "ended by signal " + std::to_string(outcome.status) + " (" +
+         std::string(strsignal(outcome.status)) + ")";
+}
+
+std::string failureDetails(const TestOutcome &outcome) {
+  std::string text;
+  if (!outcome.message.empty())
+    text += outcome.message + "\n";
+  if (!outcome.command.empty())
+    text += "command: " + outcome.command + "\n";
+  if (outcome.hasStatus)
+    text += endDescription(outcome) + "\n";
+  if (!outcome.scratch.empty())
+    text += "scratch folder kept: " + outcome.scratch + "\n";
+  if (!outcome.output.empty() || outcome.omittedBytes) {
+    text += "output:\n" + outcome.output;
+    if (!outcome.output.empty() && outcome.output.back() != '\n')
+      text += '\n';
+    if (outcome.omittedBytes)
+      text += "... " + std::to_string(outcome.omittedBytes) + " bytes omitted\n";
+  }
+  return text;
 }

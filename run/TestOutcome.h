@@ -15,6 +15,16 @@ bool resultFromName(const std::string &name, TestResult &result);
 /// FAIL, XPASS and TIMEOUT.
 bool isFailure(TestResult result);
 
+struct TestOutcome;
+
+/// What a failure report says below its heading: why, the failing command,
+/// how it ended, the scratch folder kept, and the output with the count of
+/// bytes omitted, one item a line.
+std::string failureDetails(const TestOutcome &outcome);
+
+/// "exit status 1" or "ended by signal 9 (Killed)"; empty without a status.
+std::string endDescription(const TestOutcome &outcome);
+
 struct TestOutcome {
   TestResult result = TestResult::Pass;
   double seconds = 0;
