@@ -10,9 +10,11 @@
 #include "support/cmdline/CommandLineParser.h"
 #include "support/diag/OutputStream.h"
 #include "support/diag/SeverityLabel.h"
+#include "support/process/ProcessSupport.h"
 #include "support/suite/SuiteFile.h"
 
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -241,6 +243,8 @@ int runSuite(int argc, char **argv) {
   double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   reporter.endProgress();
+  if (executor.interruptSignal() == SIGPIPE)
+    ProcessSupport::exitOnBrokenPipe();
 
   std::optional<UpdateCounts> updates;
   if (request.update && !executor.interruptSignal()) {

@@ -4,6 +4,7 @@
 #include "run/Substitutions.h"
 #include "run/TestScript.h"
 #include "run/WholeFile.h"
+#include "support/diag/FileOutputStream.h"
 
 #include <cerrno>
 #include <chrono>
@@ -35,9 +36,15 @@ int wakeWrite = -1;
 volatile sig_atomic_t caughtSignal = 0;
 volatile sig_atomic_t caughtCount = 0;
 
-constexpr int interruptSignals[] = {SIGINT, SIGTERM, SIGHUP};
+// A reader of the runner's output that has gone ends the run as an
+// interrupt does, so that no test is left running without the runner.
+constexpr int interruptSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
 
 void onInterrupt(int signal) {
+  // Every write to a reader that has gone raises SIGPIPE again; the first one
+  // is the interrupt.
+  if (signal == SIGPIPE && caughtSignal == SIGPIPE)
+    return;
   int saved = errno;
   caughtSignal = signal;
   caughtCount = caughtCount + 1;
@@ -62,8 +69,12 @@ public:
     sigemptyset(&action.sa_mask);
     for (size_t i = 0; i < std::size(interruptSignals); ++i)
       ::sigaction(interruptSignals[i], &action, &previous[i]);
+    // A write that fails for want of a reader does not end the program
+    // while tests run; it interrupts them (even where SIGPIPE is ignored).
+    previousHook = setBrokenPipeHook([] { onInterrupt(SIGPIPE); });
   }
   ~InterruptCatcher() {
+    setBrokenPipeHook(previousHook);
     for (size_t i = 0; i < std::size(interruptSignals); ++i)
       ::sigaction(interruptSignals[i], &previous[i], nullptr);
     ::close(wakeRead);
@@ -78,6 +89,7 @@ public:
 
 private:
   struct sigaction previous[std::size(interruptSignals)];
+  BrokenPipeHook previousHook;
 };
 
 int openProcessHandle(pid_t pid) {

@@ -7,7 +7,8 @@
 /// A line is over when its main process ends, whoever still holds the
 /// output; then everything the test started is killed and reaped. A test
 /// past its timeout gets TERM, and KILL after a grace; an interrupt (INT,
-/// TERM, HUP) ends the running tests the same way and starts no new one.
+/// TERM, HUP, or PIPE when the reader of the output has gone) ends the
+/// running tests the same way and starts no new one.
 
 #include "run/TestDiscovery.h"
 #include "run/TestOutcome.h"
