@@ -225,6 +225,7 @@ int runSuite(int argc, char **argv) {
   if (settings.jobs == 0)
     settings.jobs = std::max(1u, std::thread::hardware_concurrency());
   settings.maxFailures = runOptions::maxFailures();
+  settings.keepEveryOutput = !runOptions::jsonFile().empty();
   settings.programFolder = programFolder(argv[0]);
   settings.scratchRoot = makeScratchRoot();
   if (settings.scratchRoot.empty()) {

@@ -314,6 +314,8 @@ TestOutcome TestExecutor::finish(Running &test) {
     std::error_code ignored;
     fs::remove_all(outcome.scratch, ignored);
     outcome.scratch.clear();
+    if (!settings_.keepEveryOutput)
+      outcome.output = std::string();
   }
   return outcome;
 }

@@ -41,6 +41,10 @@ struct ExecutionSettings {
   double killGrace = 2;
   /// Bytes of output kept per test.
   size_t captureLimit = 1 << 20;
+  /// Keep the output of tests that did not fail too (for the JSON file);
+  /// otherwise it is let go as each such test ends, so that a large suite
+  /// holds only its failures' output.
+  bool keepEveryOutput = false;
 };
 
 class TestExecutor {
