@@ -8,7 +8,7 @@ PREFIX     ?= /usr/local
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 PACKAGES   := cmake ninja-build g++ libgtest-dev libbenchmark-dev libncurses-dev \
               groff-base dpkg-dev bash-completion \
-              libtomlplusplus-dev nlohmann-json3-dev
+              libtomlplusplus-dev nlohmann-json3-dev libxml2-utils python3
 FUZZ_PACKAGES := clang libclang-rt-dev
 
 .PHONY: all build deps test demo programs install uninstall package static bench sanitize \

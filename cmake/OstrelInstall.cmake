@@ -14,6 +14,7 @@ write_basic_package_version_file(${CMAKE_BINARY_DIR}/OstrelConfigVersion.cmake
 install(FILES
   ${PROJECT_SOURCE_DIR}/cmake/OstrelConfig.cmake
   ${PROJECT_SOURCE_DIR}/cmake/OstrelAddTest.cmake
+  ${PROJECT_SOURCE_DIR}/cmake/OstrelAddSuite.cmake
   ${PROJECT_SOURCE_DIR}/cmake/OstrelRunTest.cmake
   ${CMAKE_BINARY_DIR}/OstrelConfigVersion.cmake
   DESTINATION ${OSTREL_PACKAGE_DIR})

@@ -62,7 +62,7 @@ std::optional<bool> terminfoColours(int fd) {
 
 bool processIsExiting() { return exiting.load(); }
 
-void setBrokenPipeHook(BrokenPipeHook hook) { brokenPipeHook.store(hook); }
+BrokenPipeHook setBrokenPipeHook(BrokenPipeHook hook) { return brokenPipeHook.exchange(hook); }
 
 bool termNameSuggestsColours(const char *term) {
   if (!term)

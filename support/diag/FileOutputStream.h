@@ -72,7 +72,8 @@ private:
 /// Called when a write on a FileOutputStream fails because the pipe has no
 /// reader (EPIPE). Without a hook the failure is recorded like any other.
 using BrokenPipeHook = void (*)();
-void setBrokenPipeHook(BrokenPipeHook hook);
+/// Installs `hook` (null: none) and answers the one it replaces.
+BrokenPipeHook setBrokenPipeHook(BrokenPipeHook hook);
 
 /// The fallback when a terminal's description gives no colour count: TERM is
 /// "ansi", "cygwin" or "linux", starts with "screen", "xterm", "vt100" or

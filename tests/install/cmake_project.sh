@@ -37,6 +37,8 @@ will-fail-but-producer-fails|fails|exited with status 3
 unusable-check-file|fails|ostrel could not check (status 2)
 stderr-and-stdin|passes|
 working-directory|passes|
+suite|passes|
+suite-fails|fails|1 passed, 1 failed
 '
 while IFS='|' read -r name outcome text; do
   [ -n "$name" ] || continue
@@ -51,10 +53,16 @@ while IFS='|' read -r name outcome text; do
   fi
 done <<< "$cases"
 
+if ! xmllint --noout "$work/project/suite.junit.xml"; then
+  echo "ostrel_add_suite wrote no valid JUnit file into the build tree"
+  failed=1
+fi
+
 # Calls with a missing argument | the message configuring must stop with
 errors='
 ostrel_add_test(NAME no-check COMMAND cmake -E echo hi)|ostrel_add_test(no-check): CHECK_FILE is missing
 ostrel_add_test(NAME no-command CHECK_FILE x.check)|ostrel_add_test(no-command): COMMAND is missing
+ostrel_add_suite(NAME no-folder)|ostrel_add_suite(no-folder): DIRECTORY is missing
 '
 while IFS='|' read -r call message; do
   [ -n "$call" ] || continue

@@ -13,13 +13,17 @@ failed=0
 fail() { echo "$*"; failed=1; }
 
 expected_files='bin/ostrel
+bin/ostrel-run
+lib/cmake/Ostrel/OstrelAddSuite.cmake
 lib/cmake/Ostrel/OstrelAddTest.cmake
 lib/cmake/Ostrel/OstrelConfig.cmake
 lib/cmake/Ostrel/OstrelConfigVersion.cmake
 lib/cmake/Ostrel/OstrelRunTest.cmake
 lib/cmake/Ostrel/OstrelTargets.cmake
 share/bash-completion/completions/ostrel
-share/man/man1/ostrel.1'
+share/bash-completion/completions/ostrel-run
+share/man/man1/ostrel.1
+share/man/man1/ostrel-run.1'
 
 # The Makefile's rules work on a Ninja build folder; with another one only
 # cmake --install is tried.

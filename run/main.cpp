@@ -1,0 +1,15 @@
+#include "run/RunSuite.h"
+#include "support/diag/OutputStream.h"
+#include "support/process/ProcessSupport.h"
+
+int main(int argc, char **argv) {
+  int status;
+  {
+    ProcessSupport processSupport(argc, argv);
+    status = runSuite(argc, argv);
+    // Flush while the broken-pipe handling is still in place; a write error
+    // stays recorded and is reported when the stream is destroyed at exit.
+    standardOutput().flush();
+  }
+  return status;
+}
