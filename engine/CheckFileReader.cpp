@@ -243,9 +243,7 @@ ErrorValue CheckFileReader::readThrough() {
   FoundDirective found;
   while (scanner->next(found)) {
     const CheckKind kind = found.kind;
-    if (kind.type != DirectiveType::Comment && !unusedPrefixes.empty())
-      unusedPrefixes.erase(found.prefix);
-    if (ErrorValue error = rejectMalformed(found))
+    if (ErrorValue error = admitDirective(found))
       return error;
     if (kind.type == DirectiveType::Comment)
       continue;
@@ -273,13 +271,17 @@ ErrorValue CheckFileReader::readThrough() {
   return checkPrefixesUsed();
 }
 
+ErrorValue CheckFileReader::admitDirective(const FoundDirective &found) {
+  // Erasing from an empty set costs a search and a clear each time.
+  if (found.kind.type != DirectiveType::Comment && !unusedPrefixes.empty())
+    unusedPrefixes.erase(found.prefix);
+  return rejectMalformed(found);
+}
+
 ErrorValue CheckFileReader::handleDirective(const FoundDirective &found,
                                             std::optional<CheckStep> &step) {
   const CheckKind kind = found.kind;
-  // Erasing from an empty set costs a search and a clear each time.
-  if (kind.type != DirectiveType::Comment && !unusedPrefixes.empty())
-    unusedPrefixes.erase(found.prefix);
-  if (ErrorValue error = rejectMalformed(found))
+  if (ErrorValue error = admitDirective(found))
     return error;
   if (kind.type == DirectiveType::Comment)
     return ErrorValue::success();

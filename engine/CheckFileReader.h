@@ -70,6 +70,9 @@ public:
 
 private:
   ErrorValue handleDirective(const FoundDirective &found, std::optional<CheckStep> &step);
+  /// Marks the directive's prefix as used and rejects a malformed directive;
+  /// both readings of the text start each directive here.
+  ErrorValue admitDirective(const FoundDirective &found);
   /// Reports the kinds that are always an error.
   ErrorValue rejectMalformed(const FoundDirective &found) const;
   /// Reports a LABEL with variables, and a line rule with no line before it.
