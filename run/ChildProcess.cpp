@@ -48,10 +48,13 @@ std::vector<char *> environmentBlock(std::vector<std::string> &entries) {
 
 int spawnInOwnGroup(const std::string &program, const char *const *argv,
                     const std::string &folder, char *const *environment, int outputFd,
-                    int errorFd, pid_t &pid) {
+                    int errorFd, pid_t &pid, int inputFd) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  if (inputFd >= 0)
+    posix_spawn_file_actions_adddup2(&actions, inputFd, 0);
+  else
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
   posix_spawn_file_actions_adddup2(&actions, outputFd, 1);
   posix_spawn_file_actions_adddup2(&actions, errorFd, 2);
   posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());

@@ -3,7 +3,7 @@
 
 /// Starting the processes of tests: each in a process group of its own,
 /// with the signal dispositions and mask of a fresh process, standard input
-/// empty and standard output and error going to one descriptor.
+/// empty unless given and standard output and error going to one descriptor.
 
 #include <string>
 #include <sys/types.h>
@@ -20,11 +20,12 @@ std::vector<std::string> testEnvironment(
 std::vector<char *> environmentBlock(std::vector<std::string> &entries);
 
 /// Starts `program` with `argv` (null-terminated) in `folder`, writing its
-/// standard output to `outputFd` and its standard error to `errorFd`;
-/// answers 0 and sets `pid`, or the error number.
+/// standard output to `outputFd` and its standard error to `errorFd`, and
+/// reading `inputFd` (-1: nothing); answers 0 and sets `pid`, or the error
+/// number.
 int spawnInOwnGroup(const std::string &program, const char *const *argv,
                     const std::string &folder, char *const *environment, int outputFd,
-                    int errorFd, pid_t &pid);
+                    int errorFd, pid_t &pid, int inputFd = -1);
 
 /// The path of bash, looked up once on the runner's PATH.
 const std::string &bashPath();

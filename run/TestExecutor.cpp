@@ -1,6 +1,7 @@
 #include "run/TestExecutor.h"
 
 #include "run/ChildProcess.h"
+#include "run/DirectCommand.h"
 #include "run/Substitutions.h"
 #include "run/TestScript.h"
 #include "run/WholeFile.h"
@@ -25,6 +26,10 @@ ExecutionObserver::~ExecutionObserver() = default;
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+/// The word that calls the checker installed beside the runner: its folder
+/// is first on the tests' PATH.
+const std::string checkerName = "ostrel";
 
 double secondsSince(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
@@ -109,6 +114,8 @@ std::string joinFeatures(const std::vector<std::string> &features) {
 struct TestExecutor::SuiteEnvironment {
   std::vector<std::string> entries;
   std::vector<char *> block;
+  /// Whether lines that need no shell may run without bash.
+  bool direct = false;
 };
 
 struct TestExecutor::Running {
@@ -119,6 +126,8 @@ struct TestExecutor::Running {
   bool expectFailure = false;
   size_t line = 0;
   pid_t pid = -1;
+  /// Whether the current line runs the checker without bash.
+  bool direct = false;
   int processHandle = -1;
   int outputFd = -1;
   /// The leader of each line's process group; each stays unreaped, so its
@@ -131,13 +140,14 @@ struct TestExecutor::Running {
   /// Set once TERM was sent; KILL follows at this time.
   std::optional<Clock::time_point> killAt;
   char *const *environment = nullptr;
+  bool directAllowed = false;
   size_t captureLimit = 0;
 };
 
 TestExecutor::TestExecutor(const TestPlan &plan, ExecutionSettings settings,
                            ExecutionObserver &observer)
     : plan_(plan), settings_(std::move(settings)), observer_(observer),
-      environments_(plan.suites.size()) {}
+      environments_(plan.suites.size()), checkerPath_(settings_.programFolder + "/" + checkerName) {}
 
 TestExecutor::~TestExecutor() = default;
 
@@ -147,6 +157,8 @@ const TestExecutor::SuiteEnvironment &TestExecutor::environmentOf(size_t suite) 
     slot = std::make_unique<SuiteEnvironment>();
     slot->entries = testEnvironment(plan_.suites[suite].environment, settings_.programFolder);
     slot->block = environmentBlock(slot->entries);
+    slot->direct = environmentKeepsBashPlain(slot->entries) &&
+                   ::access(checkerPath_.c_str(), X_OK) == 0;
   }
   return *slot;
 }
@@ -214,7 +226,9 @@ std::optional<TestOutcome> TestExecutor::start(size_t test, std::vector<Running>
   for (const std::string &command : script.commands)
     state.commands.push_back(substitutions.apply(command));
   state.timeout = suite.timeout;
-  state.environment = environmentOf(entry.suite).block.data();
+  const SuiteEnvironment &environment = environmentOf(entry.suite);
+  state.environment = environment.block.data();
+  state.directAllowed = environment.direct;
   state.captureLimit = settings_.captureLimit;
   state.started = Clock::now();
   if (!startLine(state)) {
@@ -226,20 +240,41 @@ std::optional<TestOutcome> TestExecutor::start(size_t test, std::vector<Running>
 }
 
 bool TestExecutor::startLine(Running &test) {
+  const std::string &command = test.commands[test.line];
+  std::optional<DirectCommand> direct;
+  if (test.directAllowed)
+    direct = directCommand(command, checkerName);
+  test.direct = direct.has_value();
   int fds[2];
-  if (::pipe2(fds, O_CLOEXEC) != 0) {
+  int input[2] = {-1, -1};
+  if (::pipe2(fds, O_CLOEXEC) != 0 || (direct && direct->input && ::pipe2(input, O_CLOEXEC) != 0)) {
     test.outcome.message = "cannot make a pipe: " + std::string(std::strerror(errno));
     return false;
   }
-  const std::string &command = test.commands[test.line];
-  const char *argv[] = {"bash", "-e", "-o", "pipefail", "-c", command.c_str(), nullptr};
+  if (input[1] >= 0) {
+    // At most PIPE_BUF bytes: written at once, before the reader exists.
+    [[maybe_unused]] ssize_t written = ::write(input[1], direct->input->data(), direct->input->size());
+    ::close(input[1]);
+  }
+  std::vector<const char *> argv;
+  if (direct) {
+    for (const std::string &argument : direct->arguments)
+      argv.push_back(argument.c_str());
+  } else {
+    argv = {"bash", "-e", "-o", "pipefail", "-c", command.c_str()};
+  }
+  argv.push_back(nullptr);
+  const std::string &program = direct ? checkerPath_ : bashPath();
   pid_t pid;
-  int error = spawnInOwnGroup(bashPath(), argv, test.folder, test.environment, fds[1], fds[1], pid);
+  int error = spawnInOwnGroup(program, argv.data(), test.folder, test.environment, fds[1], fds[1],
+                              pid, input[0]);
   ::close(fds[1]);
+  if (input[0] >= 0)
+    ::close(input[0]);
   if (error != 0) {
     ::close(fds[0]);
     test.outcome.command = command;
-    test.outcome.message = "cannot start " + bashPath() + ": " + std::strerror(error);
+    test.outcome.message = "cannot start " + program + ": " + std::strerror(error);
     return false;
   }
   test.pid = pid;
@@ -334,7 +369,15 @@ bool TestExecutor::lineEnded(Running &test) {
   }
   ::close(test.processHandle);
   test.processHandle = -1;
-  bool passed = info.si_code == CLD_EXITED && info.si_status == 0;
+  bool exited = info.si_code == CLD_EXITED;
+  int status = info.si_status;
+  // Bash reports a command that a signal ended by the status 128 + the
+  // signal; only the runner's own signals end the line itself.
+  if (test.direct && !exited && !test.timedOut && !test.interrupted) {
+    exited = true;
+    status += 128;
+  }
+  bool passed = exited && status == 0;
   if (passed && !test.timedOut && !test.interrupted && test.line + 1 < test.commands.size()) {
     ++test.line;
     return !startLine(test);
@@ -342,8 +385,8 @@ bool TestExecutor::lineEnded(Running &test) {
   if (!passed || test.timedOut) {
     test.outcome.command = test.commands[test.line];
     test.outcome.hasStatus = true;
-    test.outcome.signalled = info.si_code != CLD_EXITED;
-    test.outcome.status = info.si_status;
+    test.outcome.signalled = !exited;
+    test.outcome.status = status;
   }
   return true;
 }

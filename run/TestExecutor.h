@@ -2,6 +2,7 @@
 #define OSTREL_RUN_TESTEXECUTOR_H
 
 /// Runs tests side by side. Each RUN line runs as `bash -e -o pipefail -c`
+/// (or, when it needs no shell, as the checker it calls: DirectCommand.h)
 /// in the test's folder, in a process group of its own, with standard
 /// output and error captured together (bounded) and standard input empty.
 /// A line is over when its main process ends, whoever still holds the
@@ -89,6 +90,8 @@ private:
   ExecutionSettings settings_;
   ExecutionObserver &observer_;
   std::vector<std::unique_ptr<SuiteEnvironment>> environments_;
+  /// The checker installed beside the runner.
+  std::string checkerPath_;
   int interruptSignal_ = 0;
   bool stoppedAtMaxFailures_ = false;
 };
