@@ -8,6 +8,9 @@
 #     falls on both alike);
 #   - `ctest -j <cores>` on the same tests registered with ostrel_add_test
 #     from the installed package; target: ostrel-run at least 5x faster;
+#   - for comparison, ostrel-run with every line sent through bash (a
+#     start-up file for bash in the environment keeps the checker from
+#     starting without it);
 #   - the runner's own peak memory (VmHWM of its process, not its tests'),
 #     for the 5,000 tests and for one test that prints 1 GB: at most 50 MB;
 #   - `ostrel-run --list` over 50,000 test files: at most 1 s (median).
@@ -66,17 +69,20 @@ if ! "$runner" --quiet "$work/suite" > "$work/first.txt"; then
   echo "run_bench: the generated suite should pass: $(tail -n 1 "$work/first.txt")"
   exit 1
 fi
-ratios=() run_walls=() floor_walls=()
+ratios=() run_walls=() floor_walls=() bash_walls=()
 for ((round = 0; round < rounds; round++)); do
   run_wall=$(wall_of "$runner" --quiet -j "$cores" "$work/suite")
+  bash_wall=$(BASH_ENV=/dev/null wall_of "$runner" --quiet -j "$cores" "$work/suite")
   floor_wall=$(wall_of floor_run)
   run_walls+=("$run_wall")
+  bash_walls+=("$bash_wall")
   floor_walls+=("$floor_wall")
   ratios+=("$(ratio "$run_wall" "$floor_wall")")
 done
 floor_ratio=$(printf '%s\n' "${ratios[@]}" | median)
 echo "$tests tests on $cores cores (load: $(cut -d ' ' -f 1-3 /proc/loadavg)):"
 echo "  ostrel-run -j $cores  wall $(printf '%s\n' "${run_walls[@]}" | median) s (median of $rounds)"
+echo "  ostrel-run, through bash  wall $(printf '%s\n' "${bash_walls[@]}" | median) s"
 echo "  xargs -P $cores       wall $(printf '%s\n' "${floor_walls[@]}" | median) s"
 echo "  ratio to the floor  $floor_ratio (paired runs: ${ratios[*]}; target at most 1.2)"
 if over "$floor_ratio" 1.2; then
