@@ -17,7 +17,8 @@ TEST(DirectCommandTest, SplitsOnlyWhatBashWouldJustSplit) {
   } cases[] = {
       {"printf 'a b\\n' | ostrel /x/t.test", Stages{{"printf", "a b\\n"}, {"ostrel", "/x/t.test"}}},
       {"ostrel  \t'it'\\''s' \"two  words\"x", Stages{{"ostrel", "it's", "two  wordsx"}}},
-      {"ostrel --check-prefix=A,B -D@x=1:2+%", Stages{{"ostrel", "--check-prefix=A,B", "-D@x=1:2+%"}}},
+      {"ostrel --check-prefix=A,B -D@x=1:2+%",
+       Stages{{"ostrel", "--check-prefix=A,B", "-D@x=1:2+%"}}},
       {"a|b", Stages{{"a"}, {"b"}}},
       {"echo '' | ostrel x", Stages{{"echo", ""}, {"ostrel", "x"}}},
       {"", std::nullopt},
@@ -91,10 +92,10 @@ TEST(DirectCommandTest, BuiltinOutputIsWhatBashPrints) {
 
 TEST(DirectCommandTest, BuiltinsWhoseOutputIsNotKnownHereAreLeftToBash) {
   const std::vector<std::string> refused[] = {
-      {"printf", "%s", "x"}, {"printf", "%d"},     {"printf", "a%"},    {"printf", "\\x41"},
-      {"printf", "\\c"},     {"printf", "\\q"},    {"printf", "\\8"},    {"printf", "x\\"},   {"printf", "-v", "x"},
-      {"printf", "--"},      {"printf"},           {"echo", "-n", "x"}, {"echo", "-e"},
-      {"cat", "x"},          {"true"},             {},
+      {"printf", "%s", "x"}, {"printf", "%d"},   {"printf", "a%"},    {"printf", "\\x41"},
+      {"printf", "\\c"},     {"printf", "\\q"},  {"printf", "\\8"},    {"printf", "x\\"},
+      {"printf", "-v", "x"}, {"printf", "--"},   {"printf"},          {"echo", "-n", "x"},
+      {"echo", "-e"},        {"cat", "x"},       {"true"},            {},
       {"printf", std::string(PIPE_BUF + 1, 'x')},
   };
   for (const std::vector<std::string> &words : refused)

@@ -147,7 +147,8 @@ struct TestExecutor::Running {
 TestExecutor::TestExecutor(const TestPlan &plan, ExecutionSettings settings,
                            ExecutionObserver &observer)
     : plan_(plan), settings_(std::move(settings)), observer_(observer),
-      environments_(plan.suites.size()), checkerPath_(settings_.programFolder + "/" + checkerName) {}
+      environments_(plan.suites.size()),
+      checkerPath_(settings_.programFolder + "/" + checkerName) {}
 
 TestExecutor::~TestExecutor() = default;
 
@@ -247,13 +248,20 @@ bool TestExecutor::startLine(Running &test) {
   test.direct = direct.has_value();
   int fds[2];
   int input[2] = {-1, -1};
-  if (::pipe2(fds, O_CLOEXEC) != 0 || (direct && direct->input && ::pipe2(input, O_CLOEXEC) != 0)) {
+  if (::pipe2(fds, O_CLOEXEC) != 0) {
     test.outcome.message = "cannot make a pipe: " + std::string(std::strerror(errno));
     return false;
   }
-  if (input[1] >= 0) {
-    // At most PIPE_BUF bytes: written at once, before the reader exists.
-    [[maybe_unused]] ssize_t written = ::write(input[1], direct->input->data(), direct->input->size());
+  if (direct && direct->input) {
+    if (::pipe2(input, O_CLOEXEC) != 0) {
+      test.outcome.message = "cannot make a pipe: " + std::string(std::strerror(errno));
+      ::close(fds[0]);
+      ::close(fds[1]);
+      return false;
+    }
+    // At most PIPE_BUF bytes: written whole at once, before the reader exists.
+    const std::string &bytes = *direct->input;
+    [[maybe_unused]] ssize_t written = ::write(input[1], bytes.data(), bytes.size());
     ::close(input[1]);
   }
   std::vector<const char *> argv;
