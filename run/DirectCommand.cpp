@@ -41,6 +41,7 @@ std::optional<std::string> formatOutput(const std::string &format) {
       if (++at >= format.size())
         return std::nullopt;
       if (isOctalDigit(format[at])) {
+        // Up to three digits, their value taken modulo 256.
         unsigned value = 0;
         size_t end = std::min(format.size(), at + 3);
         for (; at < end && isOctalDigit(format[at]); ++at)
