@@ -19,6 +19,8 @@
 #include <set>
 #include <sys/stat.h>
 
+namespace ostrel {
+
 namespace {
 
 constexpr int statusDone = 0;
@@ -354,3 +356,5 @@ int runUpdate(int argc, char **argv) {
 }
 
 OwnedFileBufferOrError readUpdateFile(TextRef name) { return readFileOrInput(name); }
+
+} // namespace ostrel
