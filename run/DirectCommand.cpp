@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <climits>
 
+namespace ostrel {
+
 namespace {
 
 /// Characters that bash takes literally outside quotes, wherever they stand
@@ -167,3 +169,5 @@ bool environmentKeepsBashPlain(const std::vector<std::string> &entries) {
         return false;
   return true;
 }
+
+} // namespace ostrel

@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+namespace ostrel {
+
 /// The words of each stage of `command` when it holds only plain words,
 /// single-quoted words, double-quoted words without `$`, backquote or `\`,
 /// backslash-escaped characters, and single `|` between stages; nothing
@@ -44,5 +46,7 @@ std::optional<DirectCommand> directCommand(TextRef command, const std::string &c
 /// start-up file and imports no option or function, so that a line's
 /// meaning is what its words say.
 bool environmentKeepsBashPlain(const std::vector<std::string> &entries);
+
+} // namespace ostrel
 
 #endif

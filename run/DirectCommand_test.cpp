@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+namespace ostrel {
+
 namespace {
 
 using Stages = std::vector<std::vector<std::string>>;
@@ -140,3 +142,5 @@ TEST(DirectCommandTest, AnEnvironmentThatChangesBashKeepsItsLines) {
 }
 
 } // namespace
+
+} // namespace ostrel
