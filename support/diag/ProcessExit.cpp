@@ -1,0 +1,13 @@
+#include "support/diag/ProcessExit.h"
+
+#include <atomic>
+
+namespace {
+
+std::atomic<bool> exiting{false};
+
+} // namespace
+
+void markProcessExiting() { exiting.store(true); }
+
+bool processIsExiting() { return exiting.load(); }
