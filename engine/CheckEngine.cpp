@@ -6,6 +6,8 @@
 #include <set>
 #include <string>
 
+namespace ostrel {
+
 namespace {
 
 constexpr TextRef defaultCheckPrefix = "CHECK";
@@ -77,3 +79,5 @@ CompiledRegex CheckEngine::buildPrefixMatcher() {
   }
   return CompiledRegex(expression);
 }
+
+} // namespace ostrel

@@ -24,6 +24,8 @@
 #include <utility>
 #include <vector>
 
+namespace ostrel {
+
 class VariableContext;
 struct MatchDiag;
 
@@ -121,5 +123,7 @@ private:
   std::vector<CheckStep> checkSteps;
   std::optional<StreamedText> streamed;
 };
+
+} // namespace ostrel
 
 #endif

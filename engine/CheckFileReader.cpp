@@ -20,6 +20,8 @@
 #include <utility>
 #ifdef __SSE2__
 #include <emmintrin.h>
+
+namespace ostrel {
 #endif
 
 namespace {
@@ -407,3 +409,5 @@ ErrorValue CheckEngine::parseCheckText(SourceRegistry &registry, TextRef checkTe
   streamed = StreamedText{checkText, &prefixMatcher, reader.implicitList(), lastLabel};
   return ErrorValue::success();
 }
+
+} // namespace ostrel

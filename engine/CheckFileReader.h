@@ -23,6 +23,8 @@
 #include <utility>
 #include <vector>
 
+namespace ostrel {
+
 class DiagnosticSink;
 class VariableContext;
 
@@ -103,5 +105,7 @@ private:
   ExpressionPool sharedRegexes;
   ExpressionPool sharedPieces;
 };
+
+} // namespace ostrel
 
 #endif

@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <string>
 
+namespace ostrel {
+
 /// Directive types. The numbering is fixed: the input dump and the match
 /// records store it.
 enum class DirectiveType : uint8_t {
@@ -51,5 +53,7 @@ struct CheckKind {
 /// The name of a directive of `kind` introduced by `prefix`, as used in every
 /// match message: CHECK, CHECK-COUNT, CHECK-NEXT{LITERAL}, "implicit EOF", ...
 std::string description(CheckKind kind, TextRef prefix);
+
+} // namespace ostrel
 
 #endif

@@ -10,6 +10,8 @@
 #include <string>
 #include <unordered_map>
 
+namespace ostrel {
+
 namespace {
 
 /// Reports an error at `location` and answers that it has been reported.
@@ -440,3 +442,5 @@ ErrorValue CheckPattern::appendBlock(SubstitutionBlock &block, SourceRegistry &r
   }
   return ErrorValue::success();
 }
+
+} // namespace ostrel

@@ -22,6 +22,8 @@
 #include <utility>
 #include <vector>
 
+namespace ostrel {
+
 class DiagnosticSink;
 class VariableContext;
 class Substitution;
@@ -148,5 +150,7 @@ private:
   /// is most patterns of a large check file.
   std::shared_ptr<PatternDetails> extra;
 };
+
+} // namespace ostrel
 
 #endif

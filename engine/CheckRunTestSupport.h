@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+namespace ostrel {
+
 /// Expects `result` to be success; otherwise shows what was reported.
 inline void expectSuccess(ErrorValue result, const DiagnosticRecorder &reports) {
   EXPECT_FALSE(result) << reports.printed();
@@ -55,5 +57,7 @@ struct CheckRun {
     return *this;
   }
 };
+
+} // namespace ostrel
 
 #endif

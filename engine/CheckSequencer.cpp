@@ -18,6 +18,8 @@
 #include <string>
 #include <unordered_map>
 
+namespace ostrel {
+
 LineBreakCount countLineBreaks(TextRef stretch, unsigned limit) {
   LineBreakCount result;
   size_t i = 0;
@@ -648,3 +650,5 @@ ErrorValue CheckEngine::verifyInput(SourceRegistry &registry, TextRef input,
   }
   return verified;
 }
+
+} // namespace ostrel

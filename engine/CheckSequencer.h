@@ -12,6 +12,8 @@
 #include <map>
 #include <vector>
 
+namespace ostrel {
+
 /// Line breaks in a stretch, counted up to a limit.
 struct LineBreakCount {
   /// At most the limit asked for.
@@ -60,5 +62,7 @@ private:
   /// relative to the place each was inserted at.
   std::multimap<size_t, size_t> byEnd;
 };
+
+} // namespace ostrel
 
 #endif

@@ -3,6 +3,8 @@
 #include "engine/numeric/EngineErrors.h"
 #include "support/diag/OutputStream.h"
 
+namespace ostrel {
+
 DiagnosticSink::~DiagnosticSink() = default;
 
 void DiagnosticSink::report(const SourceRegistry &registry, SourceLocation location,
@@ -44,3 +46,5 @@ std::string DiagnosticRecorder::printed() const {
   out.flush();
   return result;
 }
+
+} // namespace ostrel

@@ -15,6 +15,8 @@
 #include <variant>
 #include <vector>
 
+namespace ostrel {
+
 class OutputStream;
 
 class DiagnosticSink {
@@ -67,5 +69,7 @@ public:
 private:
   std::vector<Entry> entries;
 };
+
+} // namespace ostrel
 
 #endif

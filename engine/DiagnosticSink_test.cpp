@@ -8,6 +8,8 @@
 
 #include <string>
 
+namespace ostrel {
+
 namespace {
 
 struct DiagnosticSinkTest : testing::Test {
@@ -61,3 +63,5 @@ TEST_F(DiagnosticSinkTest, RecorderKeepsReportsInOrder) {
 }
 
 } // namespace
+
+} // namespace ostrel

@@ -14,6 +14,8 @@
 #include <span>
 #include <vector>
 
+namespace ostrel {
+
 /// One directive as found in the check text.
 struct FoundDirective {
   CheckKind kind;
@@ -83,5 +85,7 @@ private:
   const char *countedTo;
   std::vector<TextRef> groups;
 };
+
+} // namespace ostrel
 
 #endif

@@ -13,6 +13,8 @@
 #include <cstddef>
 #include <memory>
 
+namespace ostrel {
+
 struct PatternRegexCache;
 
 class ExpressionPool {
@@ -33,5 +35,7 @@ private:
   /// share of the entries made.
   size_t sweepAt = minimumSweep;
 };
+
+} // namespace ostrel
 
 #endif

@@ -4,6 +4,8 @@
 #include <string>
 #include <utility>
 
+namespace ostrel {
+
 namespace {
 
 constexpr uint32_t noText = UINT32_MAX;
@@ -150,3 +152,5 @@ std::vector<size_t> FixedTextSet::firstOccurrences(TextRef haystack) const {
     result.push_back(distinctAt[text]);
   return result;
 }
+
+} // namespace ostrel

@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace ostrel {
+
 class FixedTextSet {
 public:
   /// A set of `texts` (none empty; repeats allowed). With `ignoreCase` the
@@ -52,5 +54,7 @@ private:
   std::vector<uint32_t> memberText;
   std::vector<uint32_t> distinctLength;
 };
+
+} // namespace ostrel
 
 #endif

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+namespace ostrel {
+
 namespace {
 
 std::vector<size_t> oneByOne(const std::vector<std::string> &texts, TextRef haystack,
@@ -55,3 +57,5 @@ TEST(FixedTextSet, CaseFoldingTouchesOnlyLetters) {
 }
 
 } // namespace
+
+} // namespace ostrel

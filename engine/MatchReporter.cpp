@@ -10,6 +10,8 @@
 #include <string>
 #include <utility>
 
+namespace ostrel {
+
 namespace {
 
 /// "NAME: expected string found in input (2 out of 3)" and the like.
@@ -196,3 +198,5 @@ ErrorValue MatchReporter::reportOutcome(const SearchReport &search, SearchResult
     return reportFound(search, std::move(result));
   return reportNotFound(search, std::move(result));
 }
+
+} // namespace ostrel

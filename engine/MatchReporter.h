@@ -17,6 +17,8 @@
 
 #include <vector>
 
+namespace ostrel {
+
 /// One search to report on.
 struct SearchReport {
   const CheckPattern &pattern;
@@ -65,5 +67,7 @@ private:
   const CheckOptions &options;
   std::vector<MatchDiag> *diagList;
 };
+
+} // namespace ostrel
 
 #endif

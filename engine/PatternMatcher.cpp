@@ -16,6 +16,8 @@
 
 #ifdef __SSE2__
 #include <emmintrin.h>
+
+namespace ostrel {
 #endif
 
 namespace {
@@ -323,3 +325,5 @@ void CheckPattern::reportFuzzyMatch(SourceRegistry &registry, DiagnosticSink &si
                            SourceRange(place, place), std::string());
   sink.report(registry, place, DiagSeverity::Note, "possible intended match here");
 }
+
+} // namespace ostrel

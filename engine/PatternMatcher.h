@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+namespace ostrel {
+
 /// Offset of the first occurrence of `needle` in `haystack`, or npos. With
 /// `ignoreCase` only A-Z and a-z compare equal across case; every other byte
 /// must match exactly.
@@ -43,5 +45,7 @@ struct PatternRegexCache {
   /// The regex for `text` with `flags`, compiling only when they changed.
   const CompiledRegex &get(TextRef text, unsigned wantedFlags);
 };
+
+} // namespace ostrel
 
 #endif

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+namespace ostrel {
+
 namespace {
 
 /// Patterns parsed from texts registered as "check.txt", searched in texts
@@ -328,3 +330,5 @@ TEST_F(MatcherFixture, FullLineTextFindsWhatItsExpressionFinds) {
       }
     }
 }
+
+} // namespace ostrel

@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+namespace ostrel {
+
 class ExpressionPool;
 struct PatternRegexCache;
 
@@ -97,5 +99,7 @@ private:
   /// far as the pieces tell.
   mutable size_t wholeSize = 0;
 };
+
+} // namespace ostrel
 
 #endif

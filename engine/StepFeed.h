@@ -14,6 +14,8 @@
 #include <memory>
 #include <vector>
 
+namespace ostrel {
+
 class CheckFileReader;
 class Substitution;
 class VariableContext;
@@ -93,5 +95,7 @@ private:
   /// One past the number of the last LABEL step read; 0 when none yet.
   size_t lastLabel = 0;
 };
+
+} // namespace ostrel
 
 #endif

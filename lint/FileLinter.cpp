@@ -15,6 +15,8 @@
 #include <set>
 #include <tuple>
 
+namespace ostrel {
+
 namespace {
 
 constexpr TextRef runPrefix = "RUN";
@@ -515,3 +517,5 @@ FileFindings lintCheckFile(const LintSettings &settings, TextRef source, TextRef
                                                               settings.strictWhitespace));
   return result;
 }
+
+} // namespace ostrel

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+namespace ostrel {
+
 /// How ostrel would read the files; the text lists are kept by the caller.
 struct LintSettings {
   /// Explicit check prefixes; empty means that each call of ostrel on the
@@ -42,5 +44,7 @@ struct FileFindings {
 /// the findings point into it; `store` keeps the prepared text.
 FileFindings lintCheckFile(const LintSettings &settings, TextRef source, TextRef name,
                            SourceRegistry &registry, std::string &store);
+
+} // namespace ostrel
 
 #endif

@@ -22,6 +22,8 @@
 #include <memory>
 #include <vector>
 
+namespace ostrel {
+
 namespace {
 
 constexpr int statusClean = 0;
@@ -445,3 +447,5 @@ int runLint(int argc, char **argv) {
     run.lint(target, *scope);
   return run.finish();
 }
+
+} // namespace ostrel

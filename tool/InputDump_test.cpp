@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+namespace ostrel {
+
 namespace {
 
 DumpAnnotation annotation(uint32_t diagIndex, std::string label, uint32_t line, uint32_t start,
@@ -350,3 +352,5 @@ TEST(InputDumpHelp, PlainTextStartsAndEndsAsDocumented) {
 }
 
 } // namespace
+
+} // namespace ostrel

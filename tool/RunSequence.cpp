@@ -16,6 +16,8 @@
 #include <algorithm>
 #include <optional>
 
+namespace ostrel {
+
 namespace {
 
 constexpr int statusSuccess = 0;
@@ -172,3 +174,5 @@ int runOstrel(int argc, char **argv) {
   }
   return passed ? statusSuccess : statusCheckFailed;
 }
+
+} // namespace ostrel

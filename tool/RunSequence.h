@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+namespace ostrel {
+
 /// Checks the shape of the -D values (NAME=VALUE, or #... for numeric ones),
 /// appending the good ones to `accepted` and reporting each bad one on
 /// `errors`. Answers true when every value was good.
@@ -27,5 +29,7 @@ void echoCommandLine(OutputStream &os, int argc, const char *const *argv);
 /// Runs the program after the process support is set up; answers the exit
 /// status. Option errors, help and version end the process inside.
 int runOstrel(int argc, char **argv);
+
+} // namespace ostrel
 
 #endif

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace ostrel {
+
 namespace {
 
 TEST(RunSequence, DefinitionsNeedANameAndAnEqualSign) {
@@ -34,3 +36,5 @@ TEST(RunSequence, CommandLineEchoPutsABlankBeforeEveryArgument) {
 }
 
 } // namespace
+
+} // namespace ostrel

@@ -5,6 +5,8 @@
 #include "support/cmdline/OptionRegistry.h"
 #include "support/cmdline/SingleValueOption.h"
 
+namespace ostrel {
+
 // Registered in this order during static initialisation; the order decides
 // nothing visible except through the name map's collisions, so keep it.
 namespace {
@@ -176,3 +178,5 @@ const std::vector<uint32_t> &dumpInputContext() {
 }
 
 } // namespace toolOptions
+
+} // namespace ostrel

@@ -15,6 +15,8 @@
 
 #include "support/fs/TextRef.h"
 
+namespace ostrel {
+
 namespace toolOptions {
 
 /// The positional check-file name; empty when none was given.
@@ -56,5 +58,7 @@ const std::vector<int32_t> &dumpInputFilter();
 const std::vector<uint32_t> &dumpInputContext();
 
 } // namespace toolOptions
+
+} // namespace ostrel
 
 #endif

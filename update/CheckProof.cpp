@@ -4,6 +4,8 @@
 #include "support/diag/SourceRegistry.h"
 #include "support/fs/FileBuffer.h"
 
+namespace ostrel {
+
 ProofResult proveCheck(const CheckOptions &options, TextRef checkText, TextRef checkName,
                        TextRef output, TextRef outputName, OutputForm form) {
   ProofResult result;
@@ -33,3 +35,5 @@ ProofResult proveCheck(const CheckOptions &options, TextRef checkText, TextRef c
   dropError(std::move(failed));
   return result;
 }
+
+} // namespace ostrel

@@ -12,6 +12,8 @@
 
 #include <string>
 
+namespace ostrel {
+
 struct ProofResult {
   bool passed = false;
   /// What the checker reported, to be replayed onto a stream.
@@ -27,5 +29,7 @@ enum class OutputForm { Raw, Prepared };
 /// `checkName`) under `options`.
 ProofResult proveCheck(const CheckOptions &options, TextRef checkText, TextRef checkName,
                        TextRef output, TextRef outputName, OutputForm form = OutputForm::Raw);
+
+} // namespace ostrel
 
 #endif

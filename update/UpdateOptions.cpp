@@ -4,6 +4,8 @@
 #include "support/cmdline/ListOption.h"
 #include "support/cmdline/SingleValueOption.h"
 
+namespace ostrel {
+
 namespace {
 
 using TextOption = SingleValueOption<std::string>;
@@ -164,3 +166,5 @@ UpdateSettings readUpdateSettings() {
   settings.allowDeprecatedDagOverlap = allowDeprecatedDagOverlapOption.get();
   return settings;
 }
+
+} // namespace ostrel

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+namespace ostrel {
+
 /// The command line of ostrel-update as one plain value.
 struct UpdateSettings {
   /// The positional test-file name; empty when none was given.
@@ -50,5 +52,7 @@ struct UpdateSettings {
 
 /// The parsed command line; call once parseCommandLine has returned.
 UpdateSettings readUpdateSettings();
+
+} // namespace ostrel
 
 #endif

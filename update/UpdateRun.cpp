@@ -19,6 +19,8 @@
 #include <set>
 #include <sys/stat.h>
 
+namespace ostrel {
+
 namespace {
 
 constexpr int statusDone = 0;
@@ -409,3 +411,5 @@ int runUpdate(int argc, char **argv) {
 }
 
 OwnedFileBufferOrError readUpdateFile(TextRef name) { return readFileOrInput(name); }
+
+} // namespace ostrel

@@ -3,6 +3,8 @@
 #include "engine/numeric/Substitution.h"
 #include "support/diag/OutputStream.h"
 
+namespace ostrel {
+
 ErrorValue DiagnosticError::make(SourceRegistry &registry, SourceLocation location,
                                  TextRef message, SourceRange range) {
   // The diagnostic gets no column ranges on purpose: the range travels beside
@@ -54,3 +56,5 @@ ErrorValue convertSubstitutionFailure(const Substitution &substitution, ErrorVal
   }
   return error;
 }
+
+} // namespace ostrel

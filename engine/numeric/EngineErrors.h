@@ -14,6 +14,8 @@
 #include <string>
 #include <system_error>
 
+namespace ostrel {
+
 class Substitution;
 
 /// A located error message. It keeps a diagnostic made without column ranges
@@ -95,5 +97,7 @@ ErrorValue makePatternNotFoundError();
 /// message located at the name; anything else is returned unchanged.
 ErrorValue convertSubstitutionFailure(const Substitution &substitution, ErrorValue error,
                                       SourceRegistry &registry);
+
+} // namespace ostrel
 
 #endif

@@ -9,6 +9,8 @@
 
 #include <cerrno>
 
+namespace ostrel {
+
 namespace {
 
 TEST(EngineErrorsTest, TextsKindsAndCodes) {
@@ -155,3 +157,5 @@ TEST_F(SubstitutionTest, OtherFailuresPassUnchanged) {
 }
 
 } // namespace
+
+} // namespace ostrel

@@ -5,6 +5,8 @@
 
 #include <vector>
 
+namespace ostrel {
+
 ValueOrError<NumericValue> LiteralNode::evaluate() const { return literal; }
 
 ValueOrError<NumberFormat> LiteralNode::implicitFormat() const { return NumberFormat(); }
@@ -98,3 +100,5 @@ ErrorValue BinaryOpNode::formatConflict(NumberFormat left, NumberFormat right) c
   message += "), need an explicit format specifier";
   return DiagnosticError::make(*registry, text().data(), message, SourceRange::of(text()));
 }
+
+} // namespace ostrel

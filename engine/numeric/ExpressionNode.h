@@ -14,6 +14,8 @@
 #include <cassert>
 #include <memory>
 
+namespace ostrel {
+
 struct NumericVariable;
 class BinaryOpNode;
 class SourceRegistry;
@@ -122,5 +124,7 @@ private:
   std::unique_ptr<ExpressionNode> rootNode;
   NumberFormat resultFormat;
 };
+
+} // namespace ostrel
 
 #endif

@@ -5,6 +5,8 @@
 
 #include <cerrno>
 
+namespace ostrel {
+
 namespace {
 
 constexpr TextRef invalidFormatMessage = "trying to match value with invalid format";
@@ -181,3 +183,5 @@ ValueOrError<NumericValue> parseValue(const NumberFormat &format, TextRef text,
     return unrepresentable(registry, digits);
   return NumericValue::fromUnsigned(value);
 }
+
+} // namespace ostrel

@@ -13,6 +13,8 @@
 #include <cstdint>
 #include <string>
 
+namespace ostrel {
+
 class SourceRegistry;
 
 enum class NumberKind : uint32_t {
@@ -72,5 +74,7 @@ ValueOrError<std::string> formatValue(const NumberFormat &format, const NumericV
 /// wildcard matched). Failures are DiagnosticErrors pointing into `text`.
 ValueOrError<NumericValue> parseValue(const NumberFormat &format, TextRef text,
                                       SourceRegistry &registry);
+
+} // namespace ostrel
 
 #endif

@@ -7,6 +7,8 @@
 
 #include <cerrno>
 
+namespace ostrel {
+
 namespace {
 
 using enum NumberKind;
@@ -194,3 +196,5 @@ TEST(NumberFormatTest, ParseValueFailuresPointIntoTheMatch) {
 }
 
 } // namespace
+
+} // namespace ostrel

@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+namespace ostrel {
+
 namespace {
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
@@ -462,3 +464,5 @@ ValueOrError<ParsedNumericBlock> parseNumericBlock(TextRef block, bool legacyLin
   BlockParser parser(legacyLineExpression, lineNumber, context, registry);
   return parser.parseBlock(block);
 }
+
+} // namespace ostrel

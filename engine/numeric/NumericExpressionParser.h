@@ -13,6 +13,8 @@
 #include <cstddef>
 #include <optional>
 
+namespace ostrel {
+
 class SourceRegistry;
 class VariableContext;
 struct NumericVariable;
@@ -45,5 +47,7 @@ ValueOrError<ParsedNumericBlock> parseNumericBlock(TextRef block, bool legacyLin
                                                    SourceRegistry &registry);
 
 constexpr unsigned maxExpressionDepth = 256;
+
+} // namespace ostrel
 
 #endif

@@ -2,6 +2,8 @@
 
 #include "engine/numeric/EngineErrors.h"
 
+namespace ostrel {
+
 namespace {
 
 constexpr uint64_t signBit = uint64_t(1) << 63;
@@ -142,3 +144,5 @@ ValueOrError<NumericValue> applyArithmetic(ArithmeticOp op, const NumericValue &
   }
   return makeValueOverflowError();
 }
+
+} // namespace ostrel

@@ -10,6 +10,8 @@
 
 #include <cstdint>
 
+namespace ostrel {
+
 class NumericValue {
 public:
   /// Zero.
@@ -73,5 +75,7 @@ enum class ArithmeticOp { Add, Sub, Mul, Div, Max, Min };
 
 ValueOrError<NumericValue> applyArithmetic(ArithmeticOp op, const NumericValue &left,
                                            const NumericValue &right);
+
+} // namespace ostrel
 
 #endif

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <optional>
 
+namespace ostrel {
+
 namespace {
 
 constexpr uint64_t maxWord = UINT64_MAX;
@@ -128,3 +130,5 @@ TEST(NumericValueTest, Arithmetic) {
 }
 
 } // namespace
+
+} // namespace ostrel

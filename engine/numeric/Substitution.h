@@ -14,6 +14,8 @@
 #include <cstddef>
 #include <string>
 
+namespace ostrel {
+
 class VariableContext;
 
 class Substitution {
@@ -62,5 +64,7 @@ public:
 private:
   NumericExpression expr;
 };
+
+} // namespace ostrel
 
 #endif

@@ -9,6 +9,8 @@
 #include <string>
 #include <utility>
 
+namespace ostrel {
+
 VariableContext::VariableContext() = default;
 VariableContext::~VariableContext() = default;
 
@@ -244,3 +246,5 @@ ErrorValue VariableContext::defineStringFromCommandLine(TextRef text, SourceRegi
   markStringName(name);
   return ErrorValue();
 }
+
+} // namespace ostrel

@@ -23,6 +23,8 @@
 #include <unordered_map>
 #include <vector>
 
+namespace ostrel {
+
 class SourceRegistry;
 
 /// Hash for maps keyed by owned names that are looked up with TextRefs.
@@ -152,5 +154,7 @@ private:
   ErrorValue defineNumericFromCommandLine(TextRef text, SourceRegistry &registry);
   ErrorValue defineStringFromCommandLine(TextRef text, SourceRegistry &registry);
 };
+
+} // namespace ostrel
 
 #endif

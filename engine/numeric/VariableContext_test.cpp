@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+namespace ostrel {
+
 namespace {
 
 using enum NumberKind;
@@ -234,3 +236,5 @@ TEST(VariableContextTest, TableUpdates) {
 }
 
 } // namespace
+
+} // namespace ostrel

@@ -16,6 +16,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace ostrel {
+
 // The terminal-description functions of terminfo, declared here rather than
 // through <term.h>, whose capability macros would leak into this file.
 extern "C" {
@@ -29,6 +31,7 @@ int tigetnum(const char *capName);
 namespace {
 
 std::atomic<BrokenPipeHook> brokenPipeHook{nullptr};
+
 constexpr size_t MaxWritePiece = 2147483647;
 
 // The terminal description library keeps global state.
@@ -179,3 +182,5 @@ OutputStream &standardError() {
   (void)registered;
   return stream;
 }
+
+} // namespace ostrel

@@ -12,6 +12,8 @@
 #include <system_error>
 #include <utility>
 
+namespace ostrel {
+
 /// What a FileOutputStream does with its descriptor besides writing to it.
 struct FileStreamSettings {
   /// Close the descriptor when the stream ends (never done for 0, 1 and 2).
@@ -79,5 +81,7 @@ BrokenPipeHook setBrokenPipeHook(BrokenPipeHook hook);
 /// "ansi", "cygwin" or "linux", starts with "screen", "xterm", "vt100" or
 /// "rxvt", or ends with "color". Null (TERM unset) gives false.
 bool termNameSuggestsColours(const char *term);
+
+} // namespace ostrel
 
 #endif

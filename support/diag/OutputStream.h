@@ -13,6 +13,8 @@
 #include <optional>
 #include <string>
 
+namespace ostrel {
+
 enum class TextColour : unsigned {
   Black = 0,
   Red = 1,
@@ -134,5 +136,7 @@ private:
 /// destroyed at process exit.
 OutputStream &standardOutput();
 OutputStream &standardError();
+
+} // namespace ostrel
 
 #endif

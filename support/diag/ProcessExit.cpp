@@ -2,6 +2,8 @@
 
 #include <atomic>
 
+namespace ostrel {
+
 namespace {
 
 std::atomic<bool> exiting{false};
@@ -11,3 +13,5 @@ std::atomic<bool> exiting{false};
 void markProcessExiting() { exiting.store(true); }
 
 bool processIsExiting() { return exiting.load(); }
+
+} // namespace ostrel

@@ -5,10 +5,14 @@
 /// exit starts, before they are destroyed; the fatal path reads it, since
 /// calling exit() again then would be undefined.
 
+namespace ostrel {
+
 /// Records that the process is exiting; registered with atexit.
 void markProcessExiting();
 
 /// True once markProcessExiting has run.
 bool processIsExiting();
+
+} // namespace ostrel
 
 #endif
