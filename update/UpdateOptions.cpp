@@ -126,17 +126,11 @@ TextList defineOption(OptName{"D"}, OptValueName{"VAR=VALUE"}, OccurAny, PrefixO
 } // namespace
 
 CheckOptions UpdateSettings::checkOptions() const {
-  CheckOptions options;
+  CheckOptions options = checker;
   options.checkPrefixes = {checkPrefix};
   options.commentPrefixes = viewsOf(commentPrefixes);
-  options.strictWhitespace = strictWhitespace;
-  options.matchFullLines = matchFullLines;
-  options.ignoreCase = ignoreCase;
-  options.enableVarScope = enableVarScope;
-  options.allowDeprecatedDagOverlap = allowDeprecatedDagOverlap;
   options.implicitCheckNot = viewsOf(implicitCheckNot);
   options.defines = viewsOf(defines);
-  options.allowEmpty = allowEmpty;
   return options;
 }
 
@@ -158,12 +152,13 @@ UpdateSettings readUpdateSettings() {
   settings.commentPrefixes = commentPrefixesOption.values();
   settings.implicitCheckNot = implicitCheckNotOption.values();
   settings.defines = defineOption.values();
-  settings.allowEmpty = allowEmptyOption.get();
-  settings.strictWhitespace = strictWhitespaceOption.get();
-  settings.matchFullLines = matchFullLinesOption.get();
-  settings.ignoreCase = ignoreCaseOption.get();
-  settings.enableVarScope = enableVarScopeOption.get();
-  settings.allowDeprecatedDagOverlap = allowDeprecatedDagOverlapOption.get();
+  CheckOptions &checker = settings.checker;
+  checker.allowEmpty = allowEmptyOption.get();
+  checker.strictWhitespace = strictWhitespaceOption.get();
+  checker.matchFullLines = matchFullLinesOption.get();
+  checker.ignoreCase = ignoreCaseOption.get();
+  checker.enableVarScope = enableVarScopeOption.get();
+  checker.allowDeprecatedDagOverlap = allowDeprecatedDagOverlapOption.get();
   return settings;
 }
 

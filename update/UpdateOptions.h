@@ -35,18 +35,15 @@ struct UpdateSettings {
   /// --drop-hand-written: the user's directives that lose their place go.
   bool dropHandWritten = false;
 
-  // The checker's own options.
+  /// The checker's own options, but for its lists of texts, which are the
+  /// strings below (see checkOptions).
+  CheckOptions checker;
   std::vector<std::string> commentPrefixes;
   std::vector<std::string> implicitCheckNot;
   std::vector<std::string> defines;
-  bool allowEmpty = false;
-  bool strictWhitespace = false;
-  bool matchFullLines = false;
-  bool ignoreCase = false;
-  bool enableVarScope = false;
-  bool allowDeprecatedDagOverlap = false;
 
-  /// The checker's options of the run, with views into this value.
+  /// The checker's options of the run: `checker` with its check prefix and
+  /// lists as views into this value.
   CheckOptions checkOptions() const;
 };
 

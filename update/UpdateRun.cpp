@@ -188,9 +188,9 @@ bool chooseGeneration(const UpdateSettings &settings, const TestFile &layout,
     chosen = std::move(*recorded);
   }
   generation.settings.prefix = settings.checkPrefix;
-  generation.settings.strictWhitespace = settings.strictWhitespace;
-  generation.settings.matchFullLines = settings.matchFullLines;
-  generation.settings.enableVarScope = settings.enableVarScope;
+  generation.settings.strictWhitespace = settings.checker.strictWhitespace;
+  generation.settings.matchFullLines = settings.checker.matchFullLines;
+  generation.settings.enableVarScope = settings.checker.enableVarScope;
   return readGeneratorOptions(chosen, generation, errs);
 }
 
@@ -223,7 +223,7 @@ void warnUnused(const GeneratedDirectives &generated, const Generation &generati
 int generateBlocks(const UpdateSettings &settings, const Generation &generation,
                    NewDirectives &fresh, OutputStream &errs) {
   if (fresh.emptyOutput) {
-    if (!settings.allowEmpty) {
+    if (!settings.checker.allowEmpty) {
       errs << "ostrel-update: the output '" << fresh.outputName
            << "' is empty; nothing changed (--allow-empty writes a check that it stays empty)\n";
       return statusUsageError;
