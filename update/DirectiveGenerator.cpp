@@ -27,8 +27,8 @@ constexpr unsigned numberRule = ~0u;
 /// The highest group a back-reference can name.
 constexpr unsigned lastBackReference = 9;
 /// A large output's directives and values are many small allocations, and
-/// touching fresh memory page by page was much of the time: every so many
-/// lines the heap's new memory is advised to take large pages.
+/// touching fresh memory page by page would take much of the time: every so
+/// many lines the heap's new memory is advised to take large pages.
 constexpr size_t heapAdviceInterval = 1024;
 
 bool isWordByte(char c) {

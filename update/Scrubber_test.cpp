@@ -72,8 +72,8 @@ TEST(Scrubber, AddressesOfDisassemblyLeaveImmediatesChecked) {
 }
 
 TEST(Scrubber, ManyValuesOnOneLineCostLinearTime) {
-  // 200,000 values took minutes while each value was compared with every
-  // value found before it.
+  // Comparing each value with every value found before it would take
+  // minutes for 200,000 values.
   std::string line;
   for (int i = 0; i < 200000; ++i)
     line += "0x" + std::to_string(i) + " /tmp/d" + std::to_string(i) + "/f ";

@@ -244,7 +244,12 @@ struct TestFile::Plan {
   }
   /// Which entries the tool wrote; the seed labels count as the user's.
   std::vector<bool> generated;
+  /// The user's directives that lose their place, as "LINE: TEXT".
   std::vector<std::string> dropped;
+  /// The file's labels are the user's seeds (see placeBlocks).
+  bool seeds = false;
+  /// The new directives of a file without any, added at its end.
+  List appended;
 };
 
 namespace {
@@ -364,24 +369,13 @@ void TestFile::alignSection(Plan &plan, const Section &section,
   }
 }
 
-RewrittenFile TestFile::rewrite(const std::vector<DirectiveBlock> &blocks, TextRef newLeader,
-                                const std::optional<std::string> &recordBody) const {
-  RewrittenFile result;
-  Plan plan;
-  plan.emissions.resize(entries.size());
-  std::vector<TextRef> appended;
-  auto directivesOf = [](const DirectiveBlock &block) {
-    return std::vector<TextRef>(block.directives.begin(), block.directives.end());
-  };
-
-  // Each block's section: the one before the first label for the block
-  // before the first label, else the first unused section of its label.
-  const size_t none = SIZE_MAX;
-  std::vector<size_t> home(blocks.size(), none);
+std::vector<size_t> TestFile::homeSections(const std::vector<DirectiveBlock> &blocks,
+                                           bool &labelMatched) const {
+  std::vector<size_t> home(blocks.size(), noSection);
   std::map<std::string, std::vector<size_t>> sectionsOfKey;
   for (size_t s = sections.size(); s-- > 1;)
     sectionsOfKey[sections[s].key].push_back(s);
-  bool labelMatched = false;
+  labelMatched = false;
   for (size_t b = 0; b < blocks.size(); ++b) {
     if (blocks[b].labelKey.empty()) {
       if (!sections[0].members.empty())
@@ -395,64 +389,81 @@ RewrittenFile TestFile::rewrite(const std::vector<DirectiveBlock> &blocks, TextR
       labelMatched = true;
     }
   }
+  return home;
+}
+
+TestFile::Plan TestFile::placeBlocks(const std::vector<DirectiveBlock> &blocks) const {
+  Plan plan;
+  plan.emissions.resize(entries.size());
+  bool labelMatched = false;
+  std::vector<size_t> home = homeSections(blocks, labelMatched);
   const bool hasLabels = sections.size() > 1;
   // Labels of a file the tool has not written (it holds no record) of which
   // none matched are the user's seeds: kept as written, while the first
   // section takes every block. In a file the tool wrote, they are its own
   // labels of an output that has changed them all.
-  const bool seeds = hasLabels && !labelMatched && !recorded;
+  plan.seeds = hasLabels && !labelMatched && !recorded;
   plan.generated.resize(entries.size());
   for (size_t e = 0; e < entries.size(); ++e)
-    plan.generated[e] = entries[e].generated && !(seeds && entries[e].label);
+    plan.generated[e] = entries[e].generated && !(plan.seeds && entries[e].label);
   std::vector<size_t> placedOrder;
   for (size_t b = 0; b < blocks.size(); ++b)
-    if (home[b] != none)
+    if (home[b] != noSection)
       placedOrder.push_back(home[b]);
   // The checker takes labels in file order: when the output has put them in
   // another order than the sections, or nothing found a section, the first
   // section takes every block.
-  bool oneSection = seeds || placedOrder.empty() ||
+  bool oneSection = plan.seeds || placedOrder.empty() ||
                     !std::is_sorted(placedOrder.begin(), placedOrder.end());
 
-  size_t firstSection = 0;
-  while (firstSection < sections.size() && sections[firstSection].members.empty())
-    ++firstSection;
   std::vector<bool> used(sections.size(), false);
   if (entries.empty() || oneSection) {
     std::vector<TextRef> all;
-    for (const DirectiveBlock &block : blocks) {
-      std::vector<TextRef> fresh = directivesOf(block);
-      all.insert(all.end(), fresh.begin(), fresh.end());
-    }
+    for (const DirectiveBlock &block : blocks)
+      all.insert(all.end(), block.directives.begin(), block.directives.end());
     if (entries.empty()) {
-      appended = std::move(all);
+      plan.appended = std::move(all);
     } else {
+      size_t firstSection = 0;
+      while (firstSection < sections.size() && sections[firstSection].members.empty())
+        ++firstSection;
       alignSection(plan, sections[firstSection], all);
       used[firstSection] = true;
     }
   } else {
-    // A block without a section follows the block before it; those before
-    // any placed block go in front of the first one placed.
-    Plan::List *following = nullptr;
-    Plan::List waiting;
-    for (size_t b = 0; b < blocks.size(); ++b) {
-      std::vector<TextRef> fresh = directivesOf(blocks[b]);
-      if (home[b] == none) {
-        Plan::List &list = following ? *following : waiting;
-        list.insert(list.end(), fresh.begin(), fresh.end());
-        continue;
-      }
-      const Section &section = sections[home[b]];
-      used[home[b]] = true;
-      if (!waiting.empty()) {
-        Plan::List &leading = plan.listsOf(section.members.front()).leading;
-        leading.insert(leading.end(), waiting.begin(), waiting.end());
-        waiting.clear();
-      }
-      alignSection(plan, section, fresh);
-      following = &plan.listsOf(section.members.back()).trailing;
-    }
+    placeInOwnSections(plan, blocks, home, used);
   }
+  settleUnusedSections(plan, used);
+  return plan;
+}
+
+void TestFile::placeInOwnSections(Plan &plan, const std::vector<DirectiveBlock> &blocks,
+                                  const std::vector<size_t> &home,
+                                  std::vector<bool> &used) const {
+  // A block without a section follows the block before it; those before
+  // any placed block go in front of the first one placed.
+  Plan::List *following = nullptr;
+  Plan::List waiting;
+  for (size_t b = 0; b < blocks.size(); ++b) {
+    std::vector<TextRef> fresh(blocks[b].directives.begin(), blocks[b].directives.end());
+    if (home[b] == noSection) {
+      Plan::List &list = following ? *following : waiting;
+      list.insert(list.end(), fresh.begin(), fresh.end());
+      continue;
+    }
+    const Section &section = sections[home[b]];
+    used[home[b]] = true;
+    if (!waiting.empty()) {
+      Plan::List &leading = plan.listsOf(section.members.front()).leading;
+      leading.insert(leading.end(), waiting.begin(), waiting.end());
+      waiting.clear();
+    }
+    alignSection(plan, section, fresh);
+    following = &plan.listsOf(section.members.back()).trailing;
+  }
+}
+
+void TestFile::settleUnusedSections(Plan &plan, const std::vector<bool> &used) const {
   // Sections no block took: their generated lines go, and so do the user's,
   // unless the section holds nothing but the user's.
   for (size_t s = 0; s < sections.size(); ++s) {
@@ -462,12 +473,15 @@ RewrittenFile TestFile::rewrite(const std::vector<DirectiveBlock> &blocks, TextR
     bool userOnly = std::none_of(members.begin(), members.end(),
                                  [&](size_t member) { return plan.generated[member]; });
     for (size_t member : members)
-      if (userOnly || (seeds && entries[member].label))
+      if (userOnly || (plan.seeds && entries[member].label))
         plan.emissions[member].keep = true;
       else if (!plan.generated[member])
         plan.dropped.push_back(droppedLine(entries[member]));
   }
+}
 
+void TestFile::compareLabels(const std::vector<DirectiveBlock> &blocks, bool seeds,
+                             RewrittenFile &result) const {
   std::set<std::string> oldKeys, newKeys;
   for (size_t s = 1; s < sections.size(); ++s)
     oldKeys.insert(sections[s].key);
@@ -481,11 +495,26 @@ RewrittenFile TestFile::rewrite(const std::vector<DirectiveBlock> &blocks, TextR
     if (!newKeys.count(sections[s].key))
       (seeds ? result.labelsUnmatched : result.labelsRemoved)
           .push_back(std::string(labelText(sections[s].key)));
-  result.droppedHandWritten = std::move(plan.dropped);
+}
 
-  // The new text: the old one with each entry replaced by its emission, the
-  // generated inline directives cut out, the record line set, and what is
-  // appended.
+void TestFile::emissionLines(const Plan &plan, size_t entry, std::vector<TextRef> &lines) const {
+  lines.clear();
+  const Plan::Emission &emission = plan.emissions[entry];
+  const Plan::Lists *around =
+      emission.lists == Plan::noLists ? nullptr : &plan.lists[emission.lists];
+  if (around)
+    for (const Plan::List *list : {&around->leading, &around->before})
+      lines.insert(lines.end(), list->begin(), list->end());
+  if (emission.keep)
+    lines.push_back(body(entries[entry]));
+  if (around)
+    for (const Plan::List *list : {&around->after, &around->trailing})
+      lines.insert(lines.end(), list->begin(), list->end());
+}
+
+void TestFile::writeText(const Plan &plan, const std::vector<DirectiveBlock> &blocks,
+                         TextRef newLeader, const std::optional<std::string> &recordBody,
+                         RewrittenFile &result) const {
   const std::string fileLineEnd = defaultLineEnd();
   std::string &out = result.text;
   size_t newBytes = 0;
@@ -537,7 +566,6 @@ RewrittenFile TestFile::rewrite(const std::vector<DirectiveBlock> &blocks, TextR
   std::vector<TextRef> lines;
   for (size_t e = 0; e < entries.size(); ++e) {
     const Entry &entry = entries[e];
-    const Plan::Emission &emission = plan.emissions[e];
     passRecord(entry.lineStart);
     cutInline(entry.lineStart);
     copyTo(entry.lineStart);
@@ -547,17 +575,7 @@ RewrittenFile TestFile::rewrite(const std::vector<DirectiveBlock> &blocks, TextR
     writeRecord(leader, lineEnd);
     // Every line of the emission ends with a line end but a last one that
     // takes the place of an unterminated last line.
-    lines.clear();
-    const Plan::Lists *around =
-        emission.lists == Plan::noLists ? nullptr : &plan.lists[emission.lists];
-    if (around)
-      for (const Plan::List *list : {&around->leading, &around->before})
-        lines.insert(lines.end(), list->begin(), list->end());
-    if (emission.keep)
-      lines.push_back(body(entry));
-    if (around)
-      for (const Plan::List *list : {&around->after, &around->trailing})
-        lines.insert(lines.end(), list->begin(), list->end());
+    emissionLines(plan, e, lines);
     for (size_t i = 0; i < lines.size(); ++i) {
       out += leader;
       out += lines[i];
@@ -578,18 +596,27 @@ RewrittenFile TestFile::rewrite(const std::vector<DirectiveBlock> &blocks, TextR
     if (out.ends_with('\r'))
       out.pop_back();
   }
-  if (!appended.empty() || recordPending) {
+  if (!plan.appended.empty() || recordPending) {
     std::string leader(newLeader);
     if (!text.empty() && !text.ends_with('\n'))
       out += fileLineEnd;
     writeRecord(leader, fileLineEnd);
-    for (TextRef directive : appended) {
+    for (TextRef directive : plan.appended) {
       out += leader;
       out += directive;
       out += fileLineEnd;
     }
-    result.directivesAfter += static_cast<unsigned>(appended.size());
+    result.directivesAfter += static_cast<unsigned>(plan.appended.size());
   }
+}
+
+RewrittenFile TestFile::rewrite(const std::vector<DirectiveBlock> &blocks, TextRef newLeader,
+                                const std::optional<std::string> &recordBody) const {
+  RewrittenFile result;
+  Plan plan = placeBlocks(blocks);
+  compareLabels(blocks, plan.seeds, result);
+  result.droppedHandWritten = std::move(plan.dropped);
+  writeText(plan, blocks, newLeader, recordBody, result);
   return result;
 }
 

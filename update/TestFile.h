@@ -20,6 +20,7 @@
 #include "support/regex/CompiledRegex.h"
 #include "update/DirectiveGenerator.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -126,7 +127,35 @@ private:
     return std::to_string(entry.lineNumber) + ": " + std::string(body(entry));
   }
   std::string defaultLineEnd() const;
+
+  // The rewrite's phases: place the new blocks, compare the labels, write
+  // the text.
+  static constexpr size_t noSection = SIZE_MAX;
+  /// Each block's section (or noSection): the one before the first label
+  /// for the block before the first label, else the first unused section of
+  /// its label. `labelMatched` tells whether any label block found one.
+  std::vector<size_t> homeSections(const std::vector<DirectiveBlock> &blocks,
+                                   bool &labelMatched) const;
+  /// What each entry becomes with `blocks` in place of the old directives.
+  Plan placeBlocks(const std::vector<DirectiveBlock> &blocks) const;
+  /// Places each block in its home section (see homeSections), marking it
+  /// `used`, when the homes are in file order.
+  void placeInOwnSections(Plan &plan, const std::vector<DirectiveBlock> &blocks,
+                          const std::vector<size_t> &home, std::vector<bool> &used) const;
+  /// Aligns `fresh` with the generated directives of `section`.
   void alignSection(Plan &plan, const Section &section, const std::vector<TextRef> &fresh) const;
+  /// Settles the entries of the sections that took no block.
+  void settleUnusedSections(Plan &plan, const std::vector<bool> &used) const;
+  /// The labels added, removed or kept unmatched, into `result`.
+  void compareLabels(const std::vector<DirectiveBlock> &blocks, bool seeds,
+                     RewrittenFile &result) const;
+  /// The lines that take the place of `entry`, into `lines`.
+  void emissionLines(const Plan &plan, size_t entry, std::vector<TextRef> &lines) const;
+  /// The new text into `result`: the old one with each entry replaced by its
+  /// emission, the generated inline directives cut out, the record line set,
+  /// and what is appended.
+  void writeText(const Plan &plan, const std::vector<DirectiveBlock> &blocks, TextRef newLeader,
+                 const std::optional<std::string> &recordBody, RewrittenFile &result) const;
 };
 
 /// The comment leader for new directives in a file without any: from its

@@ -125,31 +125,41 @@ TextList defineOption(OptName{"D"}, OptValueName{"VAR=VALUE"}, OccurAny, PrefixO
 
 } // namespace
 
-namespace updateOptions {
+CheckOptions UpdateSettings::checkOptions() const {
+  CheckOptions options = checker;
+  options.checkPrefixes = {checkPrefix};
+  options.commentPrefixes = viewsOf(commentPrefixes);
+  options.implicitCheckNot = viewsOf(implicitCheckNot);
+  options.defines = viewsOf(defines);
+  return options;
+}
 
-const std::string &testFile() { return testFileOption.get(); }
-const std::string &inputFile() { return inputFileOption.get(); }
-const std::string &checkPrefix() { return checkPrefixOption.get(); }
-const std::vector<std::string> &commentPrefixes() { return commentPrefixesOption.values(); }
-const std::vector<std::string> &labels() { return labelOption.values(); }
-const std::vector<std::string> &scrubs() { return scrubOption.values(); }
-bool scrubNumbers() { return scrubNumbersOption.get(); }
-const std::string &comment() { return commentOption.get(); }
-bool commentGiven() { return commentOption.occurrences > 0; }
-bool print() { return printOption.get(); }
-bool diff() { return diffOption.get(); }
-bool check() { return checkOption.get(); }
-bool allowEmpty() { return allowEmptyOption.get(); }
-bool whole() { return wholeOption.get(); }
-bool dropHandWritten() { return dropHandWrittenOption.get(); }
-bool strictWhitespace() { return strictWhitespaceOption.get(); }
-bool matchFullLines() { return matchFullLinesOption.get(); }
-bool ignoreCase() { return ignoreCaseOption.get(); }
-bool enableVarScope() { return enableVarScopeOption.get(); }
-bool allowDeprecatedDagOverlap() { return allowDeprecatedDagOverlapOption.get(); }
-const std::vector<std::string> &implicitCheckNot() { return implicitCheckNotOption.values(); }
-const std::vector<std::string> &defines() { return defineOption.values(); }
-
-} // namespace updateOptions
+UpdateSettings readUpdateSettings() {
+  UpdateSettings settings;
+  settings.testFile = testFileOption.get();
+  settings.inputFile = inputFileOption.get();
+  settings.checkPrefix = checkPrefixOption.get();
+  if (commentOption.occurrences > 0)
+    settings.comment = commentOption.get();
+  settings.generator.labels = labelOption.values();
+  settings.generator.scrubs = scrubOption.values();
+  settings.generator.scrubNumbers = scrubNumbersOption.get();
+  settings.generator.whole = wholeOption.get();
+  settings.print = printOption.get();
+  settings.diff = diffOption.get();
+  settings.check = checkOption.get();
+  settings.dropHandWritten = dropHandWrittenOption.get();
+  settings.commentPrefixes = commentPrefixesOption.values();
+  settings.implicitCheckNot = implicitCheckNotOption.values();
+  settings.defines = defineOption.values();
+  CheckOptions &checker = settings.checker;
+  checker.allowEmpty = allowEmptyOption.get();
+  checker.strictWhitespace = strictWhitespaceOption.get();
+  checker.matchFullLines = matchFullLinesOption.get();
+  checker.ignoreCase = ignoreCaseOption.get();
+  checker.enableVarScope = enableVarScopeOption.get();
+  checker.allowDeprecatedDagOverlap = allowDeprecatedDagOverlapOption.get();
+  return settings;
+}
 
 } // namespace ostrel

@@ -7,48 +7,48 @@
 /// The option objects register themselves during static initialisation;
 /// read them once parseCommandLine has returned.
 
+#include "engine/CheckOptions.h"
+#include "update/RecordedCommand.h"
+
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace ostrel {
 
-namespace updateOptions {
+/// The command line of ostrel-update as one plain value.
+struct UpdateSettings {
+  /// The positional test-file name; empty when none was given.
+  std::string testFile;
+  /// --input-file (default "-", standard input).
+  std::string inputFile;
+  /// --check-prefix (default CHECK).
+  std::string checkPrefix;
+  /// --comment, when given.
+  std::optional<std::string> comment;
+  /// --label, --scrub, --scrub-numbers and --whole.
+  GeneratorOptions generator;
+  bool print = false;
+  bool diff = false;
+  /// --check: print the diff, write nothing, exit 1 when the file would change.
+  bool check = false;
+  /// --drop-hand-written: the user's directives that lose their place go.
+  bool dropHandWritten = false;
 
-/// The positional test-file name; empty when none was given.
-const std::string &testFile();
-/// --input-file (default "-", standard input).
-const std::string &inputFile();
-/// --check-prefix (default CHECK).
-const std::string &checkPrefix();
-const std::vector<std::string> &commentPrefixes();
-/// --label values: regular expressions.
-const std::vector<std::string> &labels();
-/// --scrub values: NAME or NAME=ERE.
-const std::vector<std::string> &scrubs();
-bool scrubNumbers();
-/// --comment, and whether it was given.
-const std::string &comment();
-bool commentGiven();
-bool print();
-bool diff();
-/// --check: print the diff, write nothing, exit 1 when the file would change.
-bool check();
-bool allowEmpty();
-/// --whole: the directives pin whole lines and the end of the output.
-bool whole();
-/// --drop-hand-written: the user's directives that lose their place go.
-bool dropHandWritten();
+  /// The checker's own options, but for its lists of texts, which are the
+  /// strings below (see checkOptions).
+  CheckOptions checker;
+  std::vector<std::string> commentPrefixes;
+  std::vector<std::string> implicitCheckNot;
+  std::vector<std::string> defines;
 
-// The checker's own options.
-bool strictWhitespace();
-bool matchFullLines();
-bool ignoreCase();
-bool enableVarScope();
-bool allowDeprecatedDagOverlap();
-const std::vector<std::string> &implicitCheckNot();
-const std::vector<std::string> &defines();
+  /// The checker's options of the run: `checker` with its check prefix and
+  /// lists as views into this value.
+  CheckOptions checkOptions() const;
+};
 
-} // namespace updateOptions
+/// The parsed command line; call once parseCommandLine has returned.
+UpdateSettings readUpdateSettings();
 
 } // namespace ostrel
 

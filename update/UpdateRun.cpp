@@ -33,15 +33,6 @@ constexpr TextRef overview =
     "  ostrel-update --input-file out.txt [options] <test-file>\n"
     "  producer | ostrel-update --print [options]\n";
 
-GeneratorOptions commandLineGeneratorOptions() {
-  GeneratorOptions options;
-  options.labels = updateOptions::labels();
-  options.scrubs = updateOptions::scrubs();
-  options.scrubNumbers = updateOptions::scrubNumbers();
-  options.whole = updateOptions::whole();
-  return options;
-}
-
 /// A --scrub option and the stem of its variables, for the warning about a
 /// scrubber that found nothing.
 struct ScrubOrigin {
@@ -49,10 +40,99 @@ struct ScrubOrigin {
   std::string stem;
 };
 
-/// Reads the scrubbers and labels of `chosen` into `settings`; false after a
-/// message when one is not acceptable.
-bool readGeneratorOptions(const GeneratorOptions &chosen, GeneratorSettings &settings,
-                          std::vector<ScrubOrigin> &origins, OutputStream &errs) {
+/// What the directives are generated with.
+struct Generation {
+  GeneratorSettings settings;
+  std::vector<ScrubOrigin> origins;
+};
+
+/// The new directives and the output they are proved against.
+struct NewDirectives {
+  std::vector<DirectiveBlock> blocks;
+  /// The comment leader of directives added to a file without any.
+  std::string leader;
+  /// The record line's new text, when the command line gave generator options.
+  std::optional<std::string> record;
+  /// The output, prepared once, in place, for the directives and for the proof.
+  TextRef preparedOutput;
+  TextRef outputName;
+  bool emptyOutput = false;
+};
+
+/// The test file, locked when it is to be written, and its text.
+struct OpenedTestFile {
+  std::optional<TestFileLock> lock;
+  OwnedFileBufferOrError file{nullptr, std::make_error_code(std::errc::no_such_file_or_directory)};
+  bool newFile = true;
+
+  TextRef text() const { return file ? file.buffer->text() : TextRef(""); }
+};
+
+/// Whether the command line names what to update as it must; false after a
+/// message.
+bool checkUsage(const UpdateSettings &settings, OutputStream &errs) {
+  const std::string &testName = settings.testFile;
+  if (settings.print && (!testName.empty() || settings.diff || settings.check)) {
+    errs << "ostrel-update: --print takes neither a <test-file> nor --diff or --check\n";
+    return false;
+  }
+  if (!settings.print && (testName.empty() || testName == "-")) {
+    errs << "ostrel-update: <test-file> not specified (a file, not standard input; or --print)\n";
+    return false;
+  }
+  return true;
+}
+
+/// Why a test file cannot be updated, or nothing: it must be a regular file
+/// (a link is followed) and, to be written, have one name, since replacing a
+/// file with more names would part it from the others.
+std::string unsuitableTestFile(const std::string &path, bool writing) {
+  struct stat info;
+  if (stat(path.c_str(), &info) != 0)
+    return {};
+  if (!S_ISREG(info.st_mode))
+    return "is not a regular file";
+  if (writing && info.st_nlink > 1)
+    return "has " + std::to_string(info.st_nlink) +
+           " hard links, which replacing it would part (update one name of a copy instead)";
+  return {};
+}
+
+/// Locks the test file when it is to be written, and reads it; false after a
+/// message when it cannot be updated.
+bool openTestFile(const UpdateSettings &settings, OpenedTestFile &opened, OutputStream &errs) {
+  const std::string &testName = settings.testFile;
+  const bool writing = !settings.check && !settings.diff;
+  if (std::string unsuitable = unsuitableTestFile(testName, writing); !unsuitable.empty()) {
+    errs << "ostrel-update: the test file '" << testName << "' " << unsuitable
+         << "; nothing changed\n";
+    return false;
+  }
+  if (writing) {
+    ValueOrError<TestFileLock> locked = TestFileLock::acquire(testName, errs);
+    if (!locked) {
+      errs << "ostrel-update: cannot lock the test file '" << testName
+           << "': " << errorMessage(locked.takeError()) << "; nothing changed\n";
+      return false;
+    }
+    opened.lock.emplace(std::move(*locked));
+    removeStaleTemporaries(testName);
+  }
+  opened.file = readUpdateFile(testName);
+  opened.newFile = !opened.file && opened.file.error == std::errc::no_such_file_or_directory;
+  if (!opened.file && !opened.newFile) {
+    errs << "ostrel-update: cannot read the test file '" << testName
+         << "': " << opened.file.error.message() << "; nothing changed\n";
+    return false;
+  }
+  return true;
+}
+
+/// Reads the scrubbers and labels of `chosen` into `generation`; false after
+/// a message when one is not acceptable.
+bool readGeneratorOptions(const GeneratorOptions &chosen, Generation &generation,
+                          OutputStream &errs) {
+  GeneratorSettings &settings = generation.settings;
   std::set<std::string> stems;
   if (chosen.scrubNumbers)
     stems.insert("N");
@@ -68,7 +148,7 @@ bool readGeneratorOptions(const GeneratorOptions &chosen, GeneratorSettings &set
            << "' is already taken by another scrubber\n";
       return false;
     }
-    origins.push_back(ScrubOrigin{value, rules->front().stem});
+    generation.origins.push_back(ScrubOrigin{value, rules->front().stem});
     for (Scrubber &rule : *rules)
       settings.scrubbers.push_back(std::move(rule));
   }
@@ -88,18 +168,88 @@ bool readGeneratorOptions(const GeneratorOptions &chosen, GeneratorSettings &set
   return true;
 }
 
+/// The generation of the run: generator options on the command line replace
+/// the recorded ones, and are recorded in `record`; without any, the
+/// recorded ones apply. False after a message when they are not acceptable.
+bool chooseGeneration(const UpdateSettings &settings, const TestFile &layout,
+                      Generation &generation, std::optional<std::string> &record,
+                      OutputStream &errs) {
+  GeneratorOptions chosen = settings.generator;
+  if (!chosen.empty()) {
+    if (!settings.print)
+      record = recordLineBody(settings.checkPrefix, chosen);
+  } else if (layout.recordedCommand()) {
+    ValueOrError<GeneratorOptions> recorded = recordedOptions(*layout.recordedCommand());
+    if (!recorded) {
+      errs << "ostrel-update: the recorded command of '" << settings.testFile
+           << "': " << errorMessage(recorded.takeError()) << "; nothing changed\n";
+      return false;
+    }
+    chosen = std::move(*recorded);
+  }
+  generation.settings.prefix = settings.checkPrefix;
+  generation.settings.strictWhitespace = settings.checker.strictWhitespace;
+  generation.settings.matchFullLines = settings.checker.matchFullLines;
+  generation.settings.enableVarScope = settings.checker.enableVarScope;
+  return readGeneratorOptions(chosen, generation, errs);
+}
+
+/// The expressions of the user's own scrubbers.
+std::vector<std::string> userExpressions(const GeneratorSettings &settings) {
+  std::vector<std::string> expressions;
+  for (const Scrubber &rule : settings.scrubbers)
+    if (rule.precedence == 0)
+      expressions.push_back(rule.written);
+  return expressions;
+}
+
 /// Warns (on standard error, the status unchanged) about a label or a
 /// scrubber that found nothing in the output.
-void warnUnused(const GeneratedDirectives &generated, const GeneratorSettings &settings,
-                const std::vector<ScrubOrigin> &origins, OutputStream &errs) {
+void warnUnused(const GeneratedDirectives &generated, const Generation &generation,
+                OutputStream &errs) {
+  const GeneratorSettings &settings = generation.settings;
   for (size_t i = 0; i < settings.labels.size(); ++i)
     if (!generated.labelMatched[i])
       errs << "ostrel-update: warning: --label=" << settings.labels[i].text
            << " matched no line of the output\n";
-  for (const ScrubOrigin &origin : origins)
+  for (const ScrubOrigin &origin : generation.origins)
     if (!generated.stemsFound.count(origin.stem))
       errs << "ostrel-update: warning: --scrub=" << origin.option
            << " matched nothing in the output\n";
+}
+
+/// The blocks of `fresh` for its prepared output; statusDone, or the status
+/// to exit with after a message.
+int generateBlocks(const UpdateSettings &settings, const Generation &generation,
+                   NewDirectives &fresh, OutputStream &errs) {
+  if (fresh.emptyOutput) {
+    if (!settings.checker.allowEmpty) {
+      errs << "ostrel-update: the output '" << fresh.outputName
+           << "' is empty; nothing changed (--allow-empty writes a check that it stays empty)\n";
+      return statusUsageError;
+    }
+    fresh.blocks.push_back(DirectiveBlock{"", {settings.checkPrefix + "-NOT: {{.}}"}});
+    return statusDone;
+  }
+  GeneratedDirectives generated = generateDirectives(fresh.preparedOutput, generation.settings);
+  if (!generated.refusal.empty()) {
+    errs << "ostrel-update: " << generated.refusal << "; nothing changed\n";
+    return statusWouldFail;
+  }
+  warnUnused(generated, generation, errs);
+  fresh.blocks = std::move(generated.blocks);
+  return statusDone;
+}
+
+/// The comment leader of directives added to a file without any.
+std::string commentLeader(const UpdateSettings &settings) {
+  std::string leader = settings.comment ? *settings.comment
+                       : settings.print ? std::string()
+                                        : leaderForFileName(settings.testFile);
+  // A leader given as "//" or "#" is followed by a blank, as in the extension table.
+  if (!leader.empty() && leader.back() != ' ' && leader.back() != '\t')
+    leader += ' ';
+  return leader;
 }
 
 std::string reportLine(TextRef fileName, unsigned before, const RewrittenFile &rewritten,
@@ -126,19 +276,86 @@ std::string reportLine(TextRef fileName, unsigned before, const RewrittenFile &r
   return line + "; " + std::string(outcome) + "\n";
 }
 
-/// Why a test file cannot be updated, or nothing: it must be a regular file
-/// (a link is followed) and, to be written, have one name, since replacing a
-/// file with more names would part it from the others.
-std::string unsuitableTestFile(const std::string &path, bool writing) {
-  struct stat info;
-  if (stat(path.c_str(), &info) != 0)
-    return {};
-  if (!S_ISREG(info.st_mode))
-    return "is not a regular file";
-  if (writing && info.st_nlink > 1)
-    return "has " + std::to_string(info.st_nlink) +
-           " hard links, which replacing it would part (update one name of a copy instead)";
-  return {};
+
+/// --print: the directives on standard output once they pass.
+int printDirectives(const NewDirectives &fresh, const CheckOptions &options,
+                    OutputStream &errs) {
+  std::string text;
+  size_t size = 0;
+  for (const DirectiveBlock &block : fresh.blocks)
+    size += block.directives.bytes() + block.directives.size() * (fresh.leader.size() + 1);
+  text.reserve(size);
+  adviseLargePages(text.data(), text.capacity());
+  for (const DirectiveBlock &block : fresh.blocks)
+    for (TextRef directive : block.directives) {
+      text += fresh.leader;
+      text += directive;
+      text += '\n';
+    }
+  ProofResult proof = proveCheck(options, text, "<directives>", fresh.preparedOutput,
+                                 fresh.outputName, OutputForm::Prepared);
+  if (!proof.passed) {
+    StreamDiagnosticSink reports(errs);
+    proof.reports.replay(reports);
+    errs << "ostrel-update: these directives would not pass; nothing printed\n";
+    return statusWouldFail;
+  }
+  standardOutput() << text;
+  return statusDone;
+}
+
+/// The test file with the new directives, once they pass: written, diffed
+/// or compared as the settings ask.
+int updateTestFile(const UpdateSettings &settings, const OpenedTestFile &opened,
+                   const TestFile &layout, const NewDirectives &fresh,
+                   const CheckOptions &options, OutputStream &errs) {
+  const std::string &testName = settings.testFile;
+  const TextRef oldText = opened.text();
+  RewrittenFile rewritten = layout.rewrite(fresh.blocks, fresh.leader, fresh.record);
+  auto report = [&](TextRef outcome) {
+    errs << reportLine(testName, layout.directiveCount(), rewritten, outcome);
+  };
+  if (!rewritten.droppedHandWritten.empty() && !settings.dropHandWritten) {
+    for (const std::string &line : rewritten.droppedHandWritten)
+      errs << testName << ":" << line << ": this directive, not written by ostrel-update, "
+           << "has lost the generated lines around it\n";
+    report("nothing written (--drop-hand-written drops such directives)");
+    return statusWouldFail;
+  }
+  std::string emptyNote =
+      fresh.emptyOutput ? " (empty output: the check is that it stays empty)" : "";
+
+  ProofResult proof = proveCheck(options, rewritten.text, testName, fresh.preparedOutput,
+                                 fresh.outputName, OutputForm::Prepared);
+  if (!proof.passed) {
+    StreamDiagnosticSink reports(errs);
+    proof.reports.replay(reports);
+    report("the new directives would not pass; nothing written");
+    return statusWouldFail;
+  }
+  const bool unchanged = !opened.newFile && rewritten.text == oldText;
+  if (settings.check) {
+    standardOutput() << unifiedDiff(oldText, rewritten.text, testName);
+    report(unchanged ? "current" : "would change; nothing written");
+    return unchanged ? statusDone : statusWouldFail;
+  }
+  if (settings.diff) {
+    standardOutput() << unifiedDiff(oldText, rewritten.text, testName);
+    report("diff printed" + emptyNote);
+    return statusDone;
+  }
+  if (unchanged) {
+    report("unchanged");
+    return statusDone;
+  }
+  std::string failedStep;
+  if (std::error_code error = replaceFileAtomically(testName, rewritten.text, failedStep)) {
+    errs << "ostrel-update: cannot " << failedStep << " the test file '" << testName
+         << "': " << error.message() << "; nothing changed\n";
+    return statusUsageError;
+  }
+  report("written" + emptyNote);
+  return statusDone;
 }
 
 } // namespace
@@ -146,38 +363,16 @@ std::string unsuitableTestFile(const std::string &path, bool writing) {
 int runUpdate(int argc, char **argv) {
   OutputStream &errs = standardError();
   parseCommandLine(argc, argv, overview, nullptr, statusUsageError);
-
-  const std::string &testName = updateOptions::testFile();
-  const bool printOnly = updateOptions::print();
-  const bool checkOnly = updateOptions::check();
-  if (printOnly && (!testName.empty() || updateOptions::diff() || checkOnly)) {
-    errs << "ostrel-update: --print takes neither a <test-file> nor --diff or --check\n";
+  const UpdateSettings settings = readUpdateSettings();
+  if (!checkUsage(settings, errs))
     return statusUsageError;
-  }
-  if (!printOnly && (testName.empty() || testName == "-")) {
-    errs << "ostrel-update: <test-file> not specified (a file, not standard input; or --print)\n";
-    return statusUsageError;
-  }
-  for (const std::string &define : updateOptions::defines())
+  for (const std::string &define : settings.defines)
     if (define.find('=') == std::string::npos || define.front() == '=') {
       errs << "ostrel-update: -D" << define << ": a definition is NAME=VALUE or #NAME=EXPRESSION\n";
       return statusUsageError;
     }
 
-  const std::string &prefix = updateOptions::checkPrefix();
-  std::vector<TextRef> checkPrefixes{prefix};
-  CheckOptions options;
-  options.checkPrefixes = checkPrefixes;
-  options.commentPrefixes = viewsOf(updateOptions::commentPrefixes());
-  options.strictWhitespace = updateOptions::strictWhitespace();
-  options.matchFullLines = updateOptions::matchFullLines();
-  options.ignoreCase = updateOptions::ignoreCase();
-  options.enableVarScope = updateOptions::enableVarScope();
-  options.allowDeprecatedDagOverlap = updateOptions::allowDeprecatedDagOverlap();
-  options.implicitCheckNot = viewsOf(updateOptions::implicitCheckNot());
-  options.defines = viewsOf(updateOptions::defines());
-  options.allowEmpty = updateOptions::allowEmpty();
-
+  const CheckOptions options = settings.checkOptions();
   StreamDiagnosticSink reports(errs);
   CheckEngine engine(options, reports);
   if (ErrorValue rejected = engine.verifyPrefixes()) {
@@ -188,171 +383,31 @@ int runUpdate(int argc, char **argv) {
 
   // The test file is locked and read first: it may record the generator
   // options to use.
-  std::optional<TestFileLock> lock;
-  OwnedFileBufferOrError testFile(nullptr, std::make_error_code(std::errc::no_such_file_or_directory));
-  bool newFile = true;
-  if (!printOnly) {
-    const bool writing = !checkOnly && !updateOptions::diff();
-    if (std::string unsuitable = unsuitableTestFile(testName, writing); !unsuitable.empty()) {
-      errs << "ostrel-update: the test file '" << testName << "' " << unsuitable
-           << "; nothing changed\n";
-      return statusUsageError;
-    }
-    if (writing) {
-      ValueOrError<TestFileLock> locked = TestFileLock::acquire(testName, errs);
-      if (!locked) {
-        errs << "ostrel-update: cannot lock the test file '" << testName
-             << "': " << errorMessage(locked.takeError()) << "; nothing changed\n";
-        return statusUsageError;
-      }
-      lock.emplace(std::move(*locked));
-      removeStaleTemporaries(testName);
-    }
-    testFile = readUpdateFile(testName);
-    newFile = !testFile && testFile.error == std::errc::no_such_file_or_directory;
-    if (!testFile && !newFile) {
-      errs << "ostrel-update: cannot read the test file '" << testName
-           << "': " << testFile.error.message() << "; nothing changed\n";
-      return statusUsageError;
-    }
-  }
-  TextRef oldText = testFile ? testFile.buffer->text() : TextRef("");
-  TestFile layout(oldText, prefixMatcher, engine.options(), prefix);
-
-  // Generator options on the command line replace the recorded ones;
-  // without any, the recorded ones apply.
-  GeneratorOptions chosen = commandLineGeneratorOptions();
-  std::optional<std::string> newRecord;
-  if (!chosen.empty()) {
-    if (!printOnly)
-      newRecord = recordLineBody(prefix, chosen);
-  } else if (layout.recordedCommand()) {
-    ValueOrError<GeneratorOptions> recorded = recordedOptions(*layout.recordedCommand());
-    if (!recorded) {
-      errs << "ostrel-update: the recorded command of '" << testName
-           << "': " << errorMessage(recorded.takeError()) << "; nothing changed\n";
-      return statusUsageError;
-    }
-    chosen = std::move(*recorded);
-  }
-
-  GeneratorSettings settings;
-  settings.prefix = prefix;
-  settings.strictWhitespace = options.strictWhitespace;
-  settings.matchFullLines = options.matchFullLines;
-  settings.enableVarScope = options.enableVarScope;
-  std::vector<ScrubOrigin> origins;
-  if (!readGeneratorOptions(chosen, settings, origins, errs))
+  OpenedTestFile opened;
+  if (!settings.print && !openTestFile(settings, opened, errs))
     return statusUsageError;
-  std::vector<std::string> userExpressions;
-  for (const Scrubber &rule : settings.scrubbers)
-    if (rule.precedence == 0)
-      userExpressions.push_back(rule.written);
-  layout.recogniseExpressions(userExpressions);
+  TestFile layout(opened.text(), prefixMatcher, engine.options(), settings.checkPrefix);
 
-  OwnedFileBufferOrError output = readUpdateFile(updateOptions::inputFile());
+  NewDirectives fresh;
+  Generation generation;
+  if (!chooseGeneration(settings, layout, generation, fresh.record, errs))
+    return statusUsageError;
+  layout.recogniseExpressions(userExpressions(generation.settings));
+
+  OwnedFileBufferOrError output = readUpdateFile(settings.inputFile);
   if (!output) {
-    errs << "ostrel-update: cannot read the output '" << updateOptions::inputFile()
+    errs << "ostrel-update: cannot read the output '" << settings.inputFile
          << "': " << output.error.message() << "; nothing changed\n";
     return statusUsageError;
   }
-  const TextRef outputName = output.buffer->bufferName();
-  std::vector<DirectiveBlock> blocks;
-  bool emptyOutput = output.buffer->bufferSize() == 0;
-  // Prepared once, in place, for the directives and for the proof.
-  TextRef preparedOutput = engine.prepareText(*output.buffer);
-  if (emptyOutput) {
-    if (!options.allowEmpty) {
-      errs << "ostrel-update: the output '" << outputName
-           << "' is empty; nothing changed (--allow-empty writes a check that it stays empty)\n";
-      return statusUsageError;
-    }
-    blocks.push_back(DirectiveBlock{"", {prefix + "-NOT: {{.}}"}});
-  } else {
-    GeneratedDirectives generated = generateDirectives(preparedOutput, settings);
-    if (!generated.refusal.empty()) {
-      errs << "ostrel-update: " << generated.refusal << "; nothing changed\n";
-      return statusWouldFail;
-    }
-    warnUnused(generated, settings, origins, errs);
-    blocks = std::move(generated.blocks);
-  }
-
-  std::string leader = updateOptions::commentGiven() ? updateOptions::comment()
-                                                      : printOnly ? std::string()
-                                                                  : leaderForFileName(testName);
-  // A leader given as "//" or "#" is followed by a blank, as in the extension table.
-  if (!leader.empty() && leader.back() != ' ' && leader.back() != '\t')
-    leader += ' ';
-
-  if (printOnly) {
-    std::string text;
-    size_t size = 0;
-    for (const DirectiveBlock &block : blocks)
-      size += block.directives.bytes() + block.directives.size() * (leader.size() + 1);
-    text.reserve(size);
-    adviseLargePages(text.data(), text.capacity());
-    for (const DirectiveBlock &block : blocks)
-      for (TextRef directive : block.directives) {
-        text += leader;
-        text += directive;
-        text += '\n';
-      }
-    ProofResult proof = proveCheck(options, text, "<directives>", preparedOutput, outputName,
-                                   OutputForm::Prepared);
-    if (!proof.passed) {
-      proof.reports.replay(reports);
-      errs << "ostrel-update: these directives would not pass; nothing printed\n";
-      return statusWouldFail;
-    }
-    standardOutput() << text;
-    return statusDone;
-  }
-
-  RewrittenFile rewritten = layout.rewrite(blocks, leader, newRecord);
-  if (!rewritten.droppedHandWritten.empty() && !updateOptions::dropHandWritten()) {
-    for (const std::string &line : rewritten.droppedHandWritten)
-      errs << testName << ":" << line << ": this directive, not written by ostrel-update, "
-           << "has lost the generated lines around it\n";
-    errs << reportLine(testName, layout.directiveCount(), rewritten,
-                       "nothing written (--drop-hand-written drops such directives)");
-    return statusWouldFail;
-  }
-  std::string emptyNote = emptyOutput ? " (empty output: the check is that it stays empty)" : "";
-
-  ProofResult proof =
-      proveCheck(options, rewritten.text, testName, preparedOutput, outputName,
-                 OutputForm::Prepared);
-  if (!proof.passed) {
-    proof.reports.replay(reports);
-    errs << reportLine(testName, layout.directiveCount(), rewritten,
-                       "the new directives would not pass; nothing written");
-    return statusWouldFail;
-  }
-  const bool unchanged = !newFile && rewritten.text == oldText;
-  if (checkOnly) {
-    standardOutput() << unifiedDiff(oldText, rewritten.text, testName);
-    errs << reportLine(testName, layout.directiveCount(), rewritten,
-                       unchanged ? "current" : "would change; nothing written");
-    return unchanged ? statusDone : statusWouldFail;
-  }
-  if (updateOptions::diff()) {
-    standardOutput() << unifiedDiff(oldText, rewritten.text, testName);
-    errs << reportLine(testName, layout.directiveCount(), rewritten, "diff printed" + emptyNote);
-    return statusDone;
-  }
-  if (unchanged) {
-    errs << reportLine(testName, layout.directiveCount(), rewritten, "unchanged");
-    return statusDone;
-  }
-  std::string failedStep;
-  if (std::error_code error = replaceFileAtomically(testName, rewritten.text, failedStep)) {
-    errs << "ostrel-update: cannot " << failedStep << " the test file '" << testName
-         << "': " << error.message() << "; nothing changed\n";
-    return statusUsageError;
-  }
-  errs << reportLine(testName, layout.directiveCount(), rewritten, "written" + emptyNote);
-  return statusDone;
+  fresh.outputName = output.buffer->bufferName();
+  fresh.emptyOutput = output.buffer->bufferSize() == 0;
+  fresh.preparedOutput = engine.prepareText(*output.buffer);
+  if (int status = generateBlocks(settings, generation, fresh, errs); status != statusDone)
+    return status;
+  fresh.leader = commentLeader(settings);
+  return settings.print ? printDirectives(fresh, options, errs)
+                        : updateTestFile(settings, opened, layout, fresh, options, errs);
 }
 
 OwnedFileBufferOrError readUpdateFile(TextRef name) { return readFileOrInput(name); }

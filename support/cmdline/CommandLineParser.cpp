@@ -22,11 +22,9 @@ namespace {
 
 using MaybeText = std::optional<TextRef>;
 
-std::vector<void (*)()> &creators() {
-  static std::vector<void (*)()> *list = new std::vector<void (*)()>{
-      &createBuiltinOptions, &createColourOption, &createLibraryWideOptions};
-  return *list;
-}
+/// The creators of the library-wide options, run once, on the first parse.
+constexpr void (*libraryOptionCreators[])() = {&createBuiltinOptions, &createColourOption,
+                                               &createLibraryWideOptions};
 
 // The arguments must outlive every option that keeps a view into them.
 std::vector<std::string> &argumentStore() {
@@ -39,10 +37,6 @@ bool isCommandSpace(char c) {
 }
 
 } // namespace
-
-void addLibraryOptionCreator(void (*creator)()) {
-  creators().push_back(creator);
-}
 
 const std::vector<std::string> &parsedArguments() { return argumentStore(); }
 
@@ -685,8 +679,8 @@ void createLibraryOptions() {
   static bool creatorsRun = false;
   if (!creatorsRun) {
     creatorsRun = true;
-    for (size_t k = 0; k < creators().size(); ++k)
-      creators()[k]();
+    for (void (*create)() : libraryOptionCreators)
+      create();
   }
   OptionRegistry &registry = OptionRegistry::get();
   std::vector<CommandOption *> pending;

@@ -49,10 +49,6 @@ ValueOrError<bool> expandArgumentFiles(std::vector<std::string> &args,
 /// the options of scope, without dashes; empty when there is none.
 std::string nearestOptionName(const CommandScope &scope, TextRef name);
 
-/// Registers a routine that creates library-wide options; all of them run
-/// once, at the start of the first parse.
-void addLibraryOptionCreator(void (*creator)());
-
 /// Runs the library-wide option creators (once per process) and enters the
 /// pending overridable options, so that the scopes hold every option the
 /// program has. The first parse calls it; tools that list a program's

@@ -112,7 +112,6 @@ public:
   void setVisibility(Visibility v) { setBits(5, 3u, v); }
   void setForm(OptionForm f) { setBits(7, 3u, f); }
   void addMisc(unsigned f) { flags = uint16_t(flags | ((f & 31u) << 9)); }
-  void clearMisc(unsigned f) { flags = uint16_t(flags & ~((f & 31u) << 9)); }
 
   /// Sets the name; a registered option is re-keyed in its scopes first.
   /// A one-character name makes the option groupable.

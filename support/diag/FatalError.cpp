@@ -1,8 +1,9 @@
 #include "support/diag/FatalError.h"
 
-#include "support/diag/FileOutputStream.h"
+#include "support/diag/ProcessExit.h"
 
 #include <atomic>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>

@@ -1,6 +1,7 @@
 #include "support/diag/FileOutputStream.h"
 
 #include "support/diag/FatalError.h"
+#include "support/diag/ProcessExit.h"
 
 #include <algorithm>
 #include <atomic>
@@ -30,9 +31,6 @@ int tigetnum(const char *capName);
 namespace {
 
 std::atomic<BrokenPipeHook> brokenPipeHook{nullptr};
-std::atomic<bool> exiting{false};
-
-void markExiting() { exiting.store(true); }
 
 constexpr size_t MaxWritePiece = 2147483647;
 
@@ -61,8 +59,6 @@ std::optional<bool> terminfoColours(int fd) {
 }
 
 } // namespace
-
-bool processIsExiting() { return exiting.load(); }
 
 BrokenPipeHook setBrokenPipeHook(BrokenPipeHook hook) { return brokenPipeHook.exchange(hook); }
 
@@ -175,14 +171,14 @@ OutputStream &standardOutput() {
   static FileOutputStream stream(STDOUT_FILENO, {.unbuffered = false});
   // Registered after the stream exists, so it runs before the stream's
   // destructor: a fatal error found then must not call exit() again.
-  static bool registered = (std::atexit(markExiting), true);
+  static bool registered = (std::atexit(markProcessExiting), true);
   (void)registered;
   return stream;
 }
 
 OutputStream &standardError() {
   static FileOutputStream stream(STDERR_FILENO, {.unbuffered = true});
-  static bool registered = (std::atexit(markExiting), true);
+  static bool registered = (std::atexit(markProcessExiting), true);
   (void)registered;
   return stream;
 }

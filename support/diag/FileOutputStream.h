@@ -82,10 +82,6 @@ BrokenPipeHook setBrokenPipeHook(BrokenPipeHook hook);
 /// "rxvt", or ends with "color". Null (TERM unset) gives false.
 bool termNameSuggestsColours(const char *term);
 
-/// True once the process has begun exiting and the standard streams are
-/// being destroyed, when calling exit() again would be undefined.
-bool processIsExiting();
-
 } // namespace ostrel
 
 #endif

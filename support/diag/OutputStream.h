@@ -12,7 +12,6 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <vector>
 
 namespace ostrel {
 
@@ -130,21 +129,6 @@ protected:
 
 private:
   std::string &target_;
-};
-
-/// Appends to a growable character array; otherwise like StringOutputStream.
-class VectorOutputStream : public OutputStream {
-public:
-  explicit VectorOutputStream(std::vector<char> &target) : OutputStream(true), target_(target) {}
-
-protected:
-  void writeToSink(const char *data, size_t size) override {
-    target_.insert(target_.end(), data, data + size);
-  }
-  uint64_t currentPosition() const override { return target_.size(); }
-
-private:
-  std::vector<char> &target_;
 };
 
 /// The process's standard output (descriptor 1, buffered) and standard error
