@@ -1,9 +1,10 @@
 #include "engine/CheckPattern.h"
 
 #include "engine/DiagnosticSink.h"
-#include "engine/numeric/EngineErrors.h"
+#include "engine/EngineErrors.h"
 #include "engine/numeric/NumericExpressionParser.h"
 #include "engine/numeric/VariableContext.h"
+#include "support/diag/AlreadyReportedError.h"
 #include "support/regex/CompiledRegex.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "engine/DiagnosticSink.h"
 
-#include "engine/numeric/EngineErrors.h"
+#include "support/diag/DiagnosticError.h"
 #include "support/diag/OutputStream.h"
 
 DiagnosticSink::~DiagnosticSink() = default;

@@ -1,6 +1,7 @@
 #include "engine/DiagnosticSink.h"
 
-#include "engine/numeric/EngineErrors.h"
+#include "engine/numeric/NumericErrors.h"
+#include "support/diag/DiagnosticError.h"
 #include "support/diag/OutputStream.h"
 #include "support/fs/FileBuffer.h"
 

@@ -1,9 +1,11 @@
 #include "engine/MatchReporter.h"
 
-#include "engine/numeric/EngineErrors.h"
+#include "engine/EngineErrors.h"
 #include "engine/numeric/NumericVariable.h"
 #include "engine/numeric/Substitution.h"
 #include "engine/numeric/VariableContext.h"
+#include "support/diag/AlreadyReportedError.h"
+#include "support/diag/DiagnosticError.h"
 #include "support/diag/OutputStream.h"
 
 #include <algorithm>

@@ -2,8 +2,8 @@
 
 #include "engine/CheckEngine.h"
 #include "engine/DiagnosticSink.h"
+#include "engine/EngineErrors.h"
 #include "engine/MatchDiag.h"
-#include "engine/numeric/EngineErrors.h"
 #include "support/cmdline/CommandLineParser.h"
 #include "support/diag/SourceRegistry.h"
 #include "support/fs/FileBuffer.h"

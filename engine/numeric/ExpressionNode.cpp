@@ -1,7 +1,8 @@
 #include "engine/numeric/ExpressionNode.h"
 
-#include "engine/numeric/EngineErrors.h"
+#include "engine/numeric/NumericErrors.h"
 #include "engine/numeric/NumericVariable.h"
+#include "support/diag/DiagnosticError.h"
 
 #include <vector>
 

@@ -1,6 +1,7 @@
 #include "engine/numeric/NumberFormat.h"
 
-#include "engine/numeric/EngineErrors.h"
+#include "engine/numeric/NumericErrors.h"
+#include "support/diag/DiagnosticError.h"
 #include "support/diag/SourceRegistry.h"
 
 #include <cerrno>

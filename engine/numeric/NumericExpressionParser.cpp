@@ -1,8 +1,8 @@
 #include "engine/numeric/NumericExpressionParser.h"
 
-#include "engine/numeric/EngineErrors.h"
 #include "engine/numeric/NumericVariable.h"
 #include "engine/numeric/VariableContext.h"
+#include "support/diag/DiagnosticError.h"
 #include "support/diag/SourceRegistry.h"
 #include "support/fs/TextRef.h"
 

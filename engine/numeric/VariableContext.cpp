@@ -1,7 +1,7 @@
 #include "engine/numeric/VariableContext.h"
 
-#include "engine/numeric/EngineErrors.h"
 #include "engine/numeric/NumericExpressionParser.h"
+#include "support/diag/DiagnosticError.h"
 #include "support/diag/FatalError.h"
 #include "support/diag/SourceRegistry.h"
 #include "support/fs/FileBuffer.h"

@@ -1,21 +1,7 @@
-#include "engine/numeric/EngineErrors.h"
+#include "engine/numeric/NumericErrors.h"
 
 #include "engine/numeric/Substitution.h"
 #include "support/diag/OutputStream.h"
-
-ErrorValue DiagnosticError::make(SourceRegistry &registry, SourceLocation location,
-                                 TextRef message, SourceRange range) {
-  // The diagnostic gets no column ranges on purpose: the range travels beside
-  // it for the input dump but is not underlined when printed.
-  return makeError<DiagnosticError>(
-      registry.makeDiagnostic(location, DiagSeverity::Error, message), range);
-}
-
-void DiagnosticError::print(OutputStream &os) const {
-  SourceRegistry::printDiagnostic(os, diag, /*showColours=*/true);
-}
-
-void AlreadyReportedError::print(OutputStream &os) const { os << "error previously reported"; }
 
 void ValueOverflowError::print(OutputStream &os) const { os << "overflow error"; }
 
@@ -23,15 +9,10 @@ void UndefinedVariableError::print(OutputStream &os) const {
   os << "undefined variable: " << variableName;
 }
 
-void PatternNotFoundError::print(OutputStream &os) const { os << "String not found in input"; }
-
-ErrorValue makeAlreadyReportedError() { return makeError<AlreadyReportedError>(); }
-ErrorValue makeUnbalancedBracketError() { return makeError<UnbalancedBracketError>(); }
 ErrorValue makeValueOverflowError() { return makeError<ValueOverflowError>(); }
 ErrorValue makeUndefinedVariableError(TextRef name) {
   return makeError<UndefinedVariableError>(name);
 }
-ErrorValue makePatternNotFoundError() { return makeError<PatternNotFoundError>(); }
 
 ErrorValue convertSubstitutionFailure(const Substitution &substitution, ErrorValue error,
                                       SourceRegistry &registry) {

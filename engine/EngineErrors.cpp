@@ -1,0 +1,8 @@
+#include "engine/EngineErrors.h"
+
+#include "support/diag/OutputStream.h"
+
+void PatternNotFoundError::print(OutputStream &os) const { os << "String not found in input"; }
+
+ErrorValue makeUnbalancedBracketError() { return makeError<UnbalancedBracketError>(); }
+ErrorValue makePatternNotFoundError() { return makeError<PatternNotFoundError>(); }

@@ -1,0 +1,7 @@
+#include "support/diag/AlreadyReportedError.h"
+
+#include "support/diag/OutputStream.h"
+
+void AlreadyReportedError::print(OutputStream &os) const { os << "error previously reported"; }
+
+ErrorValue makeAlreadyReportedError() { return makeError<AlreadyReportedError>(); }
