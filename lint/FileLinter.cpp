@@ -1,6 +1,7 @@
 #include "lint/FileLinter.h"
 
-#include "engine/CheckEngine.h"
+#include "engine/CheckRun.h"
+#include "engine/DefinitionShape.h"
 #include "engine/DiagnosticSink.h"
 #include "engine/DirectiveScanner.h"
 #include "lint/NearDirectives.h"
@@ -23,14 +24,8 @@ constexpr TextRef defaultCheckPrefix = "CHECK";
 /// further: every one costs a reading of the whole file.
 constexpr size_t mostRejectedDirectives = 200;
 
-CheckOptions readerOptions(const LintSettings &settings) {
-  CheckOptions options;
-  options.checkPrefixes = settings.checkPrefixes;
-  options.commentPrefixes = settings.commentPrefixes;
-  options.defines = settings.defines;
-  options.strictWhitespace = settings.strictWhitespace;
-  options.matchFullLines = settings.matchFullLines;
-  options.enableVarScope = settings.enableVarScope;
+CheckOptions readerOptions(const CheckOptions &given) {
+  CheckOptions options = given;
   // Prefixes that a file leaves unused are found here, each placed where it
   // was given.
   options.allowUnusedPrefixes = true;
@@ -49,13 +44,6 @@ std::vector<FoundDirective> findDirectives(TextRef text, const CompiledRegex &ma
 
 bool isCheckDirective(const FoundDirective &directive) {
   return directive.kind.type != DirectiveType::Comment;
-}
-
-/// A definition ostrel's driver would accept: an "=" after the first
-/// character.
-bool wellFormedDefinition(TextRef definition) {
-  size_t equals = definition.find('=');
-  return equals != TextRef::npos && equals > 0;
 }
 
 /// Checks the lines on which no directive starts for near-directives, and the
@@ -278,14 +266,13 @@ void movePlaces(Finding &finding, TextRef from, TextRef to, SourceLocation fallb
 /// pass's prefixes.
 void lintPass(const ReadingPass &pass, TextRef text, TextRef name,
               const std::vector<FoundDirective> *known, std::vector<Finding> &findings) {
-  SourceRegistry registry;
-  registry.addBuffer(viewText(text, name));
   DiagnosticRecorder reports;
-  auto engine = std::make_unique<CheckEngine>(pass.options, reports);
-  CompiledRegex matcher = engine->buildPrefixMatcher();
+  auto run = std::make_unique<CheckRun>(pass.options, reports);
+  // Completes the prefixes with their defaults.
+  const CompiledRegex &matcher = run->prefixMatcher();
   std::vector<FoundDirective> scanned;
   if (!known)
-    scanned = findDirectives(text, matcher, engine->options());
+    scanned = findDirectives(text, matcher, run->options());
   const std::vector<FoundDirective> &directives = known ? *known : scanned;
   std::vector<Finding> found;
 
@@ -295,7 +282,7 @@ void lintPass(const ReadingPass &pass, TextRef text, TextRef name,
       used.insert(directive.prefix);
   // With no prefix used at all the reader itself reports the file.
   if (!pass.allowUnusedPrefixes && !used.empty()) {
-    for (TextRef prefix : engine->options().checkPrefixes) {
+    for (TextRef prefix : run->options().checkPrefixes) {
       if (used.contains(prefix))
         continue;
       SourceLocation place = placeOfPrefix(pass.lines, prefix);
@@ -315,7 +302,7 @@ void lintPass(const ReadingPass &pass, TextRef text, TextRef name,
   bool readThrough = true;
   while (true) {
     size_t firstReport = reports.reports().size();
-    ErrorValue error = engine->parseCheckText(registry, reading, matcher);
+    ErrorValue error = run->readCheckText(reading, name);
     if (!error)
       break;
     dropError(std::move(error));
@@ -337,11 +324,9 @@ void lintPass(const ReadingPass &pass, TextRef text, TextRef name,
     if (copy.empty()) {
       copy.assign(text.data(), text.size() + 1);
       reading = TextRef(copy.data(), text.size());
-      registry.addBuffer(viewText(reading, name));
     }
     skipDirective(*culprit, text, copy.data());
-    engine = std::make_unique<CheckEngine>(pass.options, reports);
-    matcher = engine->buildPrefixMatcher();
+    run = std::make_unique<CheckRun>(pass.options, reports);
   }
   readerFindings(reports, directives, pass.place, reading, text, found);
 
@@ -350,9 +335,9 @@ void lintPass(const ReadingPass &pass, TextRef text, TextRef name,
     sources.emplace(movedInto(directive.patternText.data(), text, reading),
                     PatternSource{directive.prefix, directive.patternText});
   // A reading that stopped short leaves later uses unseen.
-  checkPatterns(engine->steps(), sources, engine->options().defines,
+  checkPatterns(run->engine().steps(), sources, run->options().defines,
                 readThrough ? VariableChecks::On : VariableChecks::Off,
-                engine->options().enableVarScope, found);
+                run->options().enableVarScope, found);
   for (Finding &finding : found) {
     if (aboutSkippedVariable(finding, rejected))
       continue;
@@ -364,7 +349,7 @@ void lintPass(const ReadingPass &pass, TextRef text, TextRef name,
 /// The passes for `calls`, each distinct way of reading once; empty when
 /// there is no call. A call whose prefixes ostrel would reject is reported.
 std::vector<ReadingPass> passesOfCalls(const std::vector<CheckerCall> &calls,
-                                       const LintSettings &settings,
+                                       const CheckOptions &settings,
                                        std::vector<Finding> &findings) {
   std::vector<ReadingPass> passes;
   for (const CheckerCall &call : calls) {
@@ -372,7 +357,7 @@ std::vector<ReadingPass> passesOfCalls(const std::vector<CheckerCall> &calls,
     pass.options = readerOptions(settings);
     pass.options.checkPrefixes = viewsOf(call.checkPrefixes);
     for (const std::string &definition : call.defines)
-      if (wellFormedDefinition(definition))
+      if (!definitionShapeProblem(definition))
         pass.options.defines.push_back(definition);
     pass.options.enableVarScope |= call.enableVarScope;
     pass.options.matchFullLines |= call.matchFullLines;
@@ -380,7 +365,7 @@ std::vector<ReadingPass> passesOfCalls(const std::vector<CheckerCall> &calls,
     pass.lines = call.lines;
     pass.place = call.lines.front().data();
     DiagnosticRecorder reports;
-    if (ErrorValue rejected = CheckEngine(pass.options, reports).verifyPrefixes()) {
+    if (ErrorValue rejected = CheckRun(pass.options, reports).checkPrefixes()) {
       dropError(std::move(rejected));
       std::vector<Finding> reported;
       readerFindings(reports, {}, pass.place, {}, {}, reported);
@@ -438,16 +423,16 @@ void placeAsWritten(std::vector<Finding> &findings, TextRef prepared, TextRef wr
 
 } // namespace
 
-FileFindings lintCheckFile(const LintSettings &settings, TextRef source, TextRef name,
+FileFindings lintCheckFile(const CheckOptions &settings, TextRef source, TextRef name,
                            SourceRegistry &registry, std::string &store) {
   FileFindings result;
   registry.addBuffer(viewText(source, name));
   DiagnosticRecorder reports;
   CheckOptions options = readerOptions(settings);
-  auto engine = std::make_unique<CheckEngine>(options, reports);
-  CompiledRegex matcher = engine->buildPrefixMatcher();
-  TextRef text = engine->prepareText(source, store);
-  std::vector<FoundDirective> directives = findDirectives(text, matcher, engine->options());
+  auto run = std::make_unique<CheckRun>(options, reports);
+  TextRef text = run->prepare(source, store);
+  std::vector<FoundDirective> directives =
+      findDirectives(text, run->prefixMatcher(), run->options());
 
   // The passes' options keep views of the calls' values.
   std::vector<CheckerCall> calls;
@@ -478,13 +463,12 @@ FileFindings lintCheckFile(const LintSettings &settings, TextRef source, TextRef
             options.checkPrefixes.end())
           options.checkPrefixes.push_back(prefix);
     if (options.checkPrefixes.size() > 1) {
-      engine = std::make_unique<CheckEngine>(options, reports);
-      matcher = engine->buildPrefixMatcher();
-      directives = findDirectives(text, matcher, engine->options());
+      run = std::make_unique<CheckRun>(options, reports);
+      directives = findDirectives(text, run->prefixMatcher(), run->options());
     }
   }
 
-  NearDirectiveFinder finder(engine->options().checkPrefixes);
+  NearDirectiveFinder finder(run->options().checkPrefixes);
   checkDirectiveWords(text, directives, finder, result.findings);
   bool hasCheckDirective = std::any_of(directives.begin(), directives.end(), isCheckDirective);
   result.isCheckFile = hasCheckDirective || !result.findings.empty();
@@ -497,7 +481,7 @@ FileFindings lintCheckFile(const LintSettings &settings, TextRef source, TextRef
     // The directives found already serve a single pass that reads the same
     // prefixes.
     bool sameScan = passes.size() == 1 &&
-                    passes.front().checkPrefixes() == engine->options().checkPrefixes;
+                    passes.front().checkPrefixes() == run->options().checkPrefixes;
     for (const ReadingPass &pass : passes)
       lintPass(pass, text, name, sameScan ? &directives : nullptr, result.findings);
   }

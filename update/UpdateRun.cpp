@@ -1,6 +1,7 @@
 #include "update/UpdateRun.h"
 
 #include "engine/CheckEngine.h"
+#include "engine/DefinitionShape.h"
 #include "engine/DiagnosticSink.h"
 #include "support/cmdline/CommandLineParser.h"
 #include "support/diag/OutputStream.h"
@@ -156,11 +157,9 @@ int runUpdate(int argc, char **argv) {
     errs << "ostrel-update: <test-file> not specified (a file, not standard input; or --print)\n";
     return statusUsageError;
   }
-  for (const std::string &define : updateOptions::defines())
-    if (define.find('=') == std::string::npos || define.front() == '=') {
-      errs << "ostrel-update: -D" << define << ": a definition is NAME=VALUE or #NAME=EXPRESSION\n";
-      return statusUsageError;
-    }
+  std::vector<TextRef> defines;
+  if (!checkDefinitionShapes(updateOptions::defines(), errs, "ostrel-update: ", &defines))
+    return statusUsageError;
 
   const std::string &prefix = updateOptions::checkPrefix();
   std::vector<TextRef> checkPrefixes{prefix};
@@ -173,7 +172,7 @@ int runUpdate(int argc, char **argv) {
   options.enableVarScope = updateOptions::enableVarScope();
   options.allowDeprecatedDagOverlap = updateOptions::allowDeprecatedDagOverlap();
   options.implicitCheckNot = viewsOf(updateOptions::implicitCheckNot());
-  options.defines = viewsOf(updateOptions::defines());
+  options.defines = defines;
   options.allowEmpty = updateOptions::allowEmpty();
 
   StreamDiagnosticSink reports(errs);
@@ -296,8 +295,12 @@ int runUpdate(int argc, char **argv) {
         text += directive;
         text += '\n';
       }
-    ProofResult proof = proveCheck(options, text, "<directives>", preparedOutput, outputName,
-                                   OutputForm::Prepared);
+    ProofResult proof = proveCheck(options, {.checkText = text,
+                                             .checkName = "<directives>",
+                                             .checkForm = TextForm::RawWithNul,
+                                             .input = preparedOutput,
+                                             .inputName = outputName,
+                                             .inputForm = TextForm::Prepared});
     if (!proof.passed) {
       proof.reports.replay(reports);
       errs << "ostrel-update: these directives would not pass; nothing printed\n";
@@ -318,9 +321,12 @@ int runUpdate(int argc, char **argv) {
   }
   std::string emptyNote = emptyOutput ? " (empty output: the check is that it stays empty)" : "";
 
-  ProofResult proof =
-      proveCheck(options, rewritten.text, testName, preparedOutput, outputName,
-                 OutputForm::Prepared);
+  ProofResult proof = proveCheck(options, {.checkText = rewritten.text,
+                                           .checkName = testName,
+                                           .checkForm = TextForm::RawWithNul,
+                                           .input = preparedOutput,
+                                           .inputName = outputName,
+                                           .inputForm = TextForm::Prepared});
   if (!proof.passed) {
     proof.reports.replay(reports);
     errs << reportLine(testName, layout.directiveCount(), rewritten,
