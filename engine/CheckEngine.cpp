@@ -26,19 +26,21 @@ bool checkPrefix(TextRef prefix, TextRef kindWord, std::set<TextRef> &seen, Diag
   static const CompiledRegex validName("^[a-zA-Z0-9_-]*$");
   const std::string supplied = "error: supplied " + std::string(kindWord);
   if (prefix.empty()) {
-    sink.text(supplied + " prefix must not be the empty string\n");
+    sink.text(supplied + " prefix must not be the empty string\n", DiagnosticKind::InvalidPrefix);
     return false;
   }
   if (!validName.search(prefix)) {
     sink.text(supplied +
               " prefix must start with a letter and contain only alphanumeric characters, "
               "hyphens, and underscores: '" +
-              std::string(prefix) + "'\n");
+              std::string(prefix) + "'\n",
+              DiagnosticKind::InvalidPrefix);
     return false;
   }
   if (!seen.insert(prefix).second) {
     sink.text(supplied + " prefix must be unique among check and comment prefixes: '" +
-              std::string(prefix) + "'\n");
+                  std::string(prefix) + "'\n",
+              DiagnosticKind::InvalidPrefix);
     return false;
   }
   return true;
@@ -108,7 +110,7 @@ ErrorValue CheckEngine::parseCheckText(SourceRegistry &registry, TextRef checkTe
 
   ErrorValue definitionErrors = vars->applyCommandLineDefinitions(opts.defines, registry);
   if (definitionErrors) {
-    sink.reportErrors(std::move(definitionErrors));
+    sink.reportErrors(std::move(definitionErrors), DiagnosticKind::InvalidDefinition);
     return makeAlreadyReportedError();
   }
   vars->createLineNumberVariable();

@@ -200,16 +200,19 @@ ErrorValue CheckFileReader::rejectMalformed(const FoundDirective &found) const {
   switch (found.kind.type) {
   case DirectiveType::Misspelled:
     sink.report(registry, found.directive.data(), DiagSeverity::Error,
-                "misspelled directive '" + std::string(found.directive) + "'");
+                "misspelled directive '" + std::string(found.directive) + "'",
+                DiagnosticKind::MisspelledDirective);
     return makeAlreadyReportedError();
   case DirectiveType::BadNot:
     sink.report(registry, tail, DiagSeverity::Error,
-                "unsupported -NOT combo on prefix '" + std::string(found.prefix) + "'");
+                "unsupported -NOT combo on prefix '" + std::string(found.prefix) + "'",
+                DiagnosticKind::UnsupportedNotCombo);
     return makeAlreadyReportedError();
   case DirectiveType::BadCount:
     sink.report(registry, tail, DiagSeverity::Error,
                 "invalid count in -COUNT specification on prefix '" + std::string(found.prefix) +
-                    "'");
+                    "'",
+                DiagnosticKind::InvalidCount);
     return makeAlreadyReportedError();
   default:
     return ErrorValue::success();
@@ -222,7 +225,8 @@ ErrorValue CheckFileReader::checkPlacement(const FoundDirective &found,
   const DirectiveType type = found.kind.type;
   if (type == DirectiveType::Label && pattern.hasVariables()) {
     sink.report(registry, found.directive.data(), DiagSeverity::Error,
-                "found '" + prefix + "-LABEL:' with variable definition or use");
+                "found '" + prefix + "-LABEL:' with variable definition or use",
+                DiagnosticKind::LabelWithVariables);
     return makeAlreadyReportedError();
   }
   const char *lineRule = type == DirectiveType::Next    ? "NEXT"
@@ -231,7 +235,8 @@ ErrorValue CheckFileReader::checkPlacement(const FoundDirective &found,
                                                         : nullptr;
   if (lineRule && stepsRead == 0) {
     sink.report(registry, found.directive.data(), DiagSeverity::Error,
-                "found '" + prefix + "-" + lineRule + "' without previous '" + prefix + ": line");
+                "found '" + prefix + "-" + lineRule + "' without previous '" + prefix + ": line",
+                DiagnosticKind::LineRuleFirst);
     return makeAlreadyReportedError();
   }
   return ErrorValue::success();
@@ -255,6 +260,6 @@ ErrorValue CheckFileReader::checkPrefixesUsed() const {
     message += unused;
     message += ":'";
   }
-  sink.text(message + "\n");
+  sink.text(message + "\n", DiagnosticKind::NoCheckStrings);
   return makeAlreadyReportedError();
 }

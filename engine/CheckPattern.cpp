@@ -15,8 +15,9 @@ namespace {
 
 /// Reports an error at `location` and answers that it has been reported.
 ErrorValue reportError(DiagnosticSink &sink, const SourceRegistry &registry,
-                       SourceLocation location, TextRef message) {
-  sink.report(registry, location, DiagSeverity::Error, message);
+                       SourceLocation location, TextRef message,
+                       DiagnosticKind kind = DiagnosticKind::InvalidPattern) {
+  sink.report(registry, location, DiagSeverity::Error, message, kind);
   return makeAlreadyReportedError();
 }
 
@@ -104,12 +105,14 @@ ErrorValue CheckPattern::parse(TextRef text, TextRef prefix, SourceRegistry &reg
       return ErrorValue::success();
     }
     return reportError(sink, registry, location,
-                       "found empty check string with prefix '" + std::string(prefix) + ":'");
+                       "found empty check string with prefix '" + std::string(prefix) + ":'",
+                       DiagnosticKind::EmptyPattern);
   }
   if (kind.type == DirectiveType::Empty) {
     return reportError(sink, registry, location,
                        "found non-empty check string for empty check with prefix '" +
-                           std::string(prefix) + ":'");
+                           std::string(prefix) + ":'",
+                       DiagnosticKind::EmptyPattern);
   }
 
   if (kind.literal()) {
@@ -283,7 +286,7 @@ ErrorValue readStringBlock(SubstitutionBlock &block, bool &legacyLine, VariableC
   TextRef afterName = text;
   ValueOrError<ParsedVariableName> parsed = parseVariableName(afterName, registry);
   if (!parsed) {
-    sink.reportErrors(parsed.takeError());
+    sink.reportErrors(parsed.takeError(), DiagnosticKind::InvalidPattern);
     return makeAlreadyReportedError();
   }
   TextRef name = parsed->name;
@@ -315,7 +318,7 @@ ErrorValue readNumericBlock(SubstitutionBlock &block, bool legacyLine,
   ValueOrError<ParsedNumericBlock> parsed =
       parseNumericBlock(block.text, legacyLine, line, context, registry);
   if (!parsed) {
-    sink.reportErrors(parsed.takeError());
+    sink.reportErrors(parsed.takeError(), DiagnosticKind::InvalidPattern);
     return makeAlreadyReportedError();
   }
   block.numericDefined = parsed->definedVariable;
@@ -325,7 +328,7 @@ ErrorValue readNumericBlock(SubstitutionBlock &block, bool legacyLine,
   }
   ValueOrError<std::string> wildcard = numberWildcard(parsed->expression.format());
   if (!wildcard) {
-    sink.reportErrors(wildcard.takeError());
+    sink.reportErrors(wildcard.takeError(), DiagnosticKind::InvalidNumericBlock);
     return makeAlreadyReportedError();
   }
   block.numberCapture = std::move(*wildcard);
@@ -340,7 +343,7 @@ ErrorValue CheckPattern::parseSubstitutionBlock(TextRef &rest, SourceRegistry &r
   BlockEnd blockEnd = findBlockEnd(content);
   if (blockEnd.stray) {
     sink.report(registry, content.data() + blockEnd.offset, DiagSeverity::Error,
-                "missing closing \"]\" for regex variable");
+                "missing closing \"]\" for regex variable", DiagnosticKind::InvalidPattern);
     return makeUnbalancedBracketError();
   }
   if (blockEnd.offset == TextRef::npos)

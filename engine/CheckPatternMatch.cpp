@@ -160,7 +160,8 @@ SearchResult CheckPattern::match(TextRef range, SourceRegistry &registry) const 
                                  ? "unable to search with the pattern's regular expression: "
                                  : "unable to compile the pattern's regular expression: ";
       return SearchResult::makeNotFound(
-          DiagnosticError::make(registry, location, message + searchError));
+          DiagnosticError::make(registry, location, message + searchError, SourceRange(),
+                                DiagnosticKind::InvalidPattern));
     }
     if (wantGroups)
       whole = (*groups)[0];
@@ -233,5 +234,6 @@ void CheckPattern::reportFuzzyMatch(SourceRegistry &registry, DiagnosticSink &si
   if (diagList)
     diagList->emplace_back(registry, kind, location, MatchOutcome::FuzzyMatch,
                            SourceRange(place, place), std::string());
-  sink.report(registry, place, DiagSeverity::Note, "possible intended match here");
+  sink.report(registry, place, DiagSeverity::Note, "possible intended match here",
+              DiagnosticKind::PossibleMatch);
 }

@@ -44,6 +44,33 @@ TEST(CheckRunTest, StatusAndReportsOfARunInMemory) {
   }
 }
 
+TEST(CheckRunTest, ReportsComeWithTheirKind) {
+  const struct {
+    const char *check;
+    const char *input;
+    DiagnosticKind kind;
+  } cases[] = {
+      {"CHECK-NEXT: a\n", "a\n", DiagnosticKind::LineRuleFirst},
+      {"CHECK-COUNT-0: a\n", "a\n", DiagnosticKind::InvalidCount},
+      {"CHECK-LABEL: [[X:a]]\n", "a\n", DiagnosticKind::LabelWithVariables},
+      {"CHECK:\n", "a\n", DiagnosticKind::EmptyPattern},
+      {"CHECK: {{(}}\n", "a\n", DiagnosticKind::InvalidPattern},
+      {"CHECK: [[#N:]] [[#N+1]]\n", "1 2\n", DiagnosticKind::SameDirectiveNumericUse},
+      {"CHECK: [[#%.x]]\n", "1\n", DiagnosticKind::InvalidNumericBlock},
+      {"COM: nothing\n", "a\n", DiagnosticKind::NoCheckStrings},
+      {"CHECK: b\n", "a\n", DiagnosticKind::ExpectedNotFound},
+      {"CHECK-NOT: a\n", "a\n", DiagnosticKind::ExcludedFound},
+      {"CHECK: a\nCHECK-SAME: b\n", "a\nb\n", DiagnosticKind::WrongLine},
+      {"CHECK: [[X]]\n", "a\n", DiagnosticKind::SubstitutionFailed},
+  };
+  for (const auto &c : cases) {
+    DiagnosticRecorder reports;
+    CheckRun(CheckOptions(), reports).runTexts({.checkText = c.check, .input = c.input});
+    ASSERT_FALSE(reports.reports().empty()) << c.check;
+    EXPECT_EQ(reports.reports().front().kind, c.kind) << c.check << reports.printed();
+  }
+}
+
 TEST(CheckRunTest, TextsArePreparedAsTheirFormSays) {
   // Only a text that is not prepared yet, or that may not end with a NUL,
   // is copied.

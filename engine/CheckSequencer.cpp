@@ -100,8 +100,9 @@ std::vector<size_t> firstOccurrences(const std::vector<const CheckPattern *> &pa
 /// The two notes every line-rule failure carries after its error.
 void reportLineRuleNotes(SourceRegistry &registry, DiagnosticSink &sink, TextRef stretch) {
   sink.report(registry, stretch.data() + stretch.size(), DiagSeverity::Note,
-              "'next' match was here");
-  sink.report(registry, stretch.data(), DiagSeverity::Note, "previous match ended here");
+              "'next' match was here", DiagnosticKind::WrongLine);
+  sink.report(registry, stretch.data(), DiagSeverity::Note, "previous match ended here",
+              DiagnosticKind::WrongLine);
 }
 
 /// NEXT and EMPTY: the match must be on the line right after the previous
@@ -118,15 +119,16 @@ bool verifyNextLine(const CheckStep &step, SourceRegistry &registry, DiagnosticS
     return false;
   if (breaks.count == 0) {
     sink.report(registry, step.location, DiagSeverity::Error,
-                directive + ": is on the same line as previous match");
+                directive + ": is on the same line as previous match", DiagnosticKind::WrongLine);
     reportLineRuleNotes(registry, sink, stretch);
     return true;
   }
   sink.report(registry, step.location, DiagSeverity::Error,
-              directive + ": is not on the line after the previous match");
+              directive + ": is not on the line after the previous match",
+              DiagnosticKind::WrongLine);
   reportLineRuleNotes(registry, sink, stretch);
   sink.report(registry, stretch.data() + breaks.firstLineStart, DiagSeverity::Note,
-              "non-matching line after previous match is here");
+              "non-matching line after previous match is here", DiagnosticKind::WrongLine);
   return true;
 }
 
@@ -138,7 +140,8 @@ bool verifySameLine(const CheckStep &step, SourceRegistry &registry, DiagnosticS
   if (countLineBreaks(stretch, 1).count == 0)
     return false;
   sink.report(registry, step.location, DiagSeverity::Error,
-              std::string(step.prefix) + "-SAME: is not on the same line as the previous match");
+              std::string(step.prefix) + "-SAME: is not on the same line as the previous match",
+              DiagnosticKind::WrongLine);
   reportLineRuleNotes(registry, sink, stretch);
   return true;
 }
@@ -177,7 +180,7 @@ bool CheckSequencer::reportFailed(const SearchReport &search, SearchResult resul
   if (!reported)
     return false;
   ErrorValue rest = handleByKind(std::move(reported), [](const AlreadyReportedError &) {});
-  sink.reportErrors(std::move(rest));
+  sink.reportErrors(std::move(rest), DiagnosticKind::SubstitutionFailed);
   return true;
 }
 
@@ -276,7 +279,7 @@ std::optional<DagRange> CheckSequencer::matchDagPattern(const CheckStep &step,
       retagTrailingRecords(*diagList, MatchOutcome::DiscardedOverlap, recordsBefore);
     } else if (options.veryVerbose) {
       sink.report(registry, region.data() + overlapped.start, DiagSeverity::Note,
-                  "match discarded, overlaps earlier DAG match here",
+                  "match discarded, overlaps earlier DAG match here", DiagnosticKind::Match,
                   SourceRange(region.data() + overlapped.start, region.data() + overlapped.end));
     }
     from = overlapped.end;

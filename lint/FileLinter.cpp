@@ -12,6 +12,7 @@
 #include "support/fs/FileBuffer.h"
 
 #include <algorithm>
+#include <cctype>
 #include <memory>
 #include <set>
 #include <tuple>
@@ -74,6 +75,14 @@ std::string plainMessage(TextRef text) {
   return std::string(text);
 }
 
+/// The variable name that starts at `location`.
+TextRef variableNameAt(SourceLocation location) {
+  const char *end = location;
+  while (*end == '$' || *end == '_' || std::isalnum(static_cast<unsigned char>(*end)))
+    ++end;
+  return TextRef(location, static_cast<size_t>(end - location));
+}
+
 /// The prefix of the directive on whose line `location` lies.
 TextRef prefixAt(const std::vector<FoundDirective> &directives, SourceLocation location) {
   TextRef prefix = defaultCheckPrefix;
@@ -100,7 +109,6 @@ SourceLocation movedInto(SourceLocation location, TextRef copy, TextRef text) {
 void readerFindings(const DiagnosticRecorder &reports,
                     const std::vector<FoundDirective> &directives, SourceLocation fallback,
                     TextRef copy, TextRef text, std::vector<Finding> &findings) {
-  static constexpr TextRef sameLineEnding = " defined earlier in the same CHECK directive";
   std::set<SourceLocation> covered;
   for (const FoundDirective &directive : directives) {
     DirectiveType type = directive.kind.type;
@@ -110,24 +118,22 @@ void readerFindings(const DiagnosticRecorder &reports,
     }
   }
   for (const DiagnosticRecorder::Entry &entry : reports.reports()) {
-    if (const auto *diag = std::get_if<SourceDiagnostic>(&entry)) {
-      TextRef message = diag->message;
+    if (const auto *diag = std::get_if<SourceDiagnostic>(&entry.report)) {
       SourceLocation location = movedInto(diag->location, copy, text);
       if (covered.contains(location))
         continue;
-      if (message.ends_with(sameLineEnding)) {
-        message.remove_suffix(sameLineEnding.size());
+      if (entry.kind == DiagnosticKind::SameDirectiveNumericUse) {
         std::string prefix(prefixAt(directives, location));
         findings.push_back(Finding{LintCheck::SameLineNumeric, location, SourceRange(),
-                                   std::string(message) +
-                                       " is defined and used in one directive, which ostrel "
+                                   "numeric variable '" + std::string(variableNameAt(location)) +
+                                       "' is defined and used in one directive, which ostrel "
                                        "rejects; use it in a '" +
                                        prefix + "-SAME:' directive on the next line"});
       } else {
         findings.push_back(
             Finding{LintCheck::CheckFileError, location, SourceRange(), diag->message});
       }
-    } else if (std::string message = plainMessage(std::get<std::string>(entry));
+    } else if (std::string message = plainMessage(std::get<std::string>(entry.report));
                !message.empty()) {
       findings.push_back(Finding{LintCheck::CheckFileError, fallback, SourceRange(), message});
     }
@@ -186,7 +192,7 @@ const FoundDirective *rejectedDirective(const DiagnosticRecorder &reports, size_
                                         TextRef reading, TextRef text,
                                         const std::vector<FoundDirective> &directives) {
   for (size_t i = firstReport; i < reports.reports().size(); ++i) {
-    const auto *diag = std::get_if<SourceDiagnostic>(&reports.reports()[i]);
+    const auto *diag = std::get_if<SourceDiagnostic>(&reports.reports()[i].report);
     if (!diag || diag->location < reading.data() ||
         diag->location > reading.data() + reading.size())
       continue;

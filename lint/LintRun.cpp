@@ -52,7 +52,7 @@ bool acceptedByOstrel(const CheckOptions &settings, OutputStream &errors) {
   SourceRegistry definitionRegistry;
   if (ErrorValue rejected =
           VariableContext().applyCommandLineDefinitions(settings.defines, definitionRegistry)) {
-    errorSink.reportErrors(std::move(rejected));
+    errorSink.reportErrors(std::move(rejected), DiagnosticKind::InvalidDefinition);
     return false;
   }
   return true;

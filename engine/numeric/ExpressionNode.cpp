@@ -97,5 +97,6 @@ ErrorValue BinaryOpNode::formatConflict(NumberFormat left, NumberFormat right) c
   message += "' (";
   message += numberKindName(right.kind);
   message += "), need an explicit format specifier";
-  return DiagnosticError::make(*registry, text().data(), message, SourceRange::of(text()));
+  return DiagnosticError::make(*registry, text().data(), message, SourceRange::of(text()),
+                               DiagnosticKind::InvalidNumericBlock);
 }

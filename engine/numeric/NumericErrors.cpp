@@ -24,14 +24,14 @@ ErrorValue convertSubstitutionFailure(const Substitution &substitution, ErrorVal
     return DiagnosticError::make(
         registry, text.data(),
         "unable to substitute variable or numeric expression: overflow error",
-        SourceRange::of(text));
+        SourceRange::of(text), DiagnosticKind::SubstitutionFailed);
   }
   if (error.isA<UndefinedVariableError>()) {
     std::unique_ptr<ErrorPayload> payload = error.takePayload();
     auto &undefined = static_cast<const UndefinedVariableError &>(*payload);
     TextRef name = undefined.name();
     return DiagnosticError::make(registry, name.data(), undefined.message(),
-                                 SourceRange::of(name));
+                                 SourceRange::of(name), DiagnosticKind::SubstitutionFailed);
   }
   return error;
 }

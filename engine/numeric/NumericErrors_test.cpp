@@ -108,7 +108,8 @@ TEST_F(SubstitutionTest, NumericValuesAndConvertedFailures) {
 
 TEST_F(SubstitutionTest, OtherFailuresPassUnchanged) {
   Substitution &use = context.addStringSubstitution(block("X"), 0);
-  ErrorValue diagnostic = DiagnosticError::make(registry, line.data(), "kept");
+  ErrorValue diagnostic = DiagnosticError::make(registry, line.data(), "kept", SourceRange(),
+                                                DiagnosticKind::InvalidPattern);
   ErrorValue converted = convertSubstitutionFailure(use, std::move(diagnostic), registry);
   ASSERT_TRUE(converted.isA<DiagnosticError>());
   EXPECT_EQ(static_cast<const DiagnosticError *>(converted.payload())->messageText(), "kept");

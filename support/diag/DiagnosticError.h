@@ -5,6 +5,7 @@
 /// file and printed by whoever finally receives it. Tested by
 /// DiagnosticError_test.cpp.
 
+#include "support/diag/DiagnosticKind.h"
 #include "support/diag/ErrorValue.h"
 #include "support/diag/SourceRegistry.h"
 #include "support/fs/TextRef.h"
@@ -17,13 +18,13 @@
 /// message is about, for the match records of the input dump.
 class DiagnosticError : public ErrorPayloadKind<DiagnosticError> {
 public:
-  DiagnosticError(SourceDiagnostic diagnostic, SourceRange range)
-      : diag(std::move(diagnostic)), errorRange(range) {}
+  DiagnosticError(SourceDiagnostic diagnostic, SourceRange range, DiagnosticKind kind)
+      : diag(std::move(diagnostic)), errorRange(range), errorKind(kind) {}
 
-  /// An error of severity error at `location` with `message`; `range` is kept
-  /// but not shown.
+  /// An error of severity error and kind `kind` at `location` with
+  /// `message`; `range` is kept but not shown.
   static ErrorValue make(SourceRegistry &registry, SourceLocation location, TextRef message,
-                         SourceRange range = SourceRange());
+                         SourceRange range, DiagnosticKind kind);
 
   /// Prints the full diagnostic, colours allowed.
   void print(OutputStream &os) const override;
@@ -33,10 +34,12 @@ public:
   /// The diagnostic's message text alone.
   const std::string &messageText() const { return diag.message; }
   SourceRange range() const { return errorRange; }
+  DiagnosticKind kind() const { return errorKind; }
 
 private:
   SourceDiagnostic diag;
   SourceRange errorRange;
+  DiagnosticKind errorKind;
 };
 
 #endif

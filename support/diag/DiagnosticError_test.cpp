@@ -40,10 +40,12 @@ TEST(DiagnosticErrorTest, DiagnosticErrorKeepsItsRangeButShowsNoTildes) {
   TextRef block = text.substr(16, 5);
   ASSERT_EQ(block, "N + 1");
   ErrorValue error =
-      DiagnosticError::make(registry, block.data(), "some message", SourceRange::of(block));
+      DiagnosticError::make(registry, block.data(), "some message", SourceRange::of(block),
+                            DiagnosticKind::InvalidNumericBlock);
   ASSERT_TRUE(error.isA<DiagnosticError>());
   auto *diag = static_cast<const DiagnosticError *>(error.payload());
   EXPECT_EQ(diag->messageText(), "some message");
+  EXPECT_EQ(diag->kind(), DiagnosticKind::InvalidNumericBlock);
   EXPECT_EQ(diag->range().start, block.data());
   EXPECT_EQ(diag->range().end, block.data() + block.size());
   EXPECT_TRUE(diag->diagnostic().columnRanges.empty());
