@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+namespace ostrel {
+
 namespace {
 
 /// The limit of each guard and its ratio in every repetition.
@@ -78,3 +80,5 @@ int runGuardedBenchmarks(int argc, char **argv) {
   }
   return missed ? 1 : 0;
 }
+
+} // namespace ostrel

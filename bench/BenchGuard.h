@@ -11,6 +11,8 @@
 #include <functional>
 #include <string>
 
+namespace ostrel {
+
 /// Processor seconds `work` took on this thread.
 double secondsOf(const std::function<void()> &work);
 
@@ -24,5 +26,7 @@ void guardRatio(benchmark::State &state, const std::string &name,
 /// ratios over the repetitions exceeds its limit: each missed guard is named
 /// on standard error and the answer is non-zero.
 int runGuardedBenchmarks(int argc, char **argv);
+
+} // namespace ostrel
 
 #endif

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+namespace ostrel {
+
 namespace {
 
 ListOption<std::string> defines(OptName{"Q"}, OptHelp{"define"}, PrefixOnlyForm);
@@ -31,5 +33,9 @@ void BM_LongPrefixArgumentGrowth(benchmark::State &state) {
 BENCHMARK(BM_LongPrefixArgumentGrowth)->Iterations(7)->Unit(benchmark::kMillisecond);
 
 } // namespace
+
+} // namespace ostrel
+
+using namespace ostrel;
 
 int main(int argc, char **argv) { return runGuardedBenchmarks(argc, argv); }

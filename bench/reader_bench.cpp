@@ -12,6 +12,8 @@
 #include <string>
 #include <unistd.h>
 
+namespace ostrel {
+
 namespace {
 
 /// A check file that mixes every kind of directive and pattern piece, with
@@ -95,3 +97,5 @@ void BM_ParseCheckText(benchmark::State &state) {
 BENCHMARK(BM_ParseCheckText)->Arg(25000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 } // namespace
+
+} // namespace ostrel

@@ -28,6 +28,8 @@
 #include <tuple>
 #include <vector>
 
+namespace ostrel {
+
 namespace {
 
 const std::string &subject() {
@@ -268,5 +270,9 @@ int registerAll() {
 const int registered = registerAll();
 
 } // namespace
+
+} // namespace ostrel
+
+using namespace ostrel;
 
 int main(int argc, char **argv) { return runGuardedBenchmarks(argc, argv); }

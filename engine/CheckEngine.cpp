@@ -15,6 +15,8 @@
 #include <set>
 #include <string>
 
+namespace ostrel {
+
 namespace {
 
 constexpr TextRef defaultCheckPrefix = "CHECK";
@@ -162,3 +164,5 @@ ErrorValue CheckEngine::verifyInput(SourceRegistry &registry, TextRef input,
   }
   return verified;
 }
+
+} // namespace ostrel

@@ -2,12 +2,13 @@
 #define OSTREL_ENGINE_CHECKENGINE_H
 
 /// The check engine: validates the prefixes, reads a check file into check
-/// steps and verifies an input against them. The driver calls, in order:
-/// construction, verifyPrefixes, buildPrefixMatcher, prepareText and
-/// parseCheckText for the check file, prepareText and verifyInput for the
-/// input. Every message goes to the DiagnosticSink given at construction;
-/// every fallible operation answers success or an error that says the
-/// failure has been reported there.
+/// steps and verifies an input against them. A run calls, in order (see
+/// CheckRun): construction, verifyPrefixes, buildPrefixMatcher, prepareText
+/// and parseCheckText for the check file, prepareText and verifyInput for
+/// the input. The work is done by TextPreparation, CheckFileReader and
+/// CheckSequencer. Every message goes to the DiagnosticSink given at
+/// construction; every fallible operation answers success or an error that
+/// says the failure has been reported there. Tested by CheckEngine_test.cpp.
 
 #include "engine/CheckOptions.h"
 #include "engine/CheckStep.h"
@@ -23,6 +24,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+namespace ostrel {
 
 class VariableContext;
 struct MatchDiag;
@@ -121,5 +124,7 @@ private:
   std::vector<CheckStep> checkSteps;
   std::optional<StreamedText> streamed;
 };
+
+} // namespace ostrel
 
 #endif

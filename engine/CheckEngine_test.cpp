@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+namespace ostrel {
+
 namespace {
 
 std::vector<TextRef> list(std::initializer_list<TextRef> items) { return items; }
@@ -84,3 +86,5 @@ TEST(CheckEngineTest, PrefixMatcherPrefersTheLongestPrefix) {
   ASSERT_TRUE(matcher.search("x A-B: y", &groups));
   EXPECT_EQ(groups[0], "A-B");
 }
+
+} // namespace ostrel

@@ -19,6 +19,8 @@
 #include <string>
 #include <utility>
 
+namespace ostrel {
+
 CheckFileReader::CheckFileReader(const CheckOptions &options, VariableContext &context,
                                  SourceRegistry &registry, DiagnosticSink &sink)
     : options(options), context(context), registry(registry), sink(sink) {}
@@ -57,7 +59,7 @@ void CheckFileReader::start(TextRef checkText, const CompiledRegex &prefixMatche
   distinctPrefixes = unusedPrefixes.size();
   scanner.emplace(checkText, prefixMatcher, options);
   // The patterns of a large check file are many small allocations, and
-  // touching fresh memory page by page was a quarter of reading it.
+  // touching fresh memory page by page costs a quarter of reading it.
   largeText = checkText.size() >= CheckEngine::largeCheckText;
   if (largeText)
     adviseHeapLargePages();
@@ -100,7 +102,7 @@ ErrorValue CheckFileReader::readAll(std::vector<CheckStep> &steps) {
     forEachOccurrence(checkText, prefix, [&](size_t) { ++occurrences; });
   steps.reserve(steps.size() + occurrences + 1);
   // The steps of a large check file take several times its size, and
-  // touching them page by page was a quarter of reading it.
+  // touching them page by page costs a quarter of reading it.
   adviseLargePages(steps.data(), steps.capacity() * sizeof(CheckStep));
 
   std::optional<CheckStep> step;
@@ -263,3 +265,5 @@ ErrorValue CheckFileReader::checkPrefixesUsed() const {
   sink.text(message + "\n", DiagnosticKind::NoCheckStrings);
   return makeAlreadyReportedError();
 }
+
+} // namespace ostrel

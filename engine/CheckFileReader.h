@@ -6,6 +6,7 @@
 /// and gathers the NOT and DAG patterns until the positive directive that
 /// closes their step. A whole check file read at once becomes the engine's
 /// step list; a large one is read again step by step as the checking goes.
+/// Tested by CheckFileReader_test.cpp.
 
 #include "engine/CheckOptions.h"
 #include "engine/CheckStep.h"
@@ -22,6 +23,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+namespace ostrel {
 
 class DiagnosticSink;
 class VariableContext;
@@ -103,5 +106,7 @@ private:
   ExpressionPool sharedRegexes;
   ExpressionPool sharedPieces;
 };
+
+} // namespace ostrel
 
 #endif

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+namespace ostrel {
+
 namespace {
 
 // The reader's message for a -COUNT suffix it cannot read, as the user sees it.
@@ -346,3 +348,5 @@ TEST_F(CheckFileReaderTest, HandlesVeryLongLines) {
   const std::vector<CheckStep> &steps = readOk(text);
   EXPECT_EQ(summary(steps), "Plain:a b");
 }
+
+} // namespace ostrel

@@ -1,5 +1,7 @@
 #include "engine/CheckKind.h"
 
+namespace ostrel {
+
 namespace {
 
 struct DirectiveName {
@@ -42,3 +44,5 @@ std::string description(CheckKind kind, TextRef prefix) {
     result += "{LITERAL}";
   return result;
 }
+
+} // namespace ostrel

@@ -3,12 +3,14 @@
 
 /// The vocabulary of directives: what kind of directive introduced a pattern,
 /// how many times it must match, its modifiers, and the name by which every
-/// message calls it.
+/// message calls it. Tested by CheckKind_test.cpp.
 
 #include "support/fs/TextRef.h"
 
 #include <cstdint>
 #include <string>
+
+namespace ostrel {
 
 /// Directive types. The numbering is fixed: the input dump and the match
 /// records store it.
@@ -51,5 +53,7 @@ struct CheckKind {
 /// The name of a directive of `kind` introduced by `prefix`, as used in every
 /// match message: CHECK, CHECK-COUNT, CHECK-NEXT{LITERAL}, "implicit EOF", ...
 std::string description(CheckKind kind, TextRef prefix);
+
+} // namespace ostrel
 
 #endif

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace ostrel {
+
 TEST(CheckKindTest, DescriptionNamesEveryDirectiveType) {
   CheckKind literalNext(DirectiveType::Next);
   literalNext.setLiteral();
@@ -34,3 +36,5 @@ TEST(CheckKindTest, DescriptionNamesEveryDirectiveType) {
   for (const Case &c : cases)
     EXPECT_EQ(description(c.kind, "P"), c.expected) << static_cast<int>(c.kind.type);
 }
+
+} // namespace ostrel

@@ -9,6 +9,8 @@
 
 #include <vector>
 
+namespace ostrel {
+
 struct CheckOptions {
   /// Check prefixes; empty means "CHECK", filled in by buildPrefixMatcher.
   std::vector<TextRef> checkPrefixes;
@@ -39,5 +41,7 @@ struct CheckOptions {
   /// Also report end-of-input matches, DAG attempts and absent NOT patterns.
   bool veryVerbose = false;
 };
+
+} // namespace ostrel
 
 #endif

@@ -11,6 +11,8 @@
 #include <string>
 #include <unordered_map>
 
+namespace ostrel {
+
 namespace {
 
 /// Reports an error at `location` and answers that it has been reported.
@@ -191,7 +193,7 @@ ErrorValue CheckPattern::appendRegex(TextRef expression, SourceLocation errorAt,
                                      SourceRegistry &registry, DiagnosticSink &sink) {
   // The same few expressions come back in directive after directive (every
   // numeric definition brings its format's), and compiling one only to learn
-  // that it is valid was most of reading such a directive: the group counts of
+  // that it is valid is most of reading such a directive: the group counts of
   // short valid ones are remembered, up to a bound.
   static constexpr size_t knownLimit = 4096;
   static constexpr size_t knownLength = 256;
@@ -444,3 +446,5 @@ ErrorValue CheckPattern::appendBlock(SubstitutionBlock &block, SourceRegistry &r
   }
   return ErrorValue::success();
 }
+
+} // namespace ostrel

@@ -6,6 +6,7 @@
 /// inserted at match time and the capture groups that define variables.
 /// Patterns are copied by value; copies share the variable context and the
 /// substitutions, which the context owns.
+/// Tested by CheckPattern_test.cpp and CheckPatternMatch_test.cpp.
 
 #include "engine/CheckKind.h"
 #include "engine/CheckOptions.h"
@@ -21,6 +22,8 @@
 #include <unordered_map>
 #include <utility>
 #include <vector>
+
+namespace ostrel {
 
 class DiagnosticSink;
 class VariableContext;
@@ -148,5 +151,7 @@ private:
   /// is most patterns of a large check file.
   std::shared_ptr<PatternDetails> extra;
 };
+
+} // namespace ostrel
 
 #endif

@@ -1,15 +1,19 @@
-#include "engine/CheckPattern.h"
-#include "engine/EngineErrors.h"
-#include "engine/numeric/NumericErrors.h"
-#include "support/diag/DiagnosticError.h"
+// The matching of a CheckPattern (declared in CheckPattern.h): the search
+// for its fixed text, full line or expression, the values it captures, and
+// the "possible intended match" search. Tested by CheckPatternMatch_test.cpp.
 
-#include "engine/FixedTextSearch.h"
-#include "engine/PatternRegexCache.h"
+#include "engine/CheckPattern.h"
+
 #include "engine/DiagnosticSink.h"
+#include "engine/EngineErrors.h"
+#include "engine/FixedTextSearch.h"
 #include "engine/MatchDiag.h"
+#include "engine/PatternRegexCache.h"
 #include "engine/numeric/NumberFormat.h"
+#include "engine/numeric/NumericErrors.h"
 #include "engine/numeric/Substitution.h"
 #include "engine/numeric/VariableContext.h"
+#include "support/diag/DiagnosticError.h"
 #include "support/fs/EditDistance.h"
 
 #include <algorithm>
@@ -19,6 +23,8 @@
 
 #ifdef __SSE2__
 #include <emmintrin.h>
+
+namespace ostrel {
 #endif
 
 namespace {
@@ -237,3 +243,5 @@ void CheckPattern::reportFuzzyMatch(SourceRegistry &registry, DiagnosticSink &si
   sink.report(registry, place, DiagSeverity::Note, "possible intended match here",
               DiagnosticKind::PossibleMatch);
 }
+
+} // namespace ostrel

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+namespace ostrel {
+
 namespace {
 
 /// Patterns parsed from texts registered as "check.txt", searched in texts
@@ -273,3 +275,5 @@ TEST_F(MatcherFixture, FullLineTextFindsWhatItsExpressionFinds) {
       }
     }
 }
+
+} // namespace ostrel

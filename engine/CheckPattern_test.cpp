@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+namespace ostrel {
+
 namespace {
 
 std::string wildcard(NumberFormat format) {
@@ -271,3 +273,5 @@ TEST_F(CheckPatternTest, RenumbersBackReferencesOfAppendedExpressions) {
             "check.txt:1:46: error: back-reference '\\1' in regex names group 10 of the whole "
             "pattern; can't back-reference groups above 9");
 }
+
+} // namespace ostrel

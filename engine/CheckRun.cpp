@@ -14,6 +14,8 @@
 #include <sanitizer/lsan_interface.h>
 #endif
 
+namespace ostrel {
+
 CheckRun::CheckRun(const CheckOptions &options, DiagnosticSink &sink)
     : checkEngine(std::make_unique<CheckEngine>(options, sink)) {}
 
@@ -93,3 +95,5 @@ RunStatus CheckRun::runTexts(const CheckTexts &texts, std::vector<MatchDiag> *re
   dropError(std::move(failed));
   return status;
 }
+
+} // namespace ostrel

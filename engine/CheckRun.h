@@ -24,6 +24,8 @@
 #include <utility>
 #include <vector>
 
+namespace ostrel {
+
 /// How a text reaches the run.
 enum class TextForm {
   /// As written: prepared into a copy that the run keeps.
@@ -133,5 +135,7 @@ private:
   TextRef inputText;
   bool engineKeptUntilExit = false;
 };
+
+} // namespace ostrel
 
 #endif

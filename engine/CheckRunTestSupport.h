@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+namespace ostrel {
+
 /// Expects `result` to be success; otherwise shows what was reported.
 inline void expectSuccess(ErrorValue result, const DiagnosticRecorder &reports) {
   EXPECT_FALSE(result) << reports.printed();
@@ -43,5 +45,7 @@ struct TestRun {
     return *this;
   }
 };
+
+} // namespace ostrel
 
 #endif

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace ostrel {
+
 namespace {
 
 TEST(CheckRunTest, StatusAndReportsOfARunInMemory) {
@@ -141,3 +143,5 @@ TEST(CheckRunTest, FilesAreReadInPlaceAndALargeCheckFileIsStreamed) {
 }
 
 } // namespace
+
+} // namespace ostrel

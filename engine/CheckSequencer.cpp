@@ -17,6 +17,8 @@
 #include <string>
 #include <unordered_map>
 
+namespace ostrel {
+
 LineBreakCount countLineBreaks(TextRef stretch, unsigned limit) {
   LineBreakCount result;
   size_t i = 0;
@@ -540,3 +542,5 @@ ErrorValue CheckSequencer::verifySteps(StepFeed &feed, TextRef input) {
     feed.release(firstUnrun);
   }
 }
+
+} // namespace ostrel

@@ -25,6 +25,8 @@
 #include <unordered_map>
 #include <vector>
 
+namespace ostrel {
+
 /// Line breaks in a stretch, counted up to a limit.
 struct LineBreakCount {
   /// At most the limit asked for.
@@ -199,5 +201,7 @@ private:
   /// order of acceptance; the last one is the current group's.
   std::vector<std::vector<DagRange>> acceptedGroups;
 };
+
+} // namespace ostrel
 
 #endif

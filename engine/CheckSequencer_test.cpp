@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+namespace ostrel {
+
 TEST(CountLineBreaksTest, PairsOfDifferentBreaksCountOnce) {
   struct Case {
     TextRef text;
@@ -374,3 +376,5 @@ TEST(CheckSequencerTest, DagGroupsAcceptTheSameMatchesWithAndWithoutVeryVerbose)
     EXPECT_EQ(accepted(false), accepted(true)) << c.check;
   }
 }
+
+} // namespace ostrel

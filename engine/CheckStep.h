@@ -11,6 +11,8 @@
 #include <memory>
 #include <vector>
 
+namespace ostrel {
+
 struct CheckStep {
   /// The positive pattern: Plain, Next, Same, Label, Empty or ImplicitEof.
   CheckPattern pattern;
@@ -33,5 +35,7 @@ struct CheckStep {
     return implicitNotPatterns ? *implicitNotPatterns : none;
   }
 };
+
+} // namespace ostrel
 
 #endif

@@ -1,5 +1,7 @@
 #include "engine/DefinitionShape.h"
 
+namespace ostrel {
+
 std::optional<std::string> definitionShapeProblem(TextRef value) {
   size_t equals = value.find('=');
   if (equals == TextRef::npos)
@@ -22,3 +24,5 @@ bool checkDefinitionShapes(const std::vector<std::string> &values, OutputStream 
   }
   return allGood;
 }
+
+} // namespace ostrel

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+namespace ostrel {
+
 /// What is wrong with the shape of `value`, as given after -D, or nothing
 /// when it is good: "Missing equal sign in command-line definition '-D...'"
 /// or "Missing variable name in command-line definition '-D...'".
@@ -24,5 +26,7 @@ std::optional<std::string> definitionShapeProblem(TextRef value);
 bool checkDefinitionShapes(const std::vector<std::string> &values, OutputStream &errors,
                            TextRef programPrefix = TextRef(),
                            std::vector<TextRef> *accepted = nullptr);
+
+} // namespace ostrel
 
 #endif

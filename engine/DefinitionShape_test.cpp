@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace ostrel {
+
 namespace {
 
 TEST(DefinitionShapeTest, DefinitionsNeedANameAndAnEqualSign) {
@@ -31,3 +33,5 @@ TEST(DefinitionShapeTest, DefinitionsNeedANameAndAnEqualSign) {
 }
 
 } // namespace
+
+} // namespace ostrel

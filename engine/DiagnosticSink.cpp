@@ -3,6 +3,8 @@
 #include "support/diag/DiagnosticError.h"
 #include "support/diag/OutputStream.h"
 
+namespace ostrel {
+
 DiagnosticSink::~DiagnosticSink() = default;
 
 void DiagnosticSink::report(const SourceRegistry &registry, SourceLocation location,
@@ -49,3 +51,5 @@ std::string DiagnosticRecorder::printed() const {
   out.flush();
   return result;
 }
+
+} // namespace ostrel

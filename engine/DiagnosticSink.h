@@ -17,6 +17,8 @@
 #include <variant>
 #include <vector>
 
+namespace ostrel {
+
 class OutputStream;
 
 class DiagnosticSink {
@@ -77,5 +79,7 @@ public:
 private:
   std::vector<Entry> entries;
 };
+
+} // namespace ostrel
 
 #endif

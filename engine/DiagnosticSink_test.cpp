@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+namespace ostrel {
+
 namespace {
 
 struct DiagnosticSinkTest : testing::Test {
@@ -82,3 +84,5 @@ TEST_F(DiagnosticSinkTest, RecorderKeepsReportsInOrder) {
 }
 
 } // namespace
+
+} // namespace ostrel

@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <limits>
 
+namespace ostrel {
+
 bool isDirectiveWordChar(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
          c == '-' || c == '_';
@@ -256,3 +258,5 @@ bool DirectiveScanner::next(FoundDirective &found) {
   }
   return false;
 }
+
+} // namespace ostrel

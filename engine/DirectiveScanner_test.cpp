@@ -7,6 +7,8 @@
 
 #include <string>
 
+namespace ostrel {
+
 namespace {
 
 /// The directives of `text` as "line kind directive|pattern" lines.
@@ -57,3 +59,5 @@ TEST(DirectiveScannerTest, TheLongestPrefixAtTheLeftmostPlaceWins) {
 }
 
 } // namespace
+
+} // namespace ostrel

@@ -11,6 +11,8 @@
 
 #include <system_error>
 
+namespace ostrel {
+
 /// A substitution block with a "]" that closes nothing, already reported.
 /// Unlike the reader's other failures it ends the checker with status 1.
 class UnbalancedBracketError
@@ -25,5 +27,7 @@ public:
 
 ErrorValue makeUnbalancedBracketError();
 ErrorValue makePatternNotFoundError();
+
+} // namespace ostrel
 
 #endif

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace ostrel {
+
 namespace {
 
 TEST(EngineErrorsTest, TextsKindsAndCodes) {
@@ -23,3 +25,5 @@ TEST(EngineErrorsTest, TextsKindsAndCodes) {
 }
 
 } // namespace
+
+} // namespace ostrel

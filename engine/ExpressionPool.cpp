@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+namespace ostrel {
+
 std::shared_ptr<PatternRegexCache> ExpressionPool::entry(TextRef text) {
   if (auto found = entries.find(text); found != entries.end())
     return found->second;
@@ -15,3 +17,5 @@ std::shared_ptr<PatternRegexCache> ExpressionPool::entry(TextRef text) {
   entries.emplace(std::string(text), made);
   return made;
 }
+
+} // namespace ostrel

@@ -6,12 +6,15 @@
 /// automata) serves every pattern with the same expression. An entry that no
 /// pattern holds any more is dropped as the pool grows, so a check file read
 /// step by step keeps about as many entries as the steps held need.
+/// Tested through CheckFileReader_test.cpp.
 
 #include "engine/numeric/VariableContext.h"
 #include "support/fs/TextRef.h"
 
 #include <cstddef>
 #include <memory>
+
+namespace ostrel {
 
 struct PatternRegexCache;
 
@@ -33,5 +36,7 @@ private:
   /// share of the entries made.
   size_t sweepAt = minimumSweep;
 };
+
+} // namespace ostrel
 
 #endif

@@ -9,6 +9,8 @@
 #include <emmintrin.h>
 #endif
 
+namespace ostrel {
+
 namespace {
 
 inline char foldCase(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
@@ -226,3 +228,5 @@ std::vector<size_t> FixedTextSet::firstOccurrences(TextRef haystack) const {
     result.push_back(distinctAt[text]);
   return result;
 }
+
+} // namespace ostrel

@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace ostrel {
+
 /// Offset of the first occurrence of `needle` in `haystack`, or npos. With
 /// `ignoreCase` only A-Z and a-z compare equal across case; every other byte
 /// must match exactly.
@@ -78,5 +80,7 @@ private:
   std::vector<uint32_t> memberText;
   std::vector<uint32_t> distinctLength;
 };
+
+} // namespace ostrel
 
 #endif

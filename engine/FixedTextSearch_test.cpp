@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace ostrel {
+
 namespace {
 
 std::vector<size_t> oneByOne(const std::vector<std::string> &texts, TextRef haystack,
@@ -107,3 +109,5 @@ TEST(FixedTextSet, CaseFoldingTouchesOnlyLetters) {
 }
 
 } // namespace
+
+} // namespace ostrel

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+namespace ostrel {
+
 MatchDiag::MatchDiag(SourceRegistry &registry, CheckKind kind, SourceLocation checkLocation,
                      MatchOutcome outcome, SourceRange inputRange, std::string note)
     : kind(kind), checkLocation(checkLocation), outcome(outcome), note(std::move(note)) {
@@ -12,3 +14,5 @@ MatchDiag::MatchDiag(SourceRegistry &registry, CheckKind kind, SourceLocation ch
   inputEndLine = endLine;
   inputEndColumn = endColumn;
 }
+
+} // namespace ostrel

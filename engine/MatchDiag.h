@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+namespace ostrel {
+
 /// What happened to one search, and so how the dump marks its input range.
 enum class MatchOutcome : uint8_t {
   ExpectedFound,    ///< a positive pattern matched; range = the match
@@ -47,5 +49,7 @@ struct MatchDiag {
 };
 
 using MatchDiagList = std::vector<MatchDiag>;
+
+} // namespace ostrel
 
 #endif

@@ -12,6 +12,8 @@
 #include <string>
 #include <utility>
 
+namespace ostrel {
+
 namespace {
 
 /// "NAME: expected string found in input (2 out of 3)" and the like.
@@ -223,3 +225,5 @@ ErrorValue MatchReporter::reportOutcome(const SearchReport &search, SearchResult
     return reportFound(search, std::move(result));
   return reportNotFound(search, std::move(result));
 }
+
+} // namespace ostrel

@@ -8,6 +8,8 @@
 #include <tuple>
 #include <vector>
 
+namespace ostrel {
+
 TEST(MatchReporterTest, QuietRunPrintsNothing) {
   TestRun run;
   EXPECT_TRUE(run.run("CHECK: a\nCHECK-NOT: x\nCHECK: [[V:b]]\n", "a b\n").passed);
@@ -232,3 +234,5 @@ TEST(MatchReporterTest, WhatIsRecordedAndPrintedWithAList) {
   EXPECT_EQ(std::tie(searched.inputStartLine, searched.inputStartColumn), std::make_tuple(1u, 2u));
   EXPECT_EQ(std::tie(searched.inputEndLine, searched.inputEndColumn), std::make_tuple(2u, 1u));
 }
+
+} // namespace ostrel

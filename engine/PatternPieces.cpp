@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace ostrel {
+
 namespace {
 
 /// A whole expression beyond this many instruction words may not compile
@@ -280,3 +282,5 @@ PatternPieces::Outcome PatternPieces::matchFrom(TextRef range, size_t start, siz
   matchEnd = reach.back();
   return Outcome::Found;
 }
+
+} // namespace ostrel

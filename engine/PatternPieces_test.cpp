@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+namespace ostrel {
+
 namespace {
 
 /// Patterns parsed from texts registered as "check.txt", searched in texts
@@ -233,3 +235,5 @@ TEST_F(PiecesFixture, AgreesWithTheWholeExpressionOnRandomPatterns) {
 }
 
 } // namespace
+
+} // namespace ostrel

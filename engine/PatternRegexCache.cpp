@@ -1,5 +1,7 @@
 #include "engine/PatternRegexCache.h"
 
+namespace ostrel {
+
 const CompiledRegex &PatternRegexCache::get(TextRef text, unsigned wantedFlags) {
   if (!compiled || flags != wantedFlags || expression != text) {
     expression.assign(text.data(), text.size());
@@ -10,3 +12,5 @@ const CompiledRegex &PatternRegexCache::get(TextRef text, unsigned wantedFlags) 
   }
   return regex;
 }
+
+} // namespace ostrel

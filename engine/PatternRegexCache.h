@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+namespace ostrel {
+
 /// A pattern without substitutions always expands to the same text, so it
 /// compiles once; copies of a pattern share the cache, which is keyed by the
 /// text.
@@ -29,5 +31,7 @@ struct PatternRegexCache {
   /// The regex for `text` with `flags`, compiling only when they changed.
   const CompiledRegex &get(TextRef text, unsigned wantedFlags);
 };
+
+} // namespace ostrel
 
 #endif

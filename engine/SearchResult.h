@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <utility>
 
+namespace ostrel {
+
 struct SearchResult {
   /// Offset of the match from the start of the searched range.
   size_t pos = 0;
@@ -34,5 +36,7 @@ struct SearchResult {
     return result;
   }
 };
+
+} // namespace ostrel
 
 #endif

@@ -8,6 +8,8 @@
 #include <optional>
 #include <utility>
 
+namespace ostrel {
+
 StepFeed::~StepFeed() = default;
 
 KeptStepFeed::KeptStepFeed(const std::vector<CheckStep> &steps, VariableContext &context)
@@ -70,3 +72,5 @@ void ReadingStepFeed::release(size_t index) {
 }
 
 void ReadingStepFeed::forgetLocalVariables() { context.forgetLocalValues(); }
+
+} // namespace ostrel

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+namespace ostrel {
+
 namespace {
 
 using Storage = CheckEngine::StepStorage;
@@ -397,3 +399,5 @@ TEST(StepFeedTest, RandomCheckFilesShowTheSameBothWays) {
     EXPECT_EQ(kept, streamed) << "check:\n" << check << "input:\n" << input;
   }
 }
+
+} // namespace ostrel

@@ -8,6 +8,8 @@
 #include <emmintrin.h>
 #endif
 
+namespace ostrel {
+
 namespace {
 
 /// The first place at or after `p` that preparation changes: a carriage
@@ -100,3 +102,4 @@ TextRef prepareInPlace(OwnedFileBuffer &buffer, bool strictWhitespace) {
   return buffer.text();
 }
 
+} // namespace ostrel

@@ -10,6 +10,8 @@
 
 #include <string>
 
+namespace ostrel {
+
 /// Copies `source` into `buffer` prepared. The buffer ends with a NUL that
 /// the returned text does not include.
 TextRef prepareCopy(TextRef source, std::string &buffer, bool strictWhitespace);
@@ -21,5 +23,7 @@ bool isPrepared(TextRef source, bool strictWhitespace);
 /// Prepares the bytes of `buffer` in place, so the program holds one copy
 /// of a large input instead of two, and shortens the buffer to the result.
 TextRef prepareInPlace(OwnedFileBuffer &buffer, bool strictWhitespace);
+
+} // namespace ostrel
 
 #endif

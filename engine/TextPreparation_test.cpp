@@ -6,6 +6,8 @@
 #include <random>
 #include <string>
 
+namespace ostrel {
+
 TEST(PrepareTextTest, FoldsBlanksAndDropsCarriageReturnsBeforeLineFeeds) {
   const TextRef source("a \t b\r\nc\rd \r\r\n\t", 15);
   std::string store;
@@ -81,3 +83,5 @@ TEST(PrepareTextTest, FollowsTheRulesOnRandomTexts) {
     }
   }
 }
+
+} // namespace ostrel

@@ -1,5 +1,7 @@
 #include "lint/CheckSelection.h"
 
+namespace ostrel {
+
 CheckSelection::CheckSelection() : states(lintChecks().size()) {}
 
 std::string CheckSelection::apply(TextRef flag) {
@@ -42,3 +44,5 @@ DiagSeverity CheckSelection::severity(LintCheck check) const {
     return DiagSeverity::Error;
   return lintChecks()[index(check)].severity;
 }
+
+} // namespace ostrel

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+namespace ostrel {
+
 class CheckSelection {
 public:
   /// Every check on, each at the severity of the check table.
@@ -36,5 +38,7 @@ private:
   std::vector<State> states;
   bool allErrors = false;
 };
+
+} // namespace ostrel
 
 #endif

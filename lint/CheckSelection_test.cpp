@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace ostrel {
+
 namespace {
 
 /// The state of a check as "off", "warning" or "error".
@@ -51,3 +53,5 @@ TEST(CheckSelectionTest, AnUnknownNameListsTheChecks) {
 }
 
 } // namespace
+
+} // namespace ostrel

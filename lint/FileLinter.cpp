@@ -17,6 +17,8 @@
 #include <set>
 #include <tuple>
 
+namespace ostrel {
+
 namespace {
 
 constexpr TextRef runPrefix = "RUN";
@@ -505,3 +507,5 @@ FileFindings lintCheckFile(const CheckOptions &settings, TextRef source, TextRef
                                                               settings.strictWhitespace));
   return result;
 }
+
+} // namespace ostrel

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+namespace ostrel {
+
 struct FileFindings {
   /// False when the file holds neither a directive of a check prefix nor
   /// anything that looks like one.
@@ -32,5 +34,7 @@ struct FileFindings {
 /// the findings point into it; `store` keeps the prepared text.
 FileFindings lintCheckFile(const CheckOptions &options, TextRef source, TextRef name,
                            SourceRegistry &registry, std::string &store);
+
+} // namespace ostrel
 
 #endif

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace ostrel {
+
 namespace {
 
 /// One finding as a test states it: the check, the column (1-based) and the
@@ -404,3 +406,5 @@ TEST_F(FileLinterTest, FilesWithoutDirectivesAreNotCheckFiles) {
 }
 
 } // namespace
+
+} // namespace ostrel

@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <fnmatch.h>
 
+namespace ostrel {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -102,3 +104,5 @@ size_t collectTargets(const std::string &path, const FileChoice &choice,
 bool looksBinary(TextRef text) {
   return text.substr(0, binaryProbeBytes).find('\0') != TextRef::npos;
 }
+
+} // namespace ostrel

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+namespace ostrel {
+
 struct LintTarget {
   std::string path;
   /// Named on the command line or matched by a glob; a file found in a
@@ -39,5 +41,7 @@ size_t collectTargets(const std::string &path, const FileChoice &choice,
 
 /// Whether `text`, a file's contents, looks binary: a NUL in its first block.
 bool looksBinary(TextRef text);
+
+} // namespace ostrel
 
 #endif

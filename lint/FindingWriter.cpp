@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <vector>
 
+namespace ostrel {
+
 namespace {
 
 using Json = nlohmann::ordered_json;
@@ -306,3 +308,5 @@ void FindingWriter::finish() {
   };
   output << dumped(log, 2) << '\n';
 }
+
+} // namespace ostrel

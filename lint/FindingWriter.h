@@ -13,6 +13,8 @@
 #include <optional>
 #include <string>
 
+namespace ostrel {
+
 class OutputStream;
 
 enum class FindingFormat { Text, Json, Sarif, Github };
@@ -60,5 +62,7 @@ private:
   OutputStream &errors;
   std::unique_ptr<Sarif> sarif;
 };
+
+} // namespace ostrel
 
 #endif

@@ -7,6 +7,8 @@
 
 #include <string>
 
+namespace ostrel {
+
 namespace {
 
 /// The quoted line and caret line for the text between the first "<" and
@@ -154,3 +156,5 @@ TEST(FindingWriterTest, FormatsAreNamed) {
 }
 
 } // namespace
+
+} // namespace ostrel

@@ -1,5 +1,7 @@
 #include "lint/LintCheck.h"
 
+namespace ostrel {
+
 namespace {
 
 constexpr LintCheckInfo checkTable[] = {
@@ -38,3 +40,5 @@ std::optional<LintCheck> checkNamed(TextRef name) {
       return info.check;
   return std::nullopt;
 }
+
+} // namespace ostrel

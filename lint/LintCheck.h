@@ -12,6 +12,8 @@
 #include <span>
 #include <string>
 
+namespace ostrel {
+
 enum class LintCheck {
   MisspelledDirective,
   BadCount,
@@ -55,5 +57,7 @@ struct Finding {
   std::string message;
   std::optional<FixIt> fix = std::nullopt;
 };
+
+} // namespace ostrel
 
 #endif

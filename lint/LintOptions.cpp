@@ -4,6 +4,8 @@
 #include "support/cmdline/ListOption.h"
 #include "support/cmdline/SingleValueOption.h"
 
+namespace ostrel {
+
 namespace {
 
 using FlagOption = SingleValueOption<bool>;
@@ -105,3 +107,5 @@ bool fix() { return fixOption.get(); }
 bool diff() { return diffOption.get(); }
 
 } // namespace lintOptions
+
+} // namespace ostrel

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace ostrel {
+
 namespace lintOptions {
 
 const std::vector<std::string> &paths();
@@ -28,5 +30,7 @@ bool fix();
 bool diff();
 
 } // namespace lintOptions
+
+} // namespace ostrel
 
 #endif

@@ -23,6 +23,8 @@
 #include <memory>
 #include <vector>
 
+namespace ostrel {
+
 namespace {
 
 constexpr int statusClean = 0;
@@ -430,3 +432,5 @@ int runLint(int argc, char **argv) {
     run.lint(target, *scope);
   return run.finish();
 }
+
+} // namespace ostrel

@@ -9,6 +9,8 @@
 #include <string>
 #include <unistd.h>
 
+namespace ostrel {
+
 namespace {
 
 std::string shrinkingPath;
@@ -38,3 +40,5 @@ TEST(LintRunTest, AFileThatShrinksWhileReadIsUnreadable) {
 }
 
 } // namespace
+
+} // namespace ostrel

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+namespace ostrel {
+
 namespace {
 
 bool isLower(char c) { return c >= 'a' && c <= 'z'; }
@@ -284,3 +286,5 @@ void NearDirectiveFinder::rejectedDirective(const FoundDirective &directive,
   else
     findings.push_back(badCount(shown, directive.prefix));
 }
+
+} // namespace ostrel

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+namespace ostrel {
+
 class NearDirectiveFinder {
 public:
   /// Words are compared with the directives that `checkPrefixes` make.
@@ -43,5 +45,7 @@ private:
   size_t shortest = ~size_t(0);
   size_t longest = 0;
 };
+
+} // namespace ostrel
 
 #endif

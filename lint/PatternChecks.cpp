@@ -9,6 +9,8 @@
 #include <set>
 #include <string>
 
+namespace ostrel {
+
 namespace {
 
 /// The variables defined so far, each with whether anything used it yet.
@@ -168,3 +170,5 @@ void checkPatterns(const std::vector<CheckStep> &steps,
   }
   variables.finish();
 }
+
+} // namespace ostrel

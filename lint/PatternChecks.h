@@ -12,6 +12,8 @@
 #include <unordered_map>
 #include <vector>
 
+namespace ostrel {
+
 /// Where a pattern was written: its directive's prefix and the pattern text.
 struct PatternSource {
   TextRef prefix;
@@ -33,5 +35,7 @@ void checkPatterns(const std::vector<CheckStep> &steps,
 /// The variable name a command-line definition defines: NAME of NAME=VALUE,
 /// #NAME=EXPR or #FORMAT,NAME=EXPR.
 TextRef definedName(TextRef definition);
+
+} // namespace ostrel
 
 #endif

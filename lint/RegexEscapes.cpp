@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+namespace ostrel {
+
 namespace {
 
 struct ForeignEscape {
@@ -87,3 +89,5 @@ void findRegexEscapes(TextRef expression, std::vector<Finding> &findings) {
     ++i;
   }
 }
+
+} // namespace ostrel

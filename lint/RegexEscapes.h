@@ -10,9 +10,13 @@
 
 #include <vector>
 
+namespace ostrel {
+
 /// Appends a finding for each such escape in `expression`, which points into
 /// the check text just after the "{{" or the ":" of a definition. Escapes
 /// with an exact equivalent get it as their fix inside "{{...}}".
 void findRegexEscapes(TextRef expression, std::vector<Finding> &findings);
+
+} // namespace ostrel
 
 #endif

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+namespace ostrel {
+
 namespace {
 
 /// Drops the ";", "|" and "&" that end a shell command from the end of
@@ -126,3 +128,5 @@ std::vector<CheckerCall> checkerCalls(const std::vector<TextRef> &runLines) {
     scanCommand(tokenizeCommandText(command), lines, calls);
   return calls;
 }
+
+} // namespace ostrel

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+namespace ostrel {
+
 /// One call of ostrel on a RUN: line.
 struct CheckerCall {
   /// The prefixes of -check-prefix and -check-prefixes, each once, in order
@@ -30,5 +32,7 @@ struct CheckerCall {
 /// their value after "=" or as the next word. A line ending in a backslash
 /// continues on the next.
 std::vector<CheckerCall> checkerCalls(const std::vector<TextRef> &runLines);
+
+} // namespace ostrel
 
 #endif

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace ostrel {
+
 namespace {
 
 std::string joined(const std::vector<std::string> &values) {
@@ -63,3 +65,5 @@ TEST(RunLineOptionsTest, EachCallKeepsItsReadingOptionsAndLines) {
 }
 
 } // namespace
+
+} // namespace ostrel

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace ostrel {
+
 namespace {
 
 constexpr TextRef mark = "ostrel-lint:";
@@ -114,3 +116,5 @@ void applySuppressions(TextRef text, const std::vector<FoundDirective> &directiv
                                                        : " finding on the line below")));
   findings.insert(findings.end(), problems.begin(), problems.end());
 }
+
+} // namespace ostrel

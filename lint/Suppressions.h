@@ -12,11 +12,15 @@
 
 #include <vector>
 
+namespace ostrel {
+
 /// Removes from `findings` those that the suppression comments among
 /// `directives` (found in `text`) silence, and adds an unused-suppression
 /// finding for each named check that silences nothing, each unknown check
 /// name and each comment that is neither form.
 void applySuppressions(TextRef text, const std::vector<FoundDirective> &directives,
                        std::vector<Finding> &findings);
+
+} // namespace ostrel
 
 #endif

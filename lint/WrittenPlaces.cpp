@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace ostrel {
+
 namespace {
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
@@ -36,3 +38,5 @@ size_t WrittenPlaces::writtenOffset(size_t preparedOffset) const {
       [](size_t offset, const Shift &entry) { return offset < entry.preparedOffset; });
   return preparedOffset + (after == shifts.begin() ? 0 : std::prev(after)->shift);
 }
+
+} // namespace ostrel

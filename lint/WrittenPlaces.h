@@ -10,6 +10,8 @@
 #include <cstddef>
 #include <vector>
 
+namespace ostrel {
+
 class WrittenPlaces {
 public:
   /// `prepared` is what preparing `written` gave, blanks folded unless
@@ -29,5 +31,7 @@ private:
   };
   std::vector<Shift> shifts;
 };
+
+} // namespace ostrel
 
 #endif

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+namespace ostrel {
+
 namespace {
 
 TEST(WrittenPlacesTest, EveryPreparedCharacterMapsToItsWrittenOne) {
@@ -38,3 +40,5 @@ TEST(WrittenPlacesTest, EveryPreparedCharacterMapsToItsWrittenOne) {
 }
 
 } // namespace
+
+} // namespace ostrel

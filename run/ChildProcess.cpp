@@ -12,6 +12,8 @@
 
 extern char **environ;
 
+namespace ostrel {
+
 std::vector<std::string> testEnvironment(
     const std::vector<std::pair<std::string, std::string>> &variables,
     const std::string &programFolder) {
@@ -135,3 +137,5 @@ ProcessEnd runToEnd(const std::vector<std::string> &argv, const std::string &fol
     end.errors.clear();
   return end;
 }
+
+} // namespace ostrel

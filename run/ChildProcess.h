@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+namespace ostrel {
+
 /// The environment of a suite's commands: the runner's own, with the suite's
 /// variables set, and `programFolder` first on PATH.
 std::vector<std::string> testEnvironment(
@@ -46,5 +48,7 @@ struct ProcessEnd {
 /// whatever it left running in its group.
 ProcessEnd runToEnd(const std::vector<std::string> &argv, const std::string &folder,
                     char *const *environment, const std::string &outputPath);
+
+} // namespace ostrel
 
 #endif

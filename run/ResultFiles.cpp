@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <filesystem>
 
+namespace ostrel {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -159,3 +161,5 @@ ErrorValue writeJsonFile(const std::string &path, const TestPlan &plan,
       document.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
   return writeWholeFile(path, text);
 }
+
+} // namespace ostrel

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+namespace ostrel {
+
 using TestOutcomes = std::vector<std::optional<TestOutcome>>;
 
 /// `text` as XML character data or attribute value: markup characters as
@@ -29,5 +31,7 @@ ErrorValue writeJUnitFile(const std::string &path, const TestPlan &plan,
 /// Writes the JSON file.
 ErrorValue writeJsonFile(const std::string &path, const TestPlan &plan,
                          const TestOutcomes &outcomes, double seconds);
+
+} // namespace ostrel
 
 #endif

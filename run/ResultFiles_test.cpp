@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace ostrel {
+
 namespace {
 
 TEST(ResultFilesTest, XmlEscapeKeepsValidTextAndShowsEveryOtherByte) {
@@ -27,3 +29,5 @@ TEST(ResultFilesTest, XmlEscapeKeepsValidTextAndShowsEveryOtherByte) {
 }
 
 } // namespace
+
+} // namespace ostrel

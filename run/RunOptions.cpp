@@ -3,6 +3,8 @@
 #include "support/cmdline/ListOption.h"
 #include "support/cmdline/SingleValueOption.h"
 
+namespace ostrel {
+
 namespace {
 
 using TextOption = SingleValueOption<std::string>;
@@ -95,3 +97,5 @@ bool update() { return updateOption.get(); }
 bool interactive() { return interactiveOption.get(); }
 
 } // namespace runOptions
+
+} // namespace ostrel

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+namespace ostrel {
+
 namespace runOptions {
 
 const std::vector<std::string> &paths();
@@ -35,5 +37,7 @@ bool update();
 bool interactive();
 
 } // namespace runOptions
+
+} // namespace ostrel
 
 #endif

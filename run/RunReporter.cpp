@@ -7,6 +7,8 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+namespace ostrel {
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -141,3 +143,5 @@ void RunReporter::printFailure(size_t test, const TestOutcome &outcome) {
   os_ << ": " << plan_.tests[test].path << " (" << fixed2(outcome.seconds) << " s)\n";
   os_ << failureDetails(outcome);
 }
+
+} // namespace ostrel

@@ -16,6 +16,8 @@
 #include <optional>
 #include <vector>
 
+namespace ostrel {
+
 class OutputStream;
 
 enum class Verbosity { Quiet, Normal, Verbose };
@@ -65,5 +67,7 @@ private:
   std::map<size_t, std::chrono::steady_clock::time_point> running_;
   bool progressShown_ = false;
 };
+
+} // namespace ostrel
 
 #endif

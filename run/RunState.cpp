@@ -8,6 +8,8 @@
 #include <cstring>
 #include <sys/stat.h>
 
+namespace ostrel {
+
 std::string RunState::filePath(const std::string &root) {
   return root + "/.ostrel-run/results";
 }
@@ -64,3 +66,5 @@ ErrorValue RunState::save() const {
   }
   return writeWholeFile(filePath(root_), text);
 }
+
+} // namespace ostrel

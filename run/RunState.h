@@ -12,6 +12,8 @@
 #include <map>
 #include <string>
 
+namespace ostrel {
+
 struct RecordedResult {
   TestResult result = TestResult::Pass;
   double seconds = 0;
@@ -36,5 +38,7 @@ private:
   std::string root_;
   std::map<std::string, RecordedResult> entries_;
 };
+
+} // namespace ostrel
 
 #endif

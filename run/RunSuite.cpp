@@ -21,6 +21,8 @@
 #include <thread>
 #include <unistd.h>
 
+namespace ostrel {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -295,3 +297,5 @@ int runSuite(int argc, char **argv) {
     return statusInterrupted;
   return counts.failed || writeFailed ? statusFailed : statusPassed;
 }
+
+} // namespace ostrel

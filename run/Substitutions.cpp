@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace ostrel {
+
 std::string shellQuote(TextRef text) {
   auto plain = [](char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
@@ -52,3 +54,5 @@ std::string Substitutions::apply(TextRef command) const {
   }
   return result;
 }
+
+} // namespace ostrel

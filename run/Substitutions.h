@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+namespace ostrel {
+
 /// `text` as one shell word: unchanged when it holds only characters that
 /// no shell treats specially, otherwise in single quotes.
 std::string shellQuote(TextRef text);
@@ -26,5 +28,7 @@ private:
   /// Longest name first.
   std::vector<std::pair<std::string, std::string>> entries_;
 };
+
+} // namespace ostrel
 
 #endif

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace ostrel {
+
 namespace {
 
 TEST(SubstitutionsTest, TheLongestNameWinsAndReplacementsAreNotSearchedAgain) {
@@ -41,3 +43,5 @@ TEST(SubstitutionsTest, ShellQuoteMakesOneWord) {
 }
 
 } // namespace
+
+} // namespace ostrel

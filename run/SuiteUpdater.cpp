@@ -8,6 +8,8 @@
 
 #include <filesystem>
 
+namespace ostrel {
+
 namespace fs = std::filesystem;
 
 std::string updateSummary(const UpdateCounts &counts) {
@@ -157,3 +159,5 @@ SuiteUpdater::Step SuiteUpdater::update(size_t test, TestOutcome &outcome) {
   outcome = std::move(again);
   return Step::Updated;
 }
+
+} // namespace ostrel

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+namespace ostrel {
+
 class OutputStream;
 
 struct UpdateCounts {
@@ -51,5 +53,7 @@ private:
   std::FILE *answers_;
   bool askEach_;
 };
+
+} // namespace ostrel
 
 #endif

@@ -16,6 +16,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace ostrel {
+
 namespace fs = std::filesystem;
 
 bool excludeGlobMatches(const std::string &pattern, const std::string &relative,
@@ -241,3 +243,5 @@ ValueOrError<TestPlan> discoverTests(const std::vector<std::string> &paths,
   plan.tests = std::move(unique);
   return plan;
 }
+
+} // namespace ostrel

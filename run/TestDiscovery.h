@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+namespace ostrel {
+
 struct TestEntry {
   /// The path as shown: the command-line path, then the path inside it.
   std::string path;
@@ -41,5 +43,7 @@ ValueOrError<TestPlan> discoverTests(const std::vector<std::string> &paths,
 /// matches the name at any depth, one with it the whole relative path.
 bool excludeGlobMatches(const std::string &pattern, const std::string &relative,
                         bool isFolder);
+
+} // namespace ostrel
 
 #endif

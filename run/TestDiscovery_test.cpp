@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace ostrel {
+
 namespace {
 
 TEST(TestDiscoveryTest, ExcludeGlobs) {
@@ -28,3 +30,5 @@ TEST(TestDiscoveryTest, ExcludeGlobs) {
 }
 
 } // namespace
+
+} // namespace ostrel

@@ -18,6 +18,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+namespace ostrel {
+
 namespace fs = std::filesystem;
 
 ExecutionObserver::~ExecutionObserver() = default;
@@ -464,3 +466,5 @@ TestOutcome TestExecutor::runOne(size_t test) {
   interrupted.message = "interrupted";
   return interrupted;
 }
+
+} // namespace ostrel

@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+namespace ostrel {
+
 /// Told what happens while tests run; all calls come from the running thread.
 class ExecutionObserver {
 public:
@@ -92,5 +94,7 @@ private:
   int interruptSignal_ = 0;
   bool stoppedAtMaxFailures_ = false;
 };
+
+} // namespace ostrel
 
 #endif

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+namespace ostrel {
+
 namespace {
 
 struct ResultRow {
@@ -65,3 +67,5 @@ std::string failureDetails(const TestOutcome &outcome) {
   }
   return text;
 }
+
+} // namespace ostrel

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+namespace ostrel {
+
 enum class TestResult { Pass, Fail, XFail, XPass, Unsupported, Timeout };
 
 /// "PASS", "FAIL", "XFAIL", "XPASS", "UNSUPPORTED", "TIMEOUT".
@@ -44,5 +46,7 @@ struct TestOutcome {
   /// The scratch folder kept after a failure.
   std::string scratch;
 };
+
+} // namespace ostrel
 
 #endif

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+namespace ostrel {
+
 namespace {
 
 bool isWordChar(char c) {
@@ -115,3 +117,5 @@ bool holdsRunLine(TextRef text) {
   });
   return found;
 }
+
+} // namespace ostrel

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+namespace ostrel {
+
 struct TestScript {
   /// One command per RUN line, continuations joined, blanks trimmed.
   std::vector<std::string> commands;
@@ -31,5 +33,7 @@ TestScript readTestScript(TextRef text);
 
 /// True when `text` holds a RUN line; faster than reading the whole script.
 bool holdsRunLine(TextRef text);
+
+} // namespace ostrel
 
 #endif

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace ostrel {
+
 namespace {
 
 using Words = std::vector<std::string>;
@@ -47,3 +49,5 @@ TEST(TestScriptTest, HoldsRunLineAgreesWithTheReader) {
 }
 
 } // namespace
+
+} // namespace ostrel

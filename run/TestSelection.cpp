@@ -4,6 +4,8 @@
 #include <charconv>
 #include <filesystem>
 
+namespace ostrel {
+
 namespace fs = std::filesystem;
 
 std::optional<Shard> parseShard(const std::string &text) {
@@ -62,3 +64,5 @@ std::vector<size_t> selectTests(const TestPlan &plan, const std::vector<RunState
   }
   return selected;
 }
+
+} // namespace ostrel

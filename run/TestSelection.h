@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+namespace ostrel {
+
 /// The K-th (1-based) of N parts.
 struct Shard {
   unsigned index = 1;
@@ -43,5 +45,7 @@ struct SelectionSettings {
 /// each suite of the plan.
 std::vector<size_t> selectTests(const TestPlan &plan, const std::vector<RunState> &states,
                                 const SelectionSettings &settings);
+
+} // namespace ostrel
 
 #endif

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+namespace ostrel {
+
 namespace {
 
 TEST(TestSelectionTest, ParseShardAcceptsOnlyKOfN) {
@@ -39,3 +41,5 @@ TEST(TestSelectionTest, ShardsAreDisjointCoverEverythingAndAreBalanced) {
 }
 
 } // namespace
+
+} // namespace ostrel

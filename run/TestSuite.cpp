@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+namespace ostrel {
+
 namespace {
 
 const SuiteKey runKeys[] = {
@@ -64,3 +66,5 @@ ValueOrError<TestSuite> loadTestSuite(const std::string &root, bool hasFile,
 bool featureOn(const std::vector<std::string> &on, const std::string &feature) {
   return std::find(on.begin(), on.end(), feature) != on.end();
 }
+
+} // namespace ostrel

@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+namespace ostrel {
+
 struct TestSuite {
   /// The folder of the suite file; without one, the folder named on the
   /// command line (or the named file's folder).
@@ -44,5 +46,7 @@ ValueOrError<TestSuite> loadTestSuite(const std::string &root, bool hasFile,
 
 /// True when the feature list `on` holds `feature`.
 bool featureOn(const std::vector<std::string> &on, const std::string &feature);
+
+} // namespace ostrel
 
 #endif

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <iterator>
 
+namespace ostrel {
+
 namespace {
 
 /// Where the shell's operators stand in a command line outside quotes.
@@ -239,3 +241,5 @@ UpdateCommand readUpdateCommand(TextRef runLine) {
     command.producerScript = before + "true";
   return command;
 }
+
+} // namespace ostrel

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+namespace ostrel {
+
 struct UpdateCommand {
   /// Bash text that writes the output ostrel read into the file named by
   /// the shell variable OSTREL_RUN_CAPTURE; empty when nothing needs to run
@@ -30,5 +32,7 @@ struct UpdateCommand {
 
 /// Reads a RUN line as it was run (after substitution).
 UpdateCommand readUpdateCommand(TextRef runLine);
+
+} // namespace ostrel
 
 #endif

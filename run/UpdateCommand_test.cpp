@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace ostrel {
+
 namespace {
 
 std::string joined(const std::vector<std::string> &words) {
@@ -68,3 +70,5 @@ TEST(UpdateCommandTest, RefusesWhatItCannotRefresh) {
 }
 
 } // namespace
+
+} // namespace ostrel

@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace ostrel {
+
 std::error_code readRegularFile(const std::string &path, std::string &text) {
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0)
@@ -56,3 +58,4 @@ ErrorValue writeWholeFile(const std::string &path, const std::string &text) {
   return ErrorValue();
 }
 
+} // namespace ostrel

@@ -2,6 +2,8 @@
 #include "support/diag/OutputStream.h"
 #include "support/process/ProcessSupport.h"
 
+using namespace ostrel;
+
 int main(int argc, char **argv) {
   int status;
   {

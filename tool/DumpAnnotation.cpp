@@ -4,6 +4,8 @@
 
 #include <map>
 
+namespace ostrel {
+
 namespace {
 
 struct MarkerStyle {
@@ -136,3 +138,5 @@ DumpAnnotations collectDumpAnnotations(const SourceRegistry &registry, unsigned 
   }
   return result;
 }
+
+} // namespace ostrel

@@ -16,6 +16,8 @@
 #include <utility>
 #include <vector>
 
+namespace ostrel {
+
 /// How the marked columns of an annotation look.
 struct DumpMarker {
   /// Printed at the first marked column; "~" fills the others.
@@ -81,5 +83,7 @@ struct DumpAnnotations {
 DumpAnnotations collectDumpAnnotations(const SourceRegistry &registry, unsigned checkBufferId,
                                        std::pair<unsigned, unsigned> implicitRange,
                                        const std::vector<MatchDiag> &records);
+
+} // namespace ostrel
 
 #endif

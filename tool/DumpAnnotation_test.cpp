@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace ostrel {
+
 namespace {
 
 // Check file: line N holds the letter of line N, so the location of line N
@@ -192,3 +194,5 @@ TEST(DumpMarker, OnlyFailuresAndFuzzyMatchesCountAsErrors) {
 }
 
 } // namespace
+
+} // namespace ostrel

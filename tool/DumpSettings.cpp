@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace ostrel {
+
 DumpSettings deriveDumpSettings(const std::vector<int32_t> &modes,
                                 const std::vector<int32_t> &filters,
                                 const std::vector<uint32_t> &contexts) {
@@ -16,3 +18,5 @@ DumpSettings deriveDumpSettings(const std::vector<int32_t> &modes,
     settings.context = *std::max_element(contexts.begin(), contexts.end());
   return settings;
 }
+
+} // namespace ostrel

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace ostrel {
+
 /// When the annotated input dump is printed. The numbers order the precedence
 /// when the option is given several times.
 enum class DumpMode : int32_t {
@@ -30,5 +32,7 @@ struct DumpSettings {
 DumpSettings deriveDumpSettings(const std::vector<int32_t> &modes,
                                 const std::vector<int32_t> &filters,
                                 const std::vector<uint32_t> &contexts);
+
+} // namespace ostrel
 
 #endif

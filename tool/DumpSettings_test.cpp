@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace ostrel {
+
 namespace {
 
 TEST(DumpSettings, LargestValueOfEachOptionWins) {
@@ -35,3 +37,5 @@ TEST(DumpSettings, LargestValueOfEachOptionWins) {
 }
 
 } // namespace
+
+} // namespace ostrel

@@ -11,6 +11,8 @@
 #include <string>
 #include <utility>
 
+namespace ostrel {
+
 namespace {
 
 constexpr uint32_t noLine = UINT32_MAX;
@@ -468,3 +470,5 @@ void printDumpHelp(OutputStream &os) {
 }
 
 void printDumpHelp() { printDumpHelp(standardOutput()); }
+
+} // namespace ostrel

@@ -13,6 +13,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace ostrel {
+
 /// Which input lines the dump shows (besides their context). The numbers
 /// order the precedence when the option is given several times.
 enum class DumpFilter : int32_t {
@@ -45,5 +47,7 @@ void emitInputDump(OutputStream &os, const InputDumpView &view);
 /// default), with bold and coloured pieces when the stream shows colours.
 void printDumpHelp(OutputStream &os);
 void printDumpHelp();
+
+} // namespace ostrel
 
 #endif

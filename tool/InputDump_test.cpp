@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+namespace ostrel {
+
 namespace {
 
 DumpAnnotation annotation(uint32_t diagIndex, std::string label, uint32_t line, uint32_t start,
@@ -353,3 +355,5 @@ TEST(InputDumpHelp, PlainTextStartsAndEndsAsDocumented) {
 }
 
 } // namespace
+
+} // namespace ostrel

@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+namespace ostrel {
+
 namespace {
 
 constexpr int statusSuccess = 0;
@@ -150,3 +152,5 @@ int runOstrel(int argc, char **argv) {
     printInputDump(run, settings, inputName, *records, errs);
   return passed ? statusSuccess : statusCheckFailed;
 }
+
+} // namespace ostrel

@@ -8,6 +8,8 @@
 
 #include "support/diag/OutputStream.h"
 
+namespace ostrel {
+
 /// Prints "Ostrel command line: " and each argument after a blank, as the
 /// process received them, onto `os`.
 void echoCommandLine(OutputStream &os, int argc, const char *const *argv);
@@ -15,5 +17,7 @@ void echoCommandLine(OutputStream &os, int argc, const char *const *argv);
 /// Runs the program after the process support is set up; answers the exit
 /// status. Option errors, help and version end the process inside.
 int runOstrel(int argc, char **argv);
+
+} // namespace ostrel
 
 #endif

@@ -4,6 +4,8 @@
 
 #include <string>
 
+namespace ostrel {
+
 namespace {
 
 TEST(RunSequence, CommandLineEchoPutsABlankBeforeEveryArgument) {
@@ -15,3 +17,5 @@ TEST(RunSequence, CommandLineEchoPutsABlankBeforeEveryArgument) {
 }
 
 } // namespace
+
+} // namespace ostrel

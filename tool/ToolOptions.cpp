@@ -5,6 +5,8 @@
 #include "support/cmdline/OptionRegistry.h"
 #include "support/cmdline/SingleValueOption.h"
 
+namespace ostrel {
+
 // Registered in this order during static initialisation; the order decides
 // nothing visible except through the name map's collisions, so keep it.
 namespace {
@@ -197,3 +199,5 @@ Settings read() {
 }
 
 } // namespace toolOptions
+
+} // namespace ostrel

@@ -17,6 +17,8 @@
 #include "support/fs/TextRef.h"
 #include "tool/DumpSettings.h"
 
+namespace ostrel {
+
 namespace toolOptions {
 
 /// The positional check-file name; empty when none was given.
@@ -71,5 +73,7 @@ struct Settings {
 Settings read();
 
 } // namespace toolOptions
+
+} // namespace ostrel
 
 #endif

@@ -5,6 +5,8 @@
 #include "support/cmdline/CommandLineParser.h"
 #include "support/cmdline/OptionRegistry.h"
 
+namespace ostrel {
+
 namespace {
 
 using Strings = std::vector<std::string>;
@@ -67,3 +69,5 @@ TEST(ToolOptions, EnumeratedValuesMapToTheirNumbers) {
 }
 
 } // namespace
+
+} // namespace ostrel

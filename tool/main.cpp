@@ -2,6 +2,8 @@
 #include "support/process/ProcessSupport.h"
 #include "tool/RunSequence.h"
 
+using namespace ostrel;
+
 int main(int argc, char **argv) {
   int status;
   {

@@ -10,6 +10,8 @@
 #include "engine/CheckRun.h"
 #include "engine/DiagnosticSink.h"
 
+namespace ostrel {
+
 struct ProofResult {
   bool passed = false;
   /// What the checker reported, to be replayed onto a stream.
@@ -19,5 +21,7 @@ struct ProofResult {
 /// Checks the output, `texts.input`, against `texts.checkText` under
 /// `options`.
 ProofResult proveCheck(const CheckOptions &options, const CheckTexts &texts);
+
+} // namespace ostrel
 
 #endif

@@ -10,6 +10,8 @@
 #include <string>
 #include <unordered_map>
 
+namespace ostrel {
+
 namespace {
 
 /// Numbers within this distance of an earlier number are written as that
@@ -537,3 +539,5 @@ std::string labelKey(bool literal, TextRef patternText) {
 GeneratedDirectives generateDirectives(TextRef output, const GeneratorSettings &settings) {
   return Generator(output, settings).run();
 }
+
+} // namespace ostrel

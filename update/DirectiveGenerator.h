@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+namespace ostrel {
+
 /// A --label expression, kept with its text for messages.
 struct LabelRule {
   explicit LabelRule(TextRef text) : text(text), regex(text) {}
@@ -73,5 +75,7 @@ GeneratedDirectives generateDirectives(TextRef output, const GeneratorSettings &
 
 /// The identity of a label directive: its modifiers and its pattern text.
 std::string labelKey(bool literal, TextRef patternText);
+
+} // namespace ostrel
 
 #endif

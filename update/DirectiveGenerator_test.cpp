@@ -6,6 +6,8 @@
 #include <set>
 #include <tuple>
 
+namespace ostrel {
+
 namespace {
 
 struct GeneratorCase {
@@ -185,3 +187,5 @@ TEST(DirectiveGenerator, WholePinsLinesAndTheEndOfTheOutput) {
                                       "CHECK-NEXT: {{^}}{{\\{}}{x{{$}}",
                                       "CHECK-NOT: {{[[:space:]](.|[[:space:]])}}"}));
 }
+
+} // namespace ostrel

@@ -1,5 +1,7 @@
 #include "update/DirectiveList.h"
 
+namespace ostrel {
+
 DirectiveList::DirectiveList(std::initializer_list<TextRef> directives) {
   for (TextRef directive : directives)
     push_back(directive);
@@ -20,3 +22,5 @@ void DirectiveList::append(std::initializer_list<TextRef> parts) {
     buffer += part;
   ends.push_back(buffer.size());
 }
+
+} // namespace ostrel

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+namespace ostrel {
+
 class DirectiveList {
 public:
   /// Walks the texts in order; each is a view into the list.
@@ -67,5 +69,7 @@ private:
   /// Where each text ends in `buffer`.
   std::vector<size_t> ends;
 };
+
+} // namespace ostrel
 
 #endif

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace ostrel {
+
 TEST(DirectiveList, EachTextIsReadBackWholeByIndexAndInOrder) {
   DirectiveList list;
   EXPECT_TRUE(list.empty());
@@ -20,3 +22,5 @@ TEST(DirectiveList, EachTextIsReadBackWholeByIndexAndInOrder) {
   DirectiveList copied(expected);
   EXPECT_EQ(std::vector<std::string>(copied.begin(), copied.end()), expected);
 }
+
+} // namespace ostrel

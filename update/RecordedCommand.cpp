@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <system_error>
 
+namespace ostrel {
+
 namespace {
 
 constexpr TextRef prefixOption = "--check-prefix=";
@@ -98,3 +100,5 @@ ValueOrError<GeneratorOptions> recordedOptions(TextRef recorded) {
   }
   return options;
 }
+
+} // namespace ostrel

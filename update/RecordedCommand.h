@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+namespace ostrel {
+
 struct GeneratorOptions {
   std::vector<std::string> labels;
   std::vector<std::string> scrubs;
@@ -41,5 +43,7 @@ std::string recordLineBody(TextRef prefix, const GeneratorOptions &options);
 /// The options of a record's text (as recordedText gives it), or an error
 /// naming the word that is not a generator option.
 ValueOrError<GeneratorOptions> recordedOptions(TextRef recorded);
+
+} // namespace ostrel
 
 #endif

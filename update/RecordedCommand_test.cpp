@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace ostrel {
+
 namespace {
 
 TEST(RecordedCommand, ReadsBackWhatItRecords) {
@@ -36,3 +38,5 @@ TEST(RecordedCommand, RefusesWhatIsNoGeneratorOption) {
 }
 
 } // namespace
+
+} // namespace ostrel

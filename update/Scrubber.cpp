@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace ostrel {
+
 namespace {
 
 struct BuiltInRule {
@@ -292,3 +294,5 @@ void findScrubSpans(TextRef line, const std::vector<Scrubber> &rules,
                        [](const ScrubSpan &a, const ScrubSpan &b) { return a.start < b.start; });
   }
 }
+
+} // namespace ostrel

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+namespace ostrel {
+
 /// What may touch a value found by a rule.
 enum class ValueBoundary {
   None,   ///< anything (rules given by the user)
@@ -80,5 +82,7 @@ bool isBuiltInExpression(TextRef expression);
 /// line's length and values (up to a logarithm).
 void findScrubSpans(TextRef line, const std::vector<Scrubber> &rules,
                     std::vector<ScrubSpan> &spans);
+
+} // namespace ostrel
 
 #endif

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace ostrel {
+
 namespace {
 
 std::vector<Scrubber> rulesFor(std::initializer_list<TextRef> names) {
@@ -123,3 +125,5 @@ TEST(Scrubber, KnowsWhenAnExpressionFitsAVariableDefinition) {
 }
 
 } // namespace
+
+} // namespace ostrel

@@ -12,6 +12,8 @@
 #include <map>
 #include <set>
 
+namespace ostrel {
+
 namespace {
 
 bool isAlnum(char c) {
@@ -611,3 +613,5 @@ std::string leaderForFileName(TextRef fileName) {
       return std::string(entry.leader);
   return "";
 }
+
+} // namespace ostrel

@@ -24,6 +24,8 @@
 #include <string>
 #include <vector>
 
+namespace ostrel {
+
 /// The outcome of a rewrite, for the report.
 struct RewrittenFile {
   std::string text;
@@ -130,5 +132,7 @@ private:
 /// The comment leader for new directives in a file without any: from its
 /// extension (".ll" "; ", C-like "// ", ".py .sh .txt" "# "), else none.
 std::string leaderForFileName(TextRef fileName);
+
+} // namespace ostrel
 
 #endif

@@ -9,6 +9,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace ostrel {
+
 namespace {
 
 constexpr char temporaryMarker[] = ".ostrel-update-";
@@ -97,3 +99,5 @@ unsigned removeStaleTemporaries(const std::string &path) {
   closedir(listing);
   return removed;
 }
+
+} // namespace ostrel

@@ -13,6 +13,8 @@
 
 #include <string>
 
+namespace ostrel {
+
 class TestFileLock {
 public:
   /// Waits for the lock on `path`, saying once on `errs` that it waits when
@@ -33,5 +35,7 @@ private:
 /// it while holding the lock, so that no running update loses its own.
 /// Answers how many were removed.
 unsigned removeStaleTemporaries(const std::string &path);
+
+} // namespace ostrel
 
 #endif

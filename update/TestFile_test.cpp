@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+namespace ostrel {
+
 namespace {
 
 DirectiveBlock labelBlock(const std::string &label, std::vector<std::string> rest) {
@@ -169,3 +171,5 @@ TEST(TestFile, LeaderFollowsTheExtension) {
 }
 
 } // namespace
+
+} // namespace ostrel

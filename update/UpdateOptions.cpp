@@ -4,6 +4,8 @@
 #include "support/cmdline/ListOption.h"
 #include "support/cmdline/SingleValueOption.h"
 
+namespace ostrel {
+
 namespace {
 
 using TextOption = SingleValueOption<std::string>;
@@ -149,3 +151,5 @@ const std::vector<std::string> &implicitCheckNot() { return implicitCheckNotOpti
 const std::vector<std::string> &defines() { return defineOption.values(); }
 
 } // namespace updateOptions
+
+} // namespace ostrel

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+namespace ostrel {
+
 namespace updateOptions {
 
 /// The positional test-file name; empty when none was given.
@@ -47,5 +49,7 @@ const std::vector<std::string> &implicitCheckNot();
 const std::vector<std::string> &defines();
 
 } // namespace updateOptions
+
+} // namespace ostrel
 
 #endif

@@ -17,6 +17,8 @@
 #include <random>
 #include <sstream>
 
+namespace ostrel {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -329,3 +331,5 @@ TEST(UpdateProperty, RefreshOfAnInterleavedFileWithTheSameOutputChangesNoByte) {
 }
 
 } // namespace
+
+} // namespace ostrel

@@ -20,6 +20,8 @@
 #include <set>
 #include <sys/stat.h>
 
+namespace ostrel {
+
 namespace {
 
 constexpr int statusDone = 0;
@@ -360,3 +362,5 @@ int runUpdate(int argc, char **argv) {
 }
 
 OwnedFileBufferOrError readUpdateFile(TextRef name) { return readFileOrInput(name); }
+
+} // namespace ostrel

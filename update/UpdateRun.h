@@ -9,11 +9,15 @@
 
 #include "support/fs/FileBuffer.h"
 
+namespace ostrel {
+
 int runUpdate(int argc, char **argv);
 
 /// Reads a file the update works on (the output or the test file) the way
 /// the checker does, never mapped: a file that shrinks while it is read
 /// gives "file changed size while being read" instead of a fault.
 OwnedFileBufferOrError readUpdateFile(TextRef name);
+
+} // namespace ostrel
 
 #endif

@@ -8,6 +8,8 @@
 #include <string>
 #include <unistd.h>
 
+namespace ostrel {
+
 namespace {
 
 std::string shrinkingPath;
@@ -30,3 +32,5 @@ TEST(UpdateRun, AFileThatShrinksWhileItIsReadIsAnErrorNotAFault) {
 }
 
 } // namespace
+
+} // namespace ostrel

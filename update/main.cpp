@@ -5,6 +5,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+using namespace ostrel;
+
 int main(int argc, char **argv) {
   // Without a standard error, the files this program opens must not take its
   // descriptor: the report would be written into them.

@@ -6,6 +6,8 @@
 
 #include <vector>
 
+namespace ostrel {
+
 ValueOrError<NumericValue> LiteralNode::evaluate() const { return literal; }
 
 ValueOrError<NumberFormat> LiteralNode::implicitFormat() const { return NumberFormat(); }
@@ -100,3 +102,5 @@ ErrorValue BinaryOpNode::formatConflict(NumberFormat left, NumberFormat right) c
   return DiagnosticError::make(*registry, text().data(), message, SourceRange::of(text()),
                                DiagnosticKind::InvalidNumericBlock);
 }
+
+} // namespace ostrel

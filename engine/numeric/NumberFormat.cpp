@@ -6,6 +6,8 @@
 
 #include <cerrno>
 
+namespace ostrel {
+
 namespace {
 
 constexpr TextRef invalidFormatMessage = "trying to match value with invalid format";
@@ -182,3 +184,5 @@ ValueOrError<NumericValue> parseValue(const NumberFormat &format, TextRef text,
     return unrepresentable(registry, digits);
   return NumericValue::fromUnsigned(value);
 }
+
+} // namespace ostrel

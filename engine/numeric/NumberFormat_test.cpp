@@ -8,6 +8,8 @@
 
 #include <cerrno>
 
+namespace ostrel {
+
 namespace {
 
 using enum NumberKind;
@@ -195,3 +197,5 @@ TEST(NumberFormatTest, ParseValueFailuresPointIntoTheMatch) {
 }
 
 } // namespace
+
+} // namespace ostrel

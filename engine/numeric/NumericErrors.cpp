@@ -3,6 +3,8 @@
 #include "engine/numeric/Substitution.h"
 #include "support/diag/OutputStream.h"
 
+namespace ostrel {
+
 void ValueOverflowError::print(OutputStream &os) const { os << "overflow error"; }
 
 void UndefinedVariableError::print(OutputStream &os) const {
@@ -35,3 +37,5 @@ ErrorValue convertSubstitutionFailure(const Substitution &substitution, ErrorVal
   }
   return error;
 }
+
+} // namespace ostrel

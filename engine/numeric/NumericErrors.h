@@ -13,6 +13,8 @@
 #include <string>
 #include <system_error>
 
+namespace ostrel {
+
 class Substitution;
 
 /// A numeric result that does not fit (or a division by zero).
@@ -45,5 +47,7 @@ ErrorValue makeUndefinedVariableError(TextRef name);
 /// message located at the name; anything else is returned unchanged.
 ErrorValue convertSubstitutionFailure(const Substitution &substitution, ErrorValue error,
                                       SourceRegistry &registry);
+
+} // namespace ostrel
 
 #endif

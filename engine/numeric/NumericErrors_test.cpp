@@ -11,6 +11,8 @@
 
 #include <cerrno>
 
+namespace ostrel {
+
 namespace {
 
 TEST(NumericErrorsTest, TextsKindsAndCodes) {
@@ -121,3 +123,5 @@ TEST_F(SubstitutionTest, OtherFailuresPassUnchanged) {
 }
 
 } // namespace
+
+} // namespace ostrel

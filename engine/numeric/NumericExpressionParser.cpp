@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+namespace ostrel {
+
 namespace {
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
@@ -464,3 +466,5 @@ ValueOrError<ParsedNumericBlock> parseNumericBlock(TextRef block, bool legacyLin
   BlockParser parser(legacyLineExpression, lineNumber, context, registry);
   return parser.parseBlock(block);
 }
+
+} // namespace ostrel

@@ -9,6 +9,8 @@
 
 #include <string>
 
+namespace ostrel {
+
 namespace {
 
 using enum NumberKind;
@@ -464,3 +466,5 @@ TEST(ParseVariableNameTest, Errors) {
 }
 
 } // namespace
+
+} // namespace ostrel

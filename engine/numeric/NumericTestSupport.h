@@ -11,6 +11,8 @@
 
 #include <string>
 
+namespace ostrel {
+
 /// Registers a copy of `text` as a buffer named `name` and returns a view
 /// of the copy.
 inline TextRef addText(SourceRegistry &registry, TextRef text, TextRef name = "check") {
@@ -28,5 +30,7 @@ inline std::string printedErrors(ErrorValue error) {
   printAllErrors(std::move(error), stream);
   return out;
 }
+
+} // namespace ostrel
 
 #endif

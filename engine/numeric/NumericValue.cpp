@@ -3,6 +3,8 @@
 #include "engine/numeric/NumericErrors.h"
 
 
+namespace ostrel {
+
 namespace {
 
 constexpr uint64_t signBit = uint64_t(1) << 63;
@@ -143,3 +145,5 @@ ValueOrError<NumericValue> applyArithmetic(ArithmeticOp op, const NumericValue &
   }
   return makeValueOverflowError();
 }
+
+} // namespace ostrel

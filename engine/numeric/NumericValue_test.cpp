@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <optional>
 
+namespace ostrel {
+
 namespace {
 
 constexpr uint64_t maxWord = UINT64_MAX;
@@ -129,3 +131,5 @@ TEST(NumericValueTest, Arithmetic) {
 }
 
 } // namespace
+
+} // namespace ostrel

@@ -12,6 +12,8 @@
 #include <cstddef>
 #include <optional>
 
+namespace ostrel {
+
 struct NumericVariable {
   /// Points into the check file or the "Global defines" buffer, or is the
   /// literal "@LINE".
@@ -37,5 +39,7 @@ struct NumericVariable {
     capturedText.reset();
   }
 };
+
+} // namespace ostrel
 
 #endif

@@ -4,6 +4,8 @@
 #include "engine/numeric/VariableContext.h"
 #include "support/regex/CompiledRegex.h"
 
+namespace ostrel {
+
 ValueOrError<std::string> StringSubstitution::result() const {
   std::optional<TextRef> value = context().stringValue(text());
   if (!value)
@@ -17,3 +19,5 @@ ValueOrError<std::string> NumericSubstitution::result() const {
     return value.takeError();
   return formatValue(expr.format(), *value);
 }
+
+} // namespace ostrel

@@ -9,6 +9,8 @@
 #include <string>
 #include <utility>
 
+namespace ostrel {
+
 VariableContext::VariableContext() = default;
 VariableContext::~VariableContext() = default;
 
@@ -245,3 +247,5 @@ ErrorValue VariableContext::defineStringFromCommandLine(TextRef text, SourceRegi
   markStringName(name);
   return ErrorValue();
 }
+
+} // namespace ostrel

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace ostrel {
+
 namespace {
 
 using enum NumberKind;
@@ -233,3 +235,5 @@ TEST(VariableContextTest, TableUpdates) {
 }
 
 } // namespace
+
+} // namespace ostrel

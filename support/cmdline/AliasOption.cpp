@@ -3,6 +3,8 @@
 #include "support/cmdline/HelpLayout.h"
 #include "support/cmdline/OptionOutput.h"
 
+namespace ostrel {
+
 void AliasOption::applyOne(const OptAliasOf &m) {
   if (aliasTarget)
     error("cl::alias must only have one cl::aliasopt(...) specified!");
@@ -57,3 +59,5 @@ bool AliasOption::recordOccurrence(unsigned pos, TextRef, TextRef value,
   return aliasTarget->recordOccurrence(pos, aliasTarget->name, value,
                                        multiValue);
 }
+
+} // namespace ostrel

@@ -7,6 +7,8 @@
 
 #include "support/cmdline/OptionModifiers.h"
 
+namespace ostrel {
+
 class AliasOption : public CommandOption {
 public:
   template <typename... Mods>
@@ -36,5 +38,7 @@ private:
   CommandOption *aliasTarget = nullptr;
   bool scopeGiven = false;
 };
+
+} // namespace ostrel
 
 #endif

@@ -2,6 +2,8 @@
 
 #include "support/diag/ColourScope.h"
 
+namespace ostrel {
+
 ColourOptionType &colourOption() {
   static HelpCategory *category = new HelpCategory("Color Options");
   static ColourOptionType *option = new ColourOptionType(
@@ -11,3 +13,5 @@ ColourOptionType &colourOption() {
 }
 
 void createColourOption() { (void)colourOption(); }
+
+} // namespace ostrel

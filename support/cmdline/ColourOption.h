@@ -8,11 +8,15 @@
 
 #include "support/cmdline/SingleValueOption.h"
 
+namespace ostrel {
+
 using ColourOptionType = SingleValueOption<int32_t, ThreeStateParser<int32_t>>;
 
 /// The option, created (with its category "Color Options") on first call.
 ColourOptionType &colourOption();
 /// Creator run by the first parse.
 void createColourOption();
+
+} // namespace ostrel
 
 #endif

@@ -4,6 +4,8 @@
 
 #include "support/diag/ColourScope.h"
 
+namespace ostrel {
+
 namespace {
 
 TEST(ColourOption, StoresTheColourPreference) {
@@ -31,3 +33,5 @@ TEST(ColourOption, StoresTheColourPreference) {
 }
 
 } // namespace
+
+} // namespace ostrel

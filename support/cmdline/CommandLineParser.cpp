@@ -16,6 +16,8 @@
 #include "support/cmdline/OptionOutput.h"
 #include "support/cmdline/OptionRegistry.h"
 
+namespace ostrel {
+
 namespace {
 
 using MaybeText = std::optional<TextRef>;
@@ -728,3 +730,5 @@ bool parseCommandLine(int argc, const char *const *argv, TextRef overview,
     exitAfterOptions(failureStatus);
   return true;
 }
+
+} // namespace ostrel

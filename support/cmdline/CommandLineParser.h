@@ -12,6 +12,8 @@
 #include "support/diag/ErrorValue.h"
 #include "support/fs/TextRef.h"
 
+namespace ostrel {
+
 class CommandScope;
 
 /// Parses argv (with the words of the variable envVarName, when given and
@@ -60,5 +62,7 @@ void createLibraryOptions();
 /// The expanded argument list of the last parse (entry 0 is the program
 /// path); option positions index into it.
 const std::vector<std::string> &parsedArguments();
+
+} // namespace ostrel
 
 #endif

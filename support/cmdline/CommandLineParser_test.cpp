@@ -14,6 +14,8 @@
 #include "support/cmdline/OptionRegistry.h"
 #include "support/cmdline/SingleValueOption.h"
 
+namespace ostrel {
+
 namespace {
 
 using Strings = std::vector<std::string>;
@@ -336,3 +338,5 @@ TEST(NearestOptionName, UsesLeftPartOnlyWhenAValueIsPermitted) {
 }
 
 } // namespace
+
+} // namespace ostrel

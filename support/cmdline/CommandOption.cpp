@@ -5,6 +5,8 @@
 #include "support/cmdline/OptionOutput.h"
 #include "support/cmdline/OptionRegistry.h"
 
+namespace ostrel {
+
 CommandOption::CommandOption(OccurrenceRule rule, Visibility visibility) {
   setOccurrenceRule(rule);
   setVisibility(visibility);
@@ -91,3 +93,5 @@ std::string dashedName(TextRef name) {
   text.append(name);
   return text;
 }
+
+} // namespace ostrel

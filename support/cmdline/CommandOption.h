@@ -13,6 +13,8 @@
 
 #include "support/fs/TextRef.h"
 
+namespace ostrel {
+
 class HelpCategory;
 class CommandScope;
 
@@ -154,5 +156,7 @@ private:
 
 /// "-" before names of length 0 or 1, "--" before longer ones.
 std::string dashedName(TextRef name);
+
+} // namespace ostrel
 
 #endif

@@ -7,6 +7,8 @@
 #include "support/cmdline/OptionRegistry.h"
 #include "support/diag/OutputStream.h"
 
+namespace ostrel {
+
 namespace {
 
 /// One name under which an option can be given, with what completes it.
@@ -223,3 +225,5 @@ void writeBashCompletion(OutputStream &out, TextRef programName,
   out << completionBody << "complete -F " << function << ' ' << programName
       << '\n';
 }
+
+} // namespace ostrel

@@ -11,6 +11,8 @@
 
 #include "support/fs/TextRef.h"
 
+namespace ostrel {
+
 class CommandScope;
 class OutputStream;
 
@@ -26,5 +28,7 @@ void writeBashCompletion(OutputStream &out, TextRef programName,
 /// Every name under which an option of scope can be given, without dashes,
 /// sorted byte-wise; options hidden everywhere are left out.
 std::vector<std::string> optionNames(const CommandScope &scope);
+
+} // namespace ostrel
 
 #endif

@@ -8,6 +8,8 @@
 #include "support/cmdline/SingleValueOption.h"
 #include "support/diag/OutputStream.h"
 
+namespace ostrel {
+
 namespace {
 
 // One option of each way a value completes, in a scope of their own. The
@@ -65,3 +67,5 @@ TEST(CompletionScriptTest, ScriptHoldsTheTableOfEveryOption) {
 }
 
 } // namespace
+
+} // namespace ostrel

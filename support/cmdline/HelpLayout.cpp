@@ -5,6 +5,8 @@
 #include "support/cmdline/OptionOutput.h"
 #include "support/cmdline/ValueParser.h"
 
+namespace ostrel {
+
 void appendNamePrefix(std::string &out, TextRef name) {
   out.append("  ");
   out.append(dashedName(name));
@@ -141,3 +143,5 @@ void EnumParser::printHelp(const CommandOption &option,
   }
   writeOptionOutput(out);
 }
+
+} // namespace ostrel

@@ -12,6 +12,8 @@
 #include "support/cmdline/ValueParser.h"
 #include "support/fs/TextRef.h"
 
+namespace ostrel {
+
 /// "  -n" or "  --name".
 void appendNamePrefix(std::string &out, TextRef name);
 /// Width of the name prefix plus " - ".
@@ -59,5 +61,7 @@ void printValueOption(const CommandOption &option, const Parser &parser,
     writeOptionOutput(out);
   }
 }
+
+} // namespace ostrel
 
 #endif

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace ostrel {
+
 namespace {
 
 TEST(HelpLayoutTest, HelpTextSplitsIntoLines) {
@@ -35,3 +37,5 @@ TEST(HelpLayoutTest, HelpTextSplitsIntoLines) {
 }
 
 } // namespace
+
+} // namespace ostrel

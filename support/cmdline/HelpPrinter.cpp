@@ -10,6 +10,8 @@
 #include "support/cmdline/OptionRegistry.h"
 #include "support/cmdline/SingleValueOption.h"
 
+namespace ostrel {
+
 namespace {
 
 struct ListedOption {
@@ -277,3 +279,5 @@ void createLibraryWideOptions() {
                    "clock time order"},
            HiddenInHelp, OptInit{true});
 }
+
+} // namespace ostrel

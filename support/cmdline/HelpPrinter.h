@@ -8,6 +8,8 @@
 
 #include "support/fs/TextRef.h"
 
+namespace ostrel {
+
 class HelpCategory;
 
 /// One way of listing the options: grouped under category headings or as
@@ -30,5 +32,7 @@ HelpCategory &genericCategory();
 /// Creators run by the first parse.
 void createBuiltinOptions();
 void createLibraryWideOptions();
+
+} // namespace ostrel
 
 #endif

@@ -13,6 +13,8 @@
 #include "support/cmdline/SingleValueOption.h"
 #include "support/diag/OutputStream.h"
 
+namespace ostrel {
+
 namespace {
 
 std::string literal(const std::string &text) {
@@ -82,3 +84,5 @@ TEST(HelpPrinterDeathTest, LayoutsOfEveryBlockKind) {
 }
 
 } // namespace
+
+} // namespace ostrel

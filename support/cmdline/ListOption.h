@@ -13,6 +13,8 @@
 #include "support/cmdline/OptionRegistry.h"
 #include "support/cmdline/ValueParser.h"
 
+namespace ostrel {
+
 /// Lists the option as "  -name - help" with one dash whatever the name's
 /// length (the debug-counter style).
 struct OptCompactHelp {};
@@ -96,5 +98,7 @@ private:
   std::function<void(const T &)> callback;
   bool compactHelp = false;
 };
+
+} // namespace ostrel
 
 #endif

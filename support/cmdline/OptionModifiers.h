@@ -18,6 +18,8 @@
 #include "support/cmdline/CommandOption.h"
 #include "support/cmdline/ValueParser.h"
 
+namespace ostrel {
+
 class HelpCategory;
 class CommandScope;
 
@@ -76,5 +78,7 @@ inline void applyModifier(CommandOption &o, MiscFlag f) { o.addMisc(f); }
 inline void applyModifier(CommandOption &o, const OptCategory &m) {
   o.addCategory(m.category);
 }
+
+} // namespace ostrel
 
 #endif

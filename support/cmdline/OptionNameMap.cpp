@@ -1,5 +1,7 @@
 #include "support/cmdline/OptionNameMap.h"
 
+namespace ostrel {
+
 uint32_t OptionNameMap::hashKey(TextRef key) {
   uint32_t h = 0;
   for (char c : key)
@@ -99,3 +101,5 @@ std::vector<OptionNameMap::Entry> OptionNameMap::entries() const {
   });
   return result;
 }
+
+} // namespace ostrel

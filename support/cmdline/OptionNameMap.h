@@ -12,6 +12,8 @@
 
 #include "support/fs/TextRef.h"
 
+namespace ostrel {
+
 class CommandOption;
 
 class OptionNameMap {
@@ -60,5 +62,7 @@ private:
   size_t items = 0;
   size_t tombstones = 0;
 };
+
+} // namespace ostrel
 
 #endif

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace ostrel {
+
 namespace {
 
 CommandOption *tag(int n) { return reinterpret_cast<CommandOption *>(n * 8); }
@@ -79,3 +81,5 @@ TEST(OptionNameMap, EraseLeavesTombstoneThatInsertReuses) {
 }
 
 } // namespace
+
+} // namespace ostrel

@@ -5,6 +5,8 @@
 #include "support/diag/FatalError.h"
 #include "support/diag/OutputStream.h"
 
+namespace ostrel {
+
 void writeOptionError(TextRef text) { standardError().write(text); }
 
 void writeOptionOutput(TextRef text) { standardOutput().write(text); }
@@ -15,3 +17,5 @@ void exitAfterOptions(int status) {
   standardOutput().flush();
   std::exit(status);
 }
+
+} // namespace ostrel

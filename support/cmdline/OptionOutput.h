@@ -7,10 +7,14 @@
 
 #include "support/fs/TextRef.h"
 
+namespace ostrel {
+
 void writeOptionError(TextRef text);
 void writeOptionOutput(TextRef text);
 [[noreturn]] void failOptionTable(TextRef message);
 /// Flushes standard output and ends the process with status.
 [[noreturn]] void exitAfterOptions(int status);
+
+} // namespace ostrel
 
 #endif

@@ -4,6 +4,8 @@
 
 #include "support/cmdline/OptionOutput.h"
 
+namespace ostrel {
+
 HelpCategory::HelpCategory(TextRef name, TextRef description)
     : name(name), description(description) {
   OptionRegistry::get().registerCategory(*this);
@@ -179,3 +181,5 @@ void OptionRegistry::registerScope(CommandScope &scope) {
     }
   }
 }
+
+} // namespace ostrel

@@ -14,6 +14,8 @@
 #include "support/cmdline/OptionNameMap.h"
 #include "support/fs/TextRef.h"
 
+namespace ostrel {
+
 /// A heading of the help listing. Constructing one registers it.
 class HelpCategory {
 public:
@@ -78,5 +80,7 @@ private:
   OptionRegistry();
   void addToScope(CommandOption &option, CommandScope &scope, bool &failed);
 };
+
+} // namespace ostrel
 
 #endif

@@ -8,6 +8,8 @@
 #include "support/cmdline/ListOption.h"
 #include "support/cmdline/SingleValueOption.h"
 
+namespace ostrel {
+
 namespace {
 
 using Flag = SingleValueOption<bool>;
@@ -146,3 +148,5 @@ TEST(OptionRegistryDeathTest, ToolOptionNamedHKeepsIt) {
 }
 
 } // namespace
+
+} // namespace ostrel

@@ -12,6 +12,8 @@
 #include "support/cmdline/OptionRegistry.h"
 #include "support/cmdline/ValueParser.h"
 
+namespace ostrel {
+
 template <typename T, typename Parser = ValueParser<T>>
 class SingleValueOption : public CommandOption {
 public:
@@ -93,5 +95,7 @@ private:
   Parser parser;
   std::function<void(const T &)> callback;
 };
+
+} // namespace ostrel
 
 #endif

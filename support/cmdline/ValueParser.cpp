@@ -5,6 +5,8 @@
 #include "support/cmdline/HelpLayout.h"
 #include "support/cmdline/OptionRegistry.h"
 
+namespace ostrel {
+
 bool readBooleanText(TextRef text, bool &value) {
   static const struct {
     TextRef text;
@@ -91,3 +93,5 @@ void EnumParser::extraNames(std::vector<TextRef> &names) const {
   for (const EnumLiteral &literal : table)
     names.push_back(literal.name);
 }
+
+} // namespace ostrel

@@ -14,6 +14,8 @@
 #include "support/cmdline/CommandOption.h"
 #include "support/fs/TextRef.h"
 
+namespace ostrel {
+
 /// How the help listing lays out an option of a value type.
 enum class HelpStyle { Word, Flag, Enumeration };
 
@@ -147,5 +149,7 @@ void appendValueWords(const Parser &parser, std::vector<TextRef> &words) {
     words.push_back("false");
   }
 }
+
+} // namespace ostrel
 
 #endif

@@ -5,6 +5,8 @@
 #include "support/cmdline/ListOption.h"
 #include "support/cmdline/SingleValueOption.h"
 
+namespace ostrel {
+
 namespace {
 
 TEST(ValueParser, BooleanWords) {
@@ -132,3 +134,5 @@ TEST(ValueParser, ThreeStateGoesFromUnsetToTrueOrFalse) {
 }
 
 } // namespace
+
+} // namespace ostrel

@@ -9,6 +9,8 @@
 
 #include <system_error>
 
+namespace ostrel {
+
 /// A failure whose message has been printed already.
 class AlreadyReportedError : public ErrorPayloadKind<AlreadyReportedError> {
 public:
@@ -17,5 +19,7 @@ public:
 };
 
 ErrorValue makeAlreadyReportedError();
+
+} // namespace ostrel
 
 #endif

@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+namespace ostrel {
+
 int32_t colourPreference = ColourPreferenceUnset;
 
 namespace {
@@ -43,3 +45,5 @@ ColourScope::~ColourScope() {
 }
 
 bool ColourScope::showsColours() const { return coloursWanted(os_, policy_); }
+
+} // namespace ostrel

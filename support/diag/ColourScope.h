@@ -9,6 +9,8 @@
 
 #include <cstdint>
 
+namespace ostrel {
+
 enum class ColourPolicy { Auto = 0, Enable = 1, Disable = 2 };
 
 /// Process-wide colour preference: 0 unset, 1 true, 2 false. The "color"
@@ -40,5 +42,7 @@ private:
   OutputStream &os_;
   ColourPolicy policy_;
 };
+
+} // namespace ostrel
 
 #endif

@@ -6,6 +6,8 @@
 
 #include <string>
 
+namespace ostrel {
+
 namespace {
 
 const ColourStyle BoldRed = {.colour = TextColour::Red, .bold = true};
@@ -79,3 +81,5 @@ TEST(ColourScopeTest, NoColorSwitchesOffOnlyTheAutomaticDecision) {
 }
 
 } // namespace
+
+} // namespace ostrel

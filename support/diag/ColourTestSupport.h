@@ -10,6 +10,8 @@
 #include <optional>
 #include <string>
 
+namespace ostrel {
+
 class PreferenceGuard {
 public:
   explicit PreferenceGuard(int32_t value) : saved_(colourPreference) { colourPreference = value; }
@@ -43,5 +45,7 @@ private:
   std::string name_;
   std::optional<std::string> saved_;
 };
+
+} // namespace ostrel
 
 #endif

@@ -1,5 +1,7 @@
 #include "support/diag/DiagnosticError.h"
 
+namespace ostrel {
+
 ErrorValue DiagnosticError::make(SourceRegistry &registry, SourceLocation location,
                                  TextRef message, SourceRange range, DiagnosticKind kind) {
   // The diagnostic gets no column ranges on purpose: the range travels beside
@@ -11,3 +13,5 @@ ErrorValue DiagnosticError::make(SourceRegistry &registry, SourceLocation locati
 void DiagnosticError::print(OutputStream &os) const {
   SourceRegistry::printDiagnostic(os, diag, /*showColours=*/true);
 }
+
+} // namespace ostrel

@@ -13,6 +13,8 @@
 #include <string>
 #include <system_error>
 
+namespace ostrel {
+
 /// A located error message. It keeps a diagnostic made without column ranges
 /// (printing shows the caret but no tildes) and, beside it, the range the
 /// message is about, for the match records of the input dump.
@@ -41,5 +43,7 @@ private:
   SourceRange errorRange;
   DiagnosticKind errorKind;
 };
+
+} // namespace ostrel
 
 #endif

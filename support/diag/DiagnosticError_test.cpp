@@ -8,6 +8,8 @@
 
 #include <string>
 
+namespace ostrel {
+
 namespace {
 
 /// Registers a copy of `text` as the buffer "check" and returns a view of it.
@@ -62,3 +64,5 @@ TEST(DiagnosticErrorTest, DiagnosticErrorKeepsItsRangeButShowsNoTildes) {
 }
 
 } // namespace
+
+} // namespace ostrel

@@ -8,6 +8,8 @@
 
 #include <cstdint>
 
+namespace ostrel {
+
 enum class DiagnosticKind : uint8_t {
   // The command line.
   InvalidPrefix,      ///< a check or comment prefix: empty, malformed or repeated
@@ -33,5 +35,7 @@ enum class DiagnosticKind : uint8_t {
   Match,              ///< -v and -vv: a match, an absent NOT pattern, a discarded overlap
   PossibleMatch,      ///< where an unmatched pattern most resembles the input
 };
+
+} // namespace ostrel
 
 #endif

@@ -9,6 +9,8 @@
 
 #include <unistd.h>
 
+namespace ostrel {
+
 namespace {
 
 class ErrorValueCategory final : public std::error_category {
@@ -152,3 +154,5 @@ std::string errorMessage(ErrorValue error) {
   }
   return text;
 }
+
+} // namespace ostrel

@@ -30,6 +30,8 @@
 #include <variant>
 #include <vector>
 
+namespace ostrel {
+
 class OutputStream;
 
 /// Identity of an error kind: the address of a per-kind static object.
@@ -78,7 +80,12 @@ enum class ErrorValueCode {
   /// Reported by payloads that have no meaningful system error code.
   InconvertibleError = 3,
 };
-template <> struct std::is_error_code_enum<ErrorValueCode> : std::true_type {};
+
+} // namespace ostrel
+
+template <> struct std::is_error_code_enum<ostrel::ErrorValueCode> : std::true_type {};
+
+namespace ostrel {
 
 const std::error_category &errorValueCategory();
 std::error_code make_error_code(ErrorValueCode code);
@@ -339,5 +346,7 @@ public:
 private:
   std::variant<T, ErrorValue> storage_;
 };
+
+} // namespace ostrel
 
 #endif

@@ -10,6 +10,8 @@
 
 #include <unistd.h>
 
+namespace ostrel {
+
 namespace {
 
 // A kind with no system error code, the way the engine's own kinds behave.
@@ -190,3 +192,5 @@ TEST(FatalErrorDeathTest, CleanupHookRunsBeforeExit) {
 }
 
 } // namespace
+
+} // namespace ostrel

@@ -11,6 +11,8 @@
 
 #include <unistd.h>
 
+namespace ostrel {
+
 namespace {
 
 std::atomic<FatalCleanupHook> cleanupHook{nullptr};
@@ -83,3 +85,5 @@ void reportUnreachable(const char *message, const char *file, unsigned line) {
 }
 
 void installOutOfMemoryHandler() { std::set_new_handler(outOfMemoryHandler); }
+
+} // namespace ostrel

@@ -6,6 +6,8 @@
 
 #include "support/fs/TextRef.h"
 
+namespace ostrel {
+
 /// Writes "VARNIX ERROR: " + message + "\n" to descriptor 2 in one write, runs
 /// the fatal cleanup hook, then aborts (crashReport) or exits with status 1.
 [[noreturn]] void reportFatal(TextRef message, bool crashReport = true);
@@ -18,7 +20,7 @@
 /// file:line" (if a file is given) and "!\n" to standard error, then aborts.
 [[noreturn]] void reportUnreachable(const char *message, const char *file, unsigned line);
 
-#define OSTREL_UNREACHABLE(message) ::reportUnreachable(message, __FILE__, __LINE__)
+#define OSTREL_UNREACHABLE(message) ::ostrel::reportUnreachable(message, __FILE__, __LINE__)
 
 /// Process cleanup run by reportFatal before it ends the process (the crash
 /// handling removes its registered files here). Null removes the hook.
@@ -27,5 +29,7 @@ void setFatalCleanupHook(FatalCleanupHook hook);
 
 /// Makes a failed operator new call reportOutOfMemory("Allocation failed").
 void installOutOfMemoryHandler();
+
+} // namespace ostrel
 
 #endif

@@ -15,6 +15,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace ostrel {
+
 // The terminal-description functions of terminfo, declared here rather than
 // through <term.h>, whose capability macros would leak into this file.
 extern "C" {
@@ -184,3 +186,5 @@ OutputStream &standardError() {
   (void)registered;
   return stream;
 }
+
+} // namespace ostrel

@@ -12,6 +12,8 @@
 #include <system_error>
 #include <utility>
 
+namespace ostrel {
+
 /// What a FileOutputStream does with its descriptor besides writing to it.
 struct FileStreamSettings {
   /// Close the descriptor when the stream ends (never done for 0, 1 and 2).
@@ -83,5 +85,7 @@ bool termNameSuggestsColours(const char *term);
 /// True once the process has begun exiting and the standard streams are
 /// being destroyed, when calling exit() again would be undefined.
 bool processIsExiting();
+
+} // namespace ostrel
 
 #endif

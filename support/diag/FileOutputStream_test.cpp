@@ -13,6 +13,8 @@
 #include <thread>
 #include <unistd.h>
 
+namespace ostrel {
+
 namespace {
 
 TEST(FileOutputStreamTest, BufferedWritesKeepOrderAcrossSizes) {
@@ -208,3 +210,5 @@ TEST(FileOutputStreamDeathTest, WriteErrorEndsProcessAtDestruction) {
 }
 
 } // namespace
+
+} // namespace ostrel

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace ostrel {
+
 namespace {
 
 template <class T> std::vector<T> collect(const char *start, const char *end, char byte) {
@@ -63,3 +65,5 @@ unsigned NewlineIndex::elementWidth() const {
 size_t NewlineIndex::newlineCount() const {
   return std::visit([](const auto &offsets) { return offsets.size(); }, offsets_);
 }
+
+} // namespace ostrel

@@ -15,6 +15,8 @@
 #include <variant>
 #include <vector>
 
+namespace ostrel {
+
 class NewlineIndex {
 public:
   /// Scans [start, end) once for `byte`.
@@ -33,5 +35,7 @@ private:
                std::vector<uint64_t>>
       offsets_;
 };
+
+} // namespace ostrel
 
 #endif

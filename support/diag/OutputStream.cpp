@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace ostrel {
+
 namespace {
 
 const char UpperDigits[] = "0123456789ABCDEF";
@@ -235,3 +237,5 @@ OutputStream &OutputStream::invertColours() {
     write("\x1b[7m", 4);
   return *this;
 }
+
+} // namespace ostrel

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+namespace ostrel {
+
 enum class TextColour : unsigned {
   Black = 0,
   Red = 1,
@@ -150,5 +152,7 @@ private:
 /// destroyed at process exit.
 OutputStream &standardOutput();
 OutputStream &standardError();
+
+} // namespace ostrel
 
 #endif

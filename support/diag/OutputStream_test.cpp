@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+namespace ostrel {
+
 namespace {
 
 std::string colourText(ColourStyle style) {
@@ -103,3 +105,5 @@ TEST(OutputStreamTest, FieldsAndEscapes) {
 }
 
 } // namespace
+
+} // namespace ostrel

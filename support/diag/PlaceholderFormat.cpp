@@ -7,6 +7,8 @@
 #include <climits>
 #include <optional>
 
+namespace ostrel {
+
 namespace {
 
 // Padding asked for by a template is bounded, so that a mistyped width cannot
@@ -229,3 +231,5 @@ OutputStream &formatPlaceholders(OutputStream &os, TextRef pattern,
   }
   return os;
 }
+
+} // namespace ostrel

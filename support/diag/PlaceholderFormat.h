@@ -11,6 +11,8 @@
 #include <initializer_list>
 #include <string>
 
+namespace ostrel {
+
 class OutputStream;
 
 /// One argument of formatPlaceholders: a text or an integer.
@@ -46,5 +48,7 @@ private:
 /// index has no argument is written as its own inner text.
 OutputStream &formatPlaceholders(OutputStream &os, TextRef pattern,
                                  std::initializer_list<FormatArgument> args);
+
+} // namespace ostrel
 
 #endif

@@ -6,6 +6,8 @@
 
 #include <string>
 
+namespace ostrel {
+
 namespace {
 
 TEST(PlaceholderFormatTest, Placeholders) {
@@ -52,3 +54,5 @@ TEST(PlaceholderFormatTest, TextLimitIsNotCappedByPaddingBounds) {
 }
 
 } // namespace
+
+} // namespace ostrel

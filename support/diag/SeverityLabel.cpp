@@ -1,5 +1,7 @@
 #include "support/diag/SeverityLabel.h"
 
+namespace ostrel {
+
 namespace {
 
 struct Label {
@@ -43,3 +45,5 @@ OutputStream &noteLabel(OutputStream &os, TextRef prefix, bool disableColours) {
 OutputStream &remarkLabel(OutputStream &os, TextRef prefix, bool disableColours) {
   return labelAfterPrefix(os, prefix, DiagSeverity::Remark, disableColours);
 }
+
+} // namespace ostrel

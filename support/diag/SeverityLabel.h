@@ -7,6 +7,8 @@
 #include "support/diag/ColourScope.h"
 #include "support/fs/TextRef.h"
 
+namespace ostrel {
+
 class OutputStream;
 
 enum class DiagSeverity { Error = 0, Warning = 1, Remark = 2, Note = 3 };
@@ -21,5 +23,7 @@ OutputStream &errorLabel(OutputStream &os, TextRef prefix = {}, bool disableColo
 OutputStream &warningLabel(OutputStream &os, TextRef prefix = {}, bool disableColours = false);
 OutputStream &noteLabel(OutputStream &os, TextRef prefix = {}, bool disableColours = false);
 OutputStream &remarkLabel(OutputStream &os, TextRef prefix = {}, bool disableColours = false);
+
+} // namespace ostrel
 
 #endif

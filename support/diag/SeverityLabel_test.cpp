@@ -6,6 +6,8 @@
 
 #include <string>
 
+namespace ostrel {
+
 namespace {
 
 TEST(SeverityLabelTest, EachSeverityInItsColour) {
@@ -50,3 +52,5 @@ TEST(SeverityLabelTest, NamedLabels) {
 }
 
 } // namespace
+
+} // namespace ostrel

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cassert>
 
+namespace ostrel {
+
 SourceRegistry::SourceRegistry() = default;
 SourceRegistry::~SourceRegistry() = default;
 
@@ -207,3 +209,5 @@ void SourceRegistry::report(SourceLocation location, DiagSeverity severity, Text
   printDiagnostic(standardError(), makeDiagnostic(location, severity, message, ranges),
                   showColours);
 }
+
+} // namespace ostrel

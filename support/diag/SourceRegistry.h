@@ -19,6 +19,8 @@
 #include <utility>
 #include <vector>
 
+namespace ostrel {
+
 class OutputStream;
 class SourceRegistry;
 
@@ -119,5 +121,7 @@ private:
   const char *lineStartOf(SourceLocation location, unsigned id) const;
   std::vector<Entry> entries_;
 };
+
+} // namespace ostrel
 
 #endif

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace ostrel {
+
 namespace {
 
 // A registry holding one text under a name, with helpers to point into it.
@@ -243,3 +245,5 @@ TEST(NewlineIndexTest, WidthsSwitchAtSizeBoundariesWithSameLineNumbers) {
 }
 
 } // namespace
+
+} // namespace ostrel

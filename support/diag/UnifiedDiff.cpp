@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace ostrel {
+
 namespace {
 
 constexpr size_t contextLines = 3;
@@ -143,3 +145,5 @@ std::string unifiedDiff(TextRef before, TextRef after, TextRef fileName) {
   }
   return out;
 }
+
+} // namespace ostrel

@@ -8,9 +8,13 @@
 
 #include <string>
 
+namespace ostrel {
+
 /// The diff from `before` to `after` under the name `fileName`; empty when
 /// the texts are equal. Large rewrites may be shown as one replaced stretch
 /// rather than a minimal edit.
 std::string unifiedDiff(TextRef before, TextRef after, TextRef fileName);
+
+} // namespace ostrel
 
 #endif

@@ -6,6 +6,8 @@
 #include <sstream>
 #include <vector>
 
+namespace ostrel {
+
 namespace {
 
 std::vector<std::string> linesOf(const std::string &text) {
@@ -89,3 +91,5 @@ TEST(UnifiedDiff, MarksALastLineWithoutLineEnd) {
 }
 
 } // namespace
+
+} // namespace ostrel

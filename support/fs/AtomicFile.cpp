@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace ostrel {
+
 namespace {
 
 std::error_code lastError() { return std::error_code(errno, std::generic_category()); }
@@ -93,3 +95,5 @@ std::error_code replaceFileAtomically(const std::string &path, TextRef bytes,
   }
   return {};
 }
+
+} // namespace ostrel

@@ -11,6 +11,8 @@
 #include <string>
 #include <system_error>
 
+namespace ostrel {
+
 /// Writes `bytes` as the new contents of `path`. An existing file keeps its
 /// permission bits and, when the process may give them (as root), its owner
 /// and group; a symbolic link is followed, so the file it names is
@@ -18,5 +20,7 @@
 /// left, and `failedStep` names what failed.
 std::error_code replaceFileAtomically(const std::string &path, TextRef bytes,
                                       std::string &failedStep);
+
+} // namespace ostrel
 
 #endif

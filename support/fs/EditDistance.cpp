@@ -4,6 +4,8 @@
 #include <utility>
 #include <vector>
 
+namespace ostrel {
+
 unsigned editDistance(TextRef a, TextRef b, unsigned limit) {
   if (a.size() < b.size())
     std::swap(a, b);
@@ -42,3 +44,5 @@ unsigned editDistance(TextRef a, TextRef b, unsigned limit) {
   }
   return row[b.size()];
 }
+
+} // namespace ostrel

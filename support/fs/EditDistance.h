@@ -6,10 +6,14 @@
 
 #include "support/fs/TextRef.h"
 
+namespace ostrel {
+
 /// Edits (insert, delete or replace one byte, each costing 1) that turn `a`
 /// into `b`. Once it is certain that the distance exceeds `limit`, returns
 /// limit + 1 instead of finishing, which keeps searches over many candidates
 /// or long lines cheap.
 unsigned editDistance(TextRef a, TextRef b, unsigned limit = ~0u - 1);
+
+} // namespace ostrel
 
 #endif

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace ostrel {
+
 namespace {
 
 TEST(EditDistanceTest, LevenshteinWithEarlyCutOff) {
@@ -59,3 +61,5 @@ TEST(EditDistanceTest, CutOffAgreesWithTheFullTable) {
 }
 
 } // namespace
+
+} // namespace ostrel

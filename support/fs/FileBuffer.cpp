@@ -14,6 +14,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace ostrel {
+
 // The single block of an owned buffer: the header, the name with its NUL,
 // padding to the next multiple of 16, the bytes, one NUL.
 struct OwnedBufferLayout {
@@ -503,3 +505,5 @@ OwnedFileBufferOrError readFileOrInput(TextRef name) {
   return openAndRead<OwnedFileBuffer>(
       name, [](int, size_t) { return std::unique_ptr<OwnedFileBuffer>(); });
 }
+
+} // namespace ostrel

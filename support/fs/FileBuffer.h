@@ -16,6 +16,8 @@
 #include <memory>
 #include <system_error>
 
+namespace ostrel {
+
 enum class BufferKind { Memory = 0, Mapped = 1 };
 
 class FileBuffer {
@@ -136,5 +138,7 @@ FileBufferPtr copyText(TextRef text, TextRef name);
 /// A buffer of `size` bytes not yet set, the NUL already placed after them.
 /// Null when the allocation fails or its size computation overflows.
 std::unique_ptr<OwnedFileBuffer> allocateBuffer(size_t size, TextRef name);
+
+} // namespace ostrel
 
 #endif

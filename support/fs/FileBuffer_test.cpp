@@ -18,6 +18,8 @@
 #include <thread>
 #include <unistd.h>
 
+namespace ostrel {
+
 namespace {
 
 // A scratch directory removed with everything in it at the end of a test.
@@ -457,3 +459,5 @@ TEST(FileBufferTest, AllocateBufferRejectsOverflowingSizes) {
 }
 
 } // namespace
+
+} // namespace ostrel

@@ -6,6 +6,8 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+namespace ostrel {
+
 size_t systemPageSize() {
   static const size_t page = [] {
     long size = ::getpagesize();
@@ -48,3 +50,5 @@ void adviseHeapLargePages() {
   advisedEnd = end;
 #endif
 }
+
+} // namespace ostrel

@@ -7,6 +7,8 @@
 
 #include <cstddef>
 
+namespace ostrel {
+
 /// The size of a large page.
 constexpr size_t largePageSize = size_t(2) << 20;
 
@@ -23,5 +25,7 @@ void adviseLargePages(void *mem, size_t size);
 /// large steps, each later one advises what it grew by since. A builder of
 /// many small objects calls it now and then.
 void adviseHeapLargePages();
+
+} // namespace ostrel
 
 #endif

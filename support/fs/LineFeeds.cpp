@@ -2,6 +2,8 @@
 
 #ifdef __SSE2__
 #include <emmintrin.h>
+
+namespace ostrel {
 #endif
 
 namespace {
@@ -78,3 +80,5 @@ const char *passLineFeeds(const char *at, const char *end, uint64_t &count) {
   }
   return after;
 }
+
+} // namespace ostrel

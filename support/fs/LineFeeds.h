@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace ostrel {
+
 /// The number of line feeds in [start, end).
 size_t countLineFeeds(const char *start, const char *end);
 
@@ -14,5 +16,7 @@ size_t countLineFeeds(const char *start, const char *end);
 /// after the last one passed (`at` when none was); `count` is lowered by the
 /// number passed, so it is left above 0 when [at, end) held fewer.
 const char *passLineFeeds(const char *at, const char *end, uint64_t &count);
+
+} // namespace ostrel
 
 #endif

@@ -4,6 +4,8 @@
 
 #include <string>
 
+namespace ostrel {
+
 namespace {
 
 /// Line feeds at every place the sixteen-byte steps can put them: at either
@@ -41,3 +43,5 @@ TEST(LineFeedsTest, CountsAndPassesAsAByteByByteWalkWould) {
 }
 
 } // namespace
+
+} // namespace ostrel

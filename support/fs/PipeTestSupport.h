@@ -8,6 +8,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+namespace ostrel {
+
 /// Opens a pipe whose ends lie above the standard descriptors, so that a
 /// stream on its write end closes it even when the tests run with standard
 /// input or output closed.
@@ -22,5 +24,7 @@ inline void openPipe(int fds[2]) {
     fds[i] = moved;
   }
 }
+
+} // namespace ostrel
 
 #endif

@@ -17,6 +17,8 @@
 #include <utility>
 #include <vector>
 
+namespace ostrel {
+
 template <typename T> class TextMap {
 public:
   /// The value of `key`, or null when it has none.
@@ -94,5 +96,7 @@ private:
   std::vector<uint64_t> index;
   size_t count = 0;
 };
+
+} // namespace ostrel
 
 #endif

@@ -5,6 +5,8 @@
 #include <deque>
 #include <string>
 
+namespace ostrel {
+
 TEST(TextMapTest, FindsWhatWasMadeAndNothingElse) {
   TextMap<int> map;
   EXPECT_EQ(map.find("a"), nullptr);
@@ -37,3 +39,5 @@ TEST(TextMapTest, KeepsEveryValueAcrossGrowth) {
   }
   EXPECT_EQ(map.find("name20011"), nullptr);
 }
+
+} // namespace ostrel

@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+namespace ostrel {
+
 using TextRef = std::string_view;
 
 /// True for the bytes the C locale calls blank or space (" \t\n\v\f\r").
@@ -103,5 +105,7 @@ inline bool consumeUnsigned(TextRef &text, uint64_t &value, unsigned base = 0) {
 inline std::vector<TextRef> viewsOf(const std::vector<std::string> &values) {
   return std::vector<TextRef>(values.begin(), values.end());
 }
+
+} // namespace ostrel
 
 #endif

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace ostrel {
+
 namespace {
 
 TEST(TextRefTest, ConsumeUnsignedChoosesBaseFromPrefix) {
@@ -56,3 +58,5 @@ TEST(TextRefTest, FindLineEndStopsAtEitherLineEnd) {
   for (const Case &c : cases)
     EXPECT_EQ(findLineEnd(c.text, c.from), c.end) << c.text << " from " << c.from;
 }
+
+} // namespace ostrel

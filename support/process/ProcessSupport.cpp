@@ -8,6 +8,8 @@
 #include <execinfo.h>
 #include <unistd.h>
 
+namespace ostrel {
+
 namespace {
 
 // The crash handler may only use async-signal-safe calls, so everything it
@@ -138,3 +140,5 @@ ProcessSupport::~ProcessSupport() {
   savedArgc = 0;
   savedArgv = nullptr;
 }
+
+} // namespace ostrel

@@ -10,6 +10,8 @@
 #include <csignal>
 #include <new>
 
+namespace ostrel {
+
 class ProcessSupport {
 public:
   /// Installs the handlers; `argv` must outlive this object (it is the
@@ -37,5 +39,7 @@ private:
   struct sigaction previousPipe;
   std::new_handler previousNewHandler;
 };
+
+} // namespace ostrel
 
 #endif

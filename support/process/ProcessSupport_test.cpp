@@ -9,6 +9,8 @@
 #include <new>
 #include <unistd.h>
 
+namespace ostrel {
+
 namespace {
 
 char programName[] = "ostrel";
@@ -87,3 +89,5 @@ TEST(ProcessSupport, TeardownRestoresPreviousHandlers) {
 }
 
 } // namespace
+
+} // namespace ostrel

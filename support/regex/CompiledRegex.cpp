@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <array>
 
+namespace ostrel {
+
 namespace {
 
 unsigned compileFlagsFor(unsigned flags) {
@@ -198,3 +200,5 @@ size_t bracketExpressionLength(TextRef text) {
   }
   return std::min(i + 1, text.size());
 }
+
+} // namespace ostrel

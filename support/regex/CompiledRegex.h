@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+namespace ostrel {
+
 struct RegexProgram;
 struct RegexMatchSlot;
 class RegexSearchCache;
@@ -112,5 +114,7 @@ size_t bracketExpressionLength(TextRef text);
 /// The message of a regex status code (compile errors, 1 for "no match",
 /// 12 for "out of memory" ...); unknown codes get a fixed text.
 std::string regexErrorText(int code);
+
+} // namespace ostrel
 
 #endif

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+namespace ostrel {
+
 namespace {
 
 // Group entries as offsets into the subject, "-" for a group that took no part.
@@ -162,3 +164,5 @@ TEST(CompiledRegexTest, BracketExpressionLength) {
   for (const Case &c : cases)
     EXPECT_EQ(bracketExpressionLength(c.text), c.length) << c.text;
 }
+
+} // namespace ostrel

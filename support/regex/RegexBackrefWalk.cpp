@@ -4,6 +4,8 @@
 
 #include "support/regex/RegexMachine.h"
 
+namespace ostrel {
+
 namespace regex_detail {
 
 template <class Form> bool Machine<Form>::conditionHolds(RegexOp op, const char *pos) const {
@@ -212,3 +214,5 @@ OSTREL_REGEX_BACKREF_MEMBERS(ByteForm)
 #undef OSTREL_REGEX_BACKREF_MEMBERS
 
 } // namespace regex_detail
+
+} // namespace ostrel

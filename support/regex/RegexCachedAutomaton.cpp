@@ -6,6 +6,8 @@
 
 #include <algorithm>
 
+namespace ostrel {
+
 namespace regex_detail {
 
 template <class Form> int Machine<Form>::contextClassOf(int symbol) const {
@@ -201,3 +203,5 @@ OSTREL_REGEX_AUTOMATON_MEMBERS(ByteForm)
 #undef OSTREL_REGEX_AUTOMATON_MEMBERS
 
 } // namespace regex_detail
+
+} // namespace ostrel

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <new>
 
+namespace ostrel {
+
 namespace {
 
 // Limits that keep hostile patterns from exhausting the stack or memory:
@@ -776,3 +778,5 @@ size_t regexErrorText(int code, char *buffer, size_t size) {
 }
 
 void freeRegex(std::unique_ptr<RegexProgram> &handle) { handle.reset(); }
+
+} // namespace ostrel

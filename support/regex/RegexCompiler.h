@@ -11,6 +11,8 @@
 #include <cstddef>
 #include <memory>
 
+namespace ostrel {
+
 /// Status codes shared by the compiler and the matcher.
 enum RegexStatus : int {
   regexOk = 0,
@@ -45,5 +47,7 @@ size_t regexErrorText(int code, char *buffer, size_t size);
 
 /// Releases the program held by `handle`.
 void freeRegex(std::unique_ptr<RegexProgram> &handle);
+
+} // namespace ostrel
 
 #endif

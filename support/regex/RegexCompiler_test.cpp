@@ -5,6 +5,8 @@
 #include <cstring>
 #include <string>
 
+namespace ostrel {
+
 namespace {
 
 int compileStatus(const std::string &pattern, unsigned flags = 0) {
@@ -275,3 +277,5 @@ TEST(RegexCompilerTest, HostilePatterns) {
 }
 
 } // namespace
+
+} // namespace ostrel

@@ -22,6 +22,8 @@
 #include <regex.h>
 #include <string>
 
+namespace ostrel {
+
 namespace {
 
 class ExpressionGenerator {
@@ -255,3 +257,5 @@ TEST(RegexDifferentialTest, StateFormsAgreeOnGroups) {
 }
 
 } // namespace
+
+} // namespace ostrel

@@ -7,6 +7,8 @@
 
 #include <bit>
 
+namespace ostrel {
+
 namespace regex_detail {
 
 // The end of the construct [constructStart, constructEnd) when it starts at
@@ -156,3 +158,5 @@ OSTREL_REGEX_SPLIT_MEMBERS(ByteForm)
 #undef OSTREL_REGEX_SPLIT_MEMBERS
 
 } // namespace regex_detail
+
+} // namespace ostrel

@@ -12,6 +12,8 @@
 #include <unordered_map>
 #include <vector>
 
+namespace ostrel {
+
 /// The search behind matchRegex for one program and state form; a
 /// RegexSearchCache keeps it between searches.
 class RegexSearchMachine {
@@ -331,5 +333,7 @@ private:
 };
 
 } // namespace regex_detail
+
+} // namespace ostrel
 
 #endif

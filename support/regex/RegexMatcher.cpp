@@ -9,6 +9,8 @@
 
 #ifdef __SSE2__
 #include <emmintrin.h>
+
+namespace ostrel {
 #endif
 
 namespace regex_detail {
@@ -450,3 +452,5 @@ RegexStatus matchRegexLengths(const RegexProgram *program, const char *begin, co
       return regexOk;
   return regexNoMatch;
 }
+
+} // namespace ostrel

@@ -27,6 +27,8 @@
 #include <memory>
 #include <vector>
 
+namespace ostrel {
+
 /// A (start, end) pair of offsets from the text base; -1 for "none".
 struct RegexMatchSlot {
   ptrdiff_t start = -1;
@@ -84,5 +86,7 @@ RegexStatus matchRegex(const RegexProgram *program, const char *base, size_t sta
 RegexStatus matchRegexLengths(const RegexProgram *program, const char *begin, const char *end,
                               size_t from, size_t to, std::vector<uint64_t> &lengths,
                               size_t &scanned, RegexSearchCache *cache = nullptr);
+
+} // namespace ostrel
 
 #endif

@@ -5,6 +5,8 @@
 
 #include <string>
 
+namespace ostrel {
+
 namespace {
 
 constexpr unsigned NL = regexNewline;
@@ -224,3 +226,5 @@ TEST(RegexMatcherTest, LeftmostStartAfterManyLongFailedStarts) {
 }
 
 } // namespace
+
+} // namespace ostrel

@@ -2,6 +2,8 @@
 
 #include <bit>
 
+namespace ostrel {
+
 unsigned CharSet::count() const {
   unsigned total = 0;
   for (uint64_t part : bits)
@@ -28,3 +30,5 @@ bool RegexProgram::consumesLineFeed() const {
   }
   return false;
 }
+
+} // namespace ostrel

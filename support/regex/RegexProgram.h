@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+namespace ostrel {
+
 /// Instruction opcodes. A word holds the opcode in bits 27-31 and its operand
 /// (a byte, a set index, a group number or a distance in words) in bits 0-26.
 /// Constructs are laid out inline and linked by relative distances:
@@ -114,5 +116,7 @@ struct RegexProgram {
   RegexOp op(size_t state) const { return regexOpOf(instructions[state]); }
   size_t operand(size_t state) const { return regexOperandOf(instructions[state]); }
 };
+
+} // namespace ostrel
 
 #endif

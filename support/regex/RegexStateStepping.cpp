@@ -3,6 +3,8 @@
 
 #include "support/regex/RegexMachine.h"
 
+namespace ostrel {
+
 namespace regex_detail {
 
 // Character moves look at `before`; empty moves look at `after`, which is
@@ -257,3 +259,5 @@ OSTREL_REGEX_STEPPING_MEMBERS(ByteForm)
 #undef OSTREL_REGEX_STEPPING_MEMBERS
 
 } // namespace regex_detail
+
+} // namespace ostrel

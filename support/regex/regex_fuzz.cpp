@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+namespace ostrel {
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   if (size == 0)
     return 0;
@@ -42,3 +44,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   }
   return 0;
 }
+
+} // namespace ostrel

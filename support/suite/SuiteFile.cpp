@@ -14,6 +14,8 @@
 #include <filesystem>
 #include <system_error>
 
+namespace ostrel {
+
 namespace fs = std::filesystem;
 
 struct SuiteFile::Document {
@@ -215,3 +217,5 @@ ValueOrError<SuiteTable> SuiteFile::readTable(std::string_view name,
     return reportAll();
   return SuiteTable(std::move(settings));
 }
+
+} // namespace ostrel

@@ -17,6 +17,8 @@
 #include <variant>
 #include <vector>
 
+namespace ostrel {
+
 class OutputStream;
 
 /// The kinds of value a key of a program's table may hold.
@@ -123,5 +125,7 @@ private:
   std::string path_;
   std::unique_ptr<Document> document_;
 };
+
+} // namespace ostrel
 
 #endif

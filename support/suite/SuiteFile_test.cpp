@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <fstream>
 
+namespace ostrel {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -182,3 +184,5 @@ TEST_F(SuiteFileFolderTest, LoadReadsTheFileAndNamesItInErrors) {
 }
 
 } // namespace
+
+} // namespace ostrel

@@ -12,6 +12,8 @@
 #include "support/cmdline/OptionRegistry.h"
 #include "support/diag/FileOutputStream.h"
 
+namespace ostrel {
+
 namespace {
 
 bool openOrReport(const std::error_code &error,
@@ -23,6 +25,10 @@ bool openOrReport(const std::error_code &error,
 }
 
 } // namespace
+
+} // namespace ostrel
+
+using namespace ostrel;
 
 int main(int argc, char **argv) {
   if (argc != 4) {
