@@ -95,10 +95,6 @@ TextRef CheckEngine::prepareText(TextRef source, std::string &buffer) const {
   return prepareCopy(source, buffer, opts.strictWhitespace);
 }
 
-bool CheckEngine::preparesUnchanged(TextRef source) const {
-  return isPrepared(source, opts.strictWhitespace);
-}
-
 TextRef CheckEngine::prepareText(OwnedFileBuffer &buffer) const {
   return prepareInPlace(buffer, opts.strictWhitespace);
 }

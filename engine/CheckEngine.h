@@ -51,9 +51,6 @@ public:
   /// whitespace is strict, every run of blanks and tabs folded into one blank.
   /// The buffer ends with a NUL that the returned text does not include.
   TextRef prepareText(TextRef source, std::string &buffer) const;
-  /// Whether preparing `source` would leave it as it is, so that a text
-  /// that already ends with a NUL can be used without a prepared copy.
-  bool preparesUnchanged(TextRef source) const;
   /// Prepares the bytes of `buffer` in place, so the program holds one copy
   /// of a large input instead of two, and shortens the buffer to the result.
   TextRef prepareText(OwnedFileBuffer &buffer) const;
