@@ -2,12 +2,13 @@
 #define OSTREL_ENGINE_CHECKENGINE_H
 
 /// The check engine: validates the prefixes, reads a check file into check
-/// steps and verifies an input against them. The driver calls, in order:
-/// construction, verifyPrefixes, buildPrefixMatcher, prepareText and
-/// parseCheckText for the check file, prepareText and verifyInput for the
-/// input. Every message goes to the DiagnosticSink given at construction;
-/// every fallible operation answers success or an error that says the
-/// failure has been reported there.
+/// steps and verifies an input against them. A run calls, in order (see
+/// CheckRun): construction, verifyPrefixes, buildPrefixMatcher, prepareText
+/// and parseCheckText for the check file, prepareText and verifyInput for
+/// the input. The work is done by TextPreparation, CheckFileReader and
+/// CheckSequencer. Every message goes to the DiagnosticSink given at
+/// construction; every fallible operation answers success or an error that
+/// says the failure has been reported there. Tested by CheckEngine_test.cpp.
 
 #include "engine/CheckOptions.h"
 #include "engine/CheckStep.h"
@@ -50,9 +51,6 @@ public:
   /// whitespace is strict, every run of blanks and tabs folded into one blank.
   /// The buffer ends with a NUL that the returned text does not include.
   TextRef prepareText(TextRef source, std::string &buffer) const;
-  /// Whether preparing `source` would leave it as it is, so that a text
-  /// that already ends with a NUL can be used without a prepared copy.
-  bool preparesUnchanged(TextRef source) const;
   /// Prepares the bytes of `buffer` in place, so the program holds one copy
   /// of a large input instead of two, and shortens the buffer to the result.
   TextRef prepareText(OwnedFileBuffer &buffer) const;

@@ -1,7 +1,7 @@
 #include "engine/CheckEngine.h"
 
 #include "engine/DiagnosticSink.h"
-#include "engine/numeric/EngineErrors.h"
+#include "support/diag/AlreadyReportedError.h"
 
 #include <gtest/gtest.h>
 

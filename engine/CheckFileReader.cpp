@@ -1,13 +1,13 @@
-// Reading a check file: preparing its text and grouping the patterns of the
-// directives that the scanner finds into check steps.
+// Reading a check file: grouping the patterns of the directives that the
+// scanner finds into check steps. Tested by CheckFileReader_test.cpp.
 
-#include "engine/CheckEngine.h"
 #include "engine/CheckFileReader.h"
 
+#include "engine/CheckEngine.h"
 #include "engine/DirectiveScanner.h"
-#include "engine/PatternMatcher.h"
-#include "engine/numeric/EngineErrors.h"
+#include "engine/FixedTextSearch.h"
 #include "engine/numeric/VariableContext.h"
+#include "support/diag/AlreadyReportedError.h"
 #include "support/diag/FatalError.h"
 #include "support/fs/FileBuffer.h"
 #include "support/fs/LargePages.h"
@@ -18,121 +18,8 @@
 #include <set>
 #include <string>
 #include <utility>
-#ifdef __SSE2__
-#include <emmintrin.h>
 
 namespace ostrel {
-#endif
-
-namespace {
-
-/// The first place at or after `p` that preparation changes: a carriage
-/// return, or (unless whitespace is strict) a tab or a blank followed by a
-/// blank or tab. Sixteen bytes at a time where SSE2 is available.
-const char *findPreparationPoint(const char *p, const char *end, bool strict) {
-  auto special = [&](const char *q) {
-    char c = *q;
-    if (c == '\r')
-      return true;
-    if (strict)
-      return false;
-    return c == '\t' || (c == ' ' && q + 1 < end && (q[1] == ' ' || q[1] == '\t'));
-  };
-#ifdef __SSE2__
-  const __m128i cr = _mm_set1_epi8('\r');
-  const __m128i tab = _mm_set1_epi8('\t');
-  const __m128i blank = _mm_set1_epi8(' ');
-  while (end - p >= 17) {
-    __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
-    unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, cr)));
-    if (!strict) {
-      __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + 1));
-      __m128i isTab = _mm_cmpeq_epi8(bytes, tab);
-      __m128i blankThenWhite =
-          _mm_and_si128(_mm_cmpeq_epi8(bytes, blank),
-                        _mm_or_si128(_mm_cmpeq_epi8(next, blank), _mm_cmpeq_epi8(next, tab)));
-      mask |= static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(isTab, blankThenWhite)));
-    }
-    if (mask)
-      return p + __builtin_ctz(mask);
-    p += 16;
-  }
-#endif
-  while (p < end && !special(p))
-    ++p;
-  return p;
-}
-
-} // namespace
-
-namespace {
-
-/// Writes the prepared form of `size` bytes at `source` to `out`, which may
-/// be `source` itself (preparing only ever shortens a text), and answers its
-/// length. Stretches that preparation leaves alone are moved only once the
-/// text has shortened, so an unchanged text is never written at all.
-size_t prepareBytes(const char *source, size_t size, char *out, bool strict) {
-  char *const outStart = out;
-  const char *p = source;
-  const char *end = p + size;
-  while (p < end) {
-    const char *stop = findPreparationPoint(p, end, strict);
-    if (out != p)
-      std::memmove(out, p, static_cast<size_t>(stop - p));
-    out += stop - p;
-    p = stop;
-    if (p == end)
-      break;
-    char c = *p;
-    if (c == '\r') {
-      if (!(p + 1 < end && p[1] == '\n'))
-        *out++ = c;
-      ++p;
-      continue;
-    }
-    *out++ = ' ';
-    while (p < end && (*p == ' ' || *p == '\t'))
-      ++p;
-  }
-  return static_cast<size_t>(out - outStart);
-}
-
-/// Calls `visit` with the offset of each occurrence of `needle` in `text`
-/// that does not overlap the one before, from left to right.
-template <typename Visit> void forEachOccurrence(TextRef text, TextRef needle, Visit visit) {
-  if (needle.empty())
-    return;
-  for (size_t from = 0;;) {
-    size_t at = findFixedText(text.substr(from), needle, false);
-    if (at == TextRef::npos)
-      return;
-    visit(from + at);
-    from += at + needle.size();
-  }
-}
-
-} // namespace
-
-TextRef CheckEngine::prepareText(TextRef source, std::string &buffer) const {
-  // Copied, then prepared in place: sizing the string first would fill it
-  // with zeros only for them to be written over.
-  buffer.assign(source.data(), source.size());
-  size_t length = prepareBytes(buffer.data(), buffer.size(), buffer.data(), opts.strictWhitespace);
-  buffer.resize(length + 1);
-  buffer[length] = '\0';
-  return TextRef(buffer.data(), length);
-}
-
-bool CheckEngine::preparesUnchanged(TextRef source) const {
-  const char *end = source.data() + source.size();
-  return findPreparationPoint(source.data(), end, opts.strictWhitespace) == end;
-}
-
-TextRef CheckEngine::prepareText(OwnedFileBuffer &buffer) const {
-  buffer.truncate(prepareBytes(buffer.bufferStart(), buffer.bufferSize(),
-                               buffer.mutableStart(), opts.strictWhitespace));
-  return buffer.text();
-}
 
 CheckFileReader::CheckFileReader(const CheckOptions &options, VariableContext &context,
                                  SourceRegistry &registry, DiagnosticSink &sink)
@@ -172,7 +59,7 @@ void CheckFileReader::start(TextRef checkText, const CompiledRegex &prefixMatche
   distinctPrefixes = unusedPrefixes.size();
   scanner.emplace(checkText, prefixMatcher, options);
   // The patterns of a large check file are many small allocations, and
-  // touching fresh memory page by page was a quarter of reading it.
+  // touching fresh memory page by page costs a quarter of reading it.
   largeText = checkText.size() >= CheckEngine::largeCheckText;
   if (largeText)
     adviseHeapLargePages();
@@ -215,7 +102,7 @@ ErrorValue CheckFileReader::readAll(std::vector<CheckStep> &steps) {
     forEachOccurrence(checkText, prefix, [&](size_t) { ++occurrences; });
   steps.reserve(steps.size() + occurrences + 1);
   // The steps of a large check file take several times its size, and
-  // touching them page by page was a quarter of reading it.
+  // touching them page by page costs a quarter of reading it.
   adviseLargePages(steps.data(), steps.capacity() * sizeof(CheckStep));
 
   std::optional<CheckStep> step;
@@ -315,16 +202,19 @@ ErrorValue CheckFileReader::rejectMalformed(const FoundDirective &found) const {
   switch (found.kind.type) {
   case DirectiveType::Misspelled:
     sink.report(registry, found.directive.data(), DiagSeverity::Error,
-                "misspelled directive '" + std::string(found.directive) + "'");
+                "misspelled directive '" + std::string(found.directive) + "'",
+                DiagnosticKind::MisspelledDirective);
     return makeAlreadyReportedError();
   case DirectiveType::BadNot:
     sink.report(registry, tail, DiagSeverity::Error,
-                "unsupported -NOT combo on prefix '" + std::string(found.prefix) + "'");
+                "unsupported -NOT combo on prefix '" + std::string(found.prefix) + "'",
+                DiagnosticKind::UnsupportedNotCombo);
     return makeAlreadyReportedError();
   case DirectiveType::BadCount:
     sink.report(registry, tail, DiagSeverity::Error,
                 "invalid count in -COUNT specification on prefix '" + std::string(found.prefix) +
-                    "'");
+                    "'",
+                DiagnosticKind::InvalidCount);
     return makeAlreadyReportedError();
   default:
     return ErrorValue::success();
@@ -337,7 +227,8 @@ ErrorValue CheckFileReader::checkPlacement(const FoundDirective &found,
   const DirectiveType type = found.kind.type;
   if (type == DirectiveType::Label && pattern.hasVariables()) {
     sink.report(registry, found.directive.data(), DiagSeverity::Error,
-                "found '" + prefix + "-LABEL:' with variable definition or use");
+                "found '" + prefix + "-LABEL:' with variable definition or use",
+                DiagnosticKind::LabelWithVariables);
     return makeAlreadyReportedError();
   }
   const char *lineRule = type == DirectiveType::Next    ? "NEXT"
@@ -346,7 +237,8 @@ ErrorValue CheckFileReader::checkPlacement(const FoundDirective &found,
                                                         : nullptr;
   if (lineRule && stepsRead == 0) {
     sink.report(registry, found.directive.data(), DiagSeverity::Error,
-                "found '" + prefix + "-" + lineRule + "' without previous '" + prefix + ": line");
+                "found '" + prefix + "-" + lineRule + "' without previous '" + prefix + ": line",
+                DiagnosticKind::LineRuleFirst);
     return makeAlreadyReportedError();
   }
   return ErrorValue::success();
@@ -370,44 +262,8 @@ ErrorValue CheckFileReader::checkPrefixesUsed() const {
     message += unused;
     message += ":'";
   }
-  sink.text(message + "\n");
+  sink.text(message + "\n", DiagnosticKind::NoCheckStrings);
   return makeAlreadyReportedError();
-}
-
-ErrorValue CheckEngine::parseCheckText(SourceRegistry &registry, TextRef checkText,
-                                       const CompiledRegex &prefixMatcher,
-                                       std::pair<unsigned, unsigned> *implicitBufferRange,
-                                       StepStorage storage) {
-  if (implicitBufferRange)
-    *implicitBufferRange = {0, 0};
-
-  ErrorValue definitionErrors = vars->applyCommandLineDefinitions(opts.defines, registry);
-  if (definitionErrors) {
-    sink.reportErrors(std::move(definitionErrors));
-    return makeAlreadyReportedError();
-  }
-  vars->createLineNumberVariable();
-
-  CheckFileReader reader(opts, *vars, registry, sink);
-  if (ErrorValue error = reader.readImplicitPatterns(implicitBufferRange))
-    return error;
-  reader.start(checkText, prefixMatcher);
-  if (storage == StepStorage::Kept)
-    return reader.readAll(checkSteps);
-  // A fault is reported now, before any input is read, as for a text read
-  // whole, and nothing read is kept. The checking reads the text again from
-  // the same context.
-  VariableContext::ReadingState unread = vars->readingState();
-  if (ErrorValue fault = reader.readThrough())
-    return fault;
-  vars->restoreReadingState(std::move(unread));
-  // Every label directive ("CHECK-LABEL:", "CHECK-LABEL{LITERAL}:") contains
-  // "-LABEL", so none begins after its last occurrence. That is found
-  // forwards: a backward search for a text has no vector form.
-  const char *lastLabel = nullptr;
-  forEachOccurrence(checkText, "-LABEL", [&](size_t at) { lastLabel = checkText.data() + at; });
-  streamed = StreamedText{checkText, &prefixMatcher, reader.implicitList(), lastLabel};
-  return ErrorValue::success();
 }
 
 } // namespace ostrel

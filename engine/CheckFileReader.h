@@ -6,6 +6,7 @@
 /// and gathers the NOT and DAG patterns until the positive directive that
 /// closes their step. A whole check file read at once becomes the engine's
 /// step list; a large one is read again step by step as the checking goes.
+/// Tested by CheckFileReader_test.cpp.
 
 #include "engine/CheckOptions.h"
 #include "engine/CheckStep.h"

@@ -3,7 +3,7 @@
 
 /// The vocabulary of directives: what kind of directive introduced a pattern,
 /// how many times it must match, its modifiers, and the name by which every
-/// message calls it.
+/// message calls it. Tested by CheckKind_test.cpp.
 
 #include "support/fs/TextRef.h"
 

@@ -1,9 +1,10 @@
 #include "engine/CheckPattern.h"
 
 #include "engine/DiagnosticSink.h"
-#include "engine/numeric/EngineErrors.h"
+#include "engine/EngineErrors.h"
 #include "engine/numeric/NumericExpressionParser.h"
 #include "engine/numeric/VariableContext.h"
+#include "support/diag/AlreadyReportedError.h"
 #include "support/regex/CompiledRegex.h"
 
 #include <algorithm>
@@ -16,8 +17,9 @@ namespace {
 
 /// Reports an error at `location` and answers that it has been reported.
 ErrorValue reportError(DiagnosticSink &sink, const SourceRegistry &registry,
-                       SourceLocation location, TextRef message) {
-  sink.report(registry, location, DiagSeverity::Error, message);
+                       SourceLocation location, TextRef message,
+                       DiagnosticKind kind = DiagnosticKind::InvalidPattern) {
+  sink.report(registry, location, DiagSeverity::Error, message, kind);
   return makeAlreadyReportedError();
 }
 
@@ -105,12 +107,14 @@ ErrorValue CheckPattern::parse(TextRef text, TextRef prefix, SourceRegistry &reg
       return ErrorValue::success();
     }
     return reportError(sink, registry, location,
-                       "found empty check string with prefix '" + std::string(prefix) + ":'");
+                       "found empty check string with prefix '" + std::string(prefix) + ":'",
+                       DiagnosticKind::EmptyPattern);
   }
   if (kind.type == DirectiveType::Empty) {
     return reportError(sink, registry, location,
                        "found non-empty check string for empty check with prefix '" +
-                           std::string(prefix) + ":'");
+                           std::string(prefix) + ":'",
+                       DiagnosticKind::EmptyPattern);
   }
 
   if (kind.literal()) {
@@ -189,7 +193,7 @@ ErrorValue CheckPattern::appendRegex(TextRef expression, SourceLocation errorAt,
                                      SourceRegistry &registry, DiagnosticSink &sink) {
   // The same few expressions come back in directive after directive (every
   // numeric definition brings its format's), and compiling one only to learn
-  // that it is valid was most of reading such a directive: the group counts of
+  // that it is valid is most of reading such a directive: the group counts of
   // short valid ones are remembered, up to a bound.
   static constexpr size_t knownLimit = 4096;
   static constexpr size_t knownLength = 256;
@@ -284,7 +288,7 @@ ErrorValue readStringBlock(SubstitutionBlock &block, bool &legacyLine, VariableC
   TextRef afterName = text;
   ValueOrError<ParsedVariableName> parsed = parseVariableName(afterName, registry);
   if (!parsed) {
-    sink.reportErrors(parsed.takeError());
+    sink.reportErrors(parsed.takeError(), DiagnosticKind::InvalidPattern);
     return makeAlreadyReportedError();
   }
   TextRef name = parsed->name;
@@ -316,7 +320,7 @@ ErrorValue readNumericBlock(SubstitutionBlock &block, bool legacyLine,
   ValueOrError<ParsedNumericBlock> parsed =
       parseNumericBlock(block.text, legacyLine, line, context, registry);
   if (!parsed) {
-    sink.reportErrors(parsed.takeError());
+    sink.reportErrors(parsed.takeError(), DiagnosticKind::InvalidPattern);
     return makeAlreadyReportedError();
   }
   block.numericDefined = parsed->definedVariable;
@@ -326,7 +330,7 @@ ErrorValue readNumericBlock(SubstitutionBlock &block, bool legacyLine,
   }
   ValueOrError<std::string> wildcard = numberWildcard(parsed->expression.format());
   if (!wildcard) {
-    sink.reportErrors(wildcard.takeError());
+    sink.reportErrors(wildcard.takeError(), DiagnosticKind::InvalidNumericBlock);
     return makeAlreadyReportedError();
   }
   block.numberCapture = std::move(*wildcard);
@@ -341,7 +345,7 @@ ErrorValue CheckPattern::parseSubstitutionBlock(TextRef &rest, SourceRegistry &r
   BlockEnd blockEnd = findBlockEnd(content);
   if (blockEnd.stray) {
     sink.report(registry, content.data() + blockEnd.offset, DiagSeverity::Error,
-                "missing closing \"]\" for regex variable");
+                "missing closing \"]\" for regex variable", DiagnosticKind::InvalidPattern);
     return makeUnbalancedBracketError();
   }
   if (blockEnd.offset == TextRef::npos)

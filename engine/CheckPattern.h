@@ -6,6 +6,7 @@
 /// inserted at match time and the capture groups that define variables.
 /// Patterns are copied by value; copies share the variable context and the
 /// substitutions, which the context owns.
+/// Tested by CheckPattern_test.cpp and CheckPatternMatch_test.cpp.
 
 #include "engine/CheckKind.h"
 #include "engine/CheckOptions.h"

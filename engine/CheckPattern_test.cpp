@@ -1,7 +1,8 @@
 #include "engine/CheckPattern.h"
 
 #include "engine/DiagnosticSink.h"
-#include "engine/numeric/EngineErrors.h"
+#include "engine/EngineErrors.h"
+#include "support/diag/AlreadyReportedError.h"
 
 #include "engine/numeric/NumericVariable.h"
 #include "engine/numeric/Substitution.h"

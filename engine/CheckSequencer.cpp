@@ -3,13 +3,12 @@
 #include "engine/CheckEngine.h"
 #include "engine/CheckFileReader.h"
 #include "engine/DiagnosticSink.h"
-#include "engine/FixedTextSet.h"
+#include "engine/FixedTextSearch.h"
 #include "engine/MatchDiag.h"
 #include "engine/MatchReporter.h"
-#include "engine/numeric/EngineErrors.h"
-#include "engine/PatternMatcher.h"
 #include "engine/StepFeed.h"
 #include "engine/numeric/VariableContext.h"
+#include "support/diag/AlreadyReportedError.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -68,14 +67,11 @@ std::vector<DagRange> DagRangeList::entries() const {
 
 namespace {
 
-using DiagList = std::vector<MatchDiag>;
-using NotList = std::vector<const CheckPattern *>;
-
 /// Gives every record at the end of the list that is about the same
 /// directive as the last one a new outcome, looking no further back than
 /// `from`: a caller that knows the records before it already carry the
 /// outcome saves walking them again.
-void retagTrailingRecords(DiagList &diagList, MatchOutcome outcome, size_t from = 0) {
+void retagTrailingRecords(CheckSequencer::DiagList &diagList, MatchOutcome outcome, size_t from = 0) {
   if (diagList.size() <= from)
     return;
   SourceLocation about = diagList.back().checkLocation;
@@ -106,8 +102,9 @@ std::vector<size_t> firstOccurrences(const std::vector<const CheckPattern *> &pa
 /// The two notes every line-rule failure carries after its error.
 void reportLineRuleNotes(SourceRegistry &registry, DiagnosticSink &sink, TextRef stretch) {
   sink.report(registry, stretch.data() + stretch.size(), DiagSeverity::Note,
-              "'next' match was here");
-  sink.report(registry, stretch.data(), DiagSeverity::Note, "previous match ended here");
+              "'next' match was here", DiagnosticKind::WrongLine);
+  sink.report(registry, stretch.data(), DiagSeverity::Note, "previous match ended here",
+              DiagnosticKind::WrongLine);
 }
 
 /// NEXT and EMPTY: the match must be on the line right after the previous
@@ -124,15 +121,16 @@ bool verifyNextLine(const CheckStep &step, SourceRegistry &registry, DiagnosticS
     return false;
   if (breaks.count == 0) {
     sink.report(registry, step.location, DiagSeverity::Error,
-                directive + ": is on the same line as previous match");
+                directive + ": is on the same line as previous match", DiagnosticKind::WrongLine);
     reportLineRuleNotes(registry, sink, stretch);
     return true;
   }
   sink.report(registry, step.location, DiagSeverity::Error,
-              directive + ": is not on the line after the previous match");
+              directive + ": is not on the line after the previous match",
+              DiagnosticKind::WrongLine);
   reportLineRuleNotes(registry, sink, stretch);
   sink.report(registry, stretch.data() + breaks.firstLineStart, DiagSeverity::Note,
-              "non-matching line after previous match is here");
+              "non-matching line after previous match is here", DiagnosticKind::WrongLine);
   return true;
 }
 
@@ -144,7 +142,8 @@ bool verifySameLine(const CheckStep &step, SourceRegistry &registry, DiagnosticS
   if (countLineBreaks(stretch, 1).count == 0)
     return false;
   sink.report(registry, step.location, DiagSeverity::Error,
-              std::string(step.prefix) + "-SAME: is not on the same line as the previous match");
+              std::string(step.prefix) + "-SAME: is not on the same line as the previous match",
+              DiagnosticKind::WrongLine);
   reportLineRuleNotes(registry, sink, stretch);
   return true;
 }
@@ -166,105 +165,28 @@ std::optional<DagRange> acceptFixedText(const CheckPattern &pattern, TextRef reg
   }
 }
 
-/// How much of a step to run: only its positive pattern, to find where a
-/// LABEL divides the input, or the whole step.
-enum class StepScope { LabelOnly, Whole };
+} // namespace
 
-/// A DAG pattern resumed after an earlier match of its text, whose -vv
-/// records were left out of the list: they are made only when the run fails,
-/// by searching again as the pattern would have without resuming.
-struct DeferredDagSearch {
-  /// Where in the record list its records belong.
-  size_t recordsAt = 0;
-  const CheckStep *step = nullptr;
-  const CheckPattern *pattern = nullptr;
-  TextRef region;
-  size_t groupStart = 0;
-  /// Its group in Sequencer::acceptedGroups, and how many of the group's
-  /// matches had been accepted before it.
-  size_t group = 0;
-  size_t acceptedBefore = 0;
-};
+CheckSequencer::CheckSequencer(const CheckOptions &options, SourceRegistry &registry,
+                               DiagnosticSink &sink, DiagList *diagList,
+                               CheckEngine::RecordUse recordUse)
+    : options(options), registry(registry), sink(sink), diagList(diagList),
+      reporter(registry, sink, options, diagList),
+      deferRecords(diagList && options.veryVerbose && !options.allowDeprecatedDagOverlap &&
+                   recordUse == CheckEngine::RecordUse::FailedRunOnly),
+      resumeDagSearches(!options.allowDeprecatedDagOverlap &&
+                        (!options.veryVerbose || deferRecords)) {}
 
-/// The checking of one engine run: the options, where the reports and the
-/// records go.
-class Sequencer {
-public:
-  Sequencer(const CheckOptions &options, SourceRegistry &registry, DiagnosticSink &sink,
-            DiagList *diagList, CheckEngine::RecordUse recordUse)
-      : options(options), registry(registry), sink(sink), diagList(diagList),
-        reporter(registry, sink, options, diagList),
-        deferRecords(diagList && options.veryVerbose && !options.allowDeprecatedDagOverlap &&
-                     recordUse == CheckEngine::RecordUse::FailedRunOnly) {}
-
-  /// Runs `step` on `region`: the offset of its match, whose length goes to
-  /// `matchLen`, or nothing when the step failed (and was reported).
-  std::optional<size_t> run(const CheckStep &step, TextRef region, StepScope scope,
-                            size_t &matchLen);
-  /// Completes the record list of a failed run with the records of the
-  /// deferred DAG searches.
-  void recordDeferredSearches();
-  /// Whether records wait for the end of the run, with pointers to the
-  /// steps they are about.
-  bool defersRecords() const { return deferRecords; }
-
-private:
-  /// Reports `result`; true when that reported a failure.
-  bool reportFailed(const SearchReport &search, SearchResult result);
-  std::optional<size_t> runDagGroups(const CheckStep &step, TextRef region, NotList &notList);
-  /// The first match of a DAG pattern at or after `from` that overlaps no
-  /// earlier match of its group, entered into `matchRanges`.
-  /// `firstFound`, when given, is where the pattern (searched as fixed
-  /// text) first occurs at or after `from`, found ahead.
-  std::optional<DagRange> matchDagPattern(const CheckStep &step, const CheckPattern &pattern,
-                                          TextRef region, size_t from, DagRangeList &matchRanges,
-                                          std::optional<size_t> firstFound);
-  bool runNotPatterns(const CheckStep &step, TextRef stretch, const NotList &notList);
-  void recordWrongLine(const CheckStep &step, TextRef region, size_t first, size_t matchLen);
-  /// Patterns searched as fixed text, whose search has no side effects and
-  /// so may be done ahead, together with others.
-  bool searchesAhead(const CheckPattern &pattern) const {
-    return !pattern.fixedText.empty() && pattern.ignoreCase == options.ignoreCase;
-  }
-  /// The first occurrences in `range` of those among `patterns` that are
-  /// searched ahead (npos for the others).
-  std::vector<size_t> searchAhead(const std::vector<const CheckPattern *> &patterns,
-                                  TextRef range);
-  /// Makes the set of the command-line NOT patterns of `list` once.
-  void prepareImplicitSet(const std::vector<CheckPattern> &list);
-
-  const CheckOptions &options;
-  SourceRegistry &registry;
-  DiagnosticSink &sink;
-  DiagList *diagList;
-  MatchReporter reporter;
-  /// The command-line NOT patterns as one set, made once: every step has
-  /// them, and a large set costs more to make than one stretch to search.
-  const std::vector<CheckPattern> *implicitList = nullptr;
-  std::optional<FixedTextSet> implicitSet;
-  /// For each pattern of the list, its member number in the set, or npos.
-  std::vector<size_t> implicitMember;
-  /// -vv records go to a list that is printed only if the run fails: the
-  /// records of resumed DAG searches wait for that. Each of them would
-  /// record every earlier match of its text in the group, which makes a
-  /// group of n equal patterns cost n * n / 2 searches.
-  bool deferRecords;
-  std::vector<DeferredDagSearch> deferred;
-  /// The accepted matches of the DAG groups that have deferred searches, in
-  /// order of acceptance; the last one is the current group's.
-  std::vector<std::vector<DagRange>> acceptedGroups;
-};
-
-bool Sequencer::reportFailed(const SearchReport &search, SearchResult result) {
+bool CheckSequencer::reportFailed(const SearchReport &search, SearchResult result) {
   ErrorValue reported = reporter.reportOutcome(search, std::move(result));
   if (!reported)
     return false;
   ErrorValue rest = handleByKind(std::move(reported), [](const AlreadyReportedError &) {});
-  sink.reportErrors(std::move(rest));
+  sink.reportErrors(std::move(rest), DiagnosticKind::SubstitutionFailed);
   return true;
 }
 
-std::optional<size_t> Sequencer::run(const CheckStep &step, TextRef region, StepScope scope,
+std::optional<size_t> CheckSequencer::run(const CheckStep &step, TextRef region, StepScope scope,
                                      size_t &matchLen) {
   const CheckPattern &pattern = step.pattern;
   size_t groupStart = 0;
@@ -312,7 +234,7 @@ std::optional<size_t> Sequencer::run(const CheckStep &step, TextRef region, Step
   return first;
 }
 
-void Sequencer::recordWrongLine(const CheckStep &step, TextRef region, size_t first,
+void CheckSequencer::recordWrongLine(const CheckStep &step, TextRef region, size_t first,
                                 size_t matchLen) {
   if (!diagList)
     return;
@@ -327,7 +249,7 @@ void Sequencer::recordWrongLine(const CheckStep &step, TextRef region, size_t fi
                          std::string());
 }
 
-std::optional<DagRange> Sequencer::matchDagPattern(const CheckStep &step,
+std::optional<DagRange> CheckSequencer::matchDagPattern(const CheckStep &step,
                                                    const CheckPattern &pattern, TextRef region,
                                                    size_t from, DagRangeList &matchRanges,
                                                    std::optional<size_t> firstFound) {
@@ -359,121 +281,121 @@ std::optional<DagRange> Sequencer::matchDagPattern(const CheckStep &step,
       retagTrailingRecords(*diagList, MatchOutcome::DiscardedOverlap, recordsBefore);
     } else if (options.veryVerbose) {
       sink.report(registry, region.data() + overlapped.start, DiagSeverity::Note,
-                  "match discarded, overlaps earlier DAG match here",
+                  "match discarded, overlaps earlier DAG match here", DiagnosticKind::Match,
                   SourceRange(region.data() + overlapped.start, region.data() + overlapped.end));
     }
     from = overlapped.end;
   }
 }
 
-std::optional<size_t> Sequencer::runDagGroups(const CheckStep &step, TextRef region,
-                                              NotList &notList) {
+std::optional<size_t> CheckSequencer::runDagGroups(const CheckStep &step, TextRef region,
+                                                   NotList &notList) {
   prepareImplicitSet(step.implicitNots());
   for (const CheckPattern &pattern : step.implicitNots())
     notList.push_back(&pattern);
   const std::vector<CheckPattern> &patterns = step.dagNotPatterns;
-  size_t groupStart = 0;
-  DagRangeList matchRanges;
-  // The first search of every DAG pattern of a group starts at the group's
-  // start, so the fixed-text ones are found there together. Their later
-  // searches, after an overlap, go one by one.
-  std::vector<size_t> firstFound;
-  size_t groupFirst = 0;
-  // A fixed text matched again in the same group cannot match before the end
-  // of its previous accepted match: every earlier occurrence overlaps an
-  // accepted match, and accepted matches stay. Without -vv the searches in
-  // between are not reported (or their records are deferred), so they are
-  // skipped.
-  bool resume = !options.allowDeprecatedDagOverlap && (!options.veryVerbose || deferRecords);
-  std::unordered_map<TextRef, size_t> acceptedEnd;
+  DagGroup group;
   for (size_t index = 0; index < patterns.size(); ++index) {
     const CheckPattern &pattern = patterns[index];
     if (pattern.kind.type == DirectiveType::Not) {
       notList.push_back(&pattern);
       continue;
     }
-    if (index == 0 || patterns[index - 1].kind.type == DirectiveType::Not) {
-      std::vector<const CheckPattern *> group;
-      for (size_t i = index; i < patterns.size() && patterns[i].kind.type == DirectiveType::Dag; ++i)
-        group.push_back(&patterns[i]);
-      firstFound = searchAhead(group, region.substr(groupStart));
-      groupFirst = index;
-      if (resume)
-        acceptedEnd.reserve(group.size());
-      if (deferRecords) {
-        // A group without deferred searches leaves its list to the next.
-        if (acceptedGroups.empty() ||
-            (!deferred.empty() && deferred.back().group + 1 == acceptedGroups.size()))
-          acceptedGroups.emplace_back();
-        acceptedGroups.back().clear();
-      }
-    }
-
-    std::optional<size_t> foundAhead;
-    if (searchesAhead(pattern))
-      foundAhead = firstFound[index - groupFirst];
-    auto previous = resume ? acceptedEnd.find(pattern.fixedText) : acceptedEnd.end();
-    bool resumes = foundAhead && previous != acceptedEnd.end();
-    std::optional<DagRange> accepted;
-    if (resumes && deferRecords) {
-      accepted = acceptFixedText(pattern, region, previous->second, matchRanges);
-      if (accepted) {
-        deferred.push_back({.recordsAt = diagList->size(),
-                            .step = &step,
-                            .pattern = &pattern,
-                            .region = region,
-                            .groupStart = groupStart,
-                            .group = acceptedGroups.size() - 1,
-                            .acceptedBefore = acceptedGroups.back().size()});
-      }
-      // Else the search is made again in full: the run fails here, so its
-      // records are printed.
-    }
-    if (!accepted) {
-      bool skips = resumes && !deferRecords;
-      accepted = matchDagPattern(step, pattern, region, skips ? previous->second : groupStart,
-                                 matchRanges, skips ? std::nullopt : foundAhead);
-    }
-    if (!accepted)
+    if (index == 0 || patterns[index - 1].kind.type == DirectiveType::Not)
+      startDagGroup(patterns, index, region, group);
+    if (!acceptDagPattern(step, pattern, index, region, group))
       return std::nullopt;
-    if (resume && searchesAhead(pattern))
-      acceptedEnd[pattern.fixedText] = accepted->end;
-    if (deferRecords)
-      acceptedGroups.back().push_back(*accepted);
-    // With -vv every attempt has been reported already.
-    if (!options.veryVerbose &&
-        reportFailed({.pattern = pattern,
-                      .prefix = step.prefix,
-                      .location = pattern.location,
-                      .searched = region},
-                     SearchResult::makeFound(accepted->start, accepted->end - accepted->start)))
-      return std::nullopt;
-
     bool groupEnds = index + 1 == patterns.size() ||
                      patterns[index + 1].kind.type == DirectiveType::Not;
-    if (!groupEnds)
-      continue;
-    // The NOT patterns before the group must not occur before its first match.
-    if (!notList.empty()) {
-      size_t stretchEnd = std::max(matchRanges.front().start, groupStart);
-      if (runNotPatterns(step, region.substr(groupStart, stretchEnd - groupStart), notList))
-        return std::nullopt;
-      notList.clear();
-    }
-    groupStart = matchRanges.back().end;
-    matchRanges.clear();
-    acceptedEnd.clear();
+    if (groupEnds && !finishDagGroup(step, region, notList, group))
+      return std::nullopt;
   }
-  return groupStart;
+  return group.start;
 }
 
-void Sequencer::recordDeferredSearches() {
+void CheckSequencer::startDagGroup(const std::vector<CheckPattern> &patterns, size_t index,
+                                   TextRef region, DagGroup &group) {
+  std::vector<const CheckPattern *> members;
+  for (size_t i = index; i < patterns.size() && patterns[i].kind.type == DirectiveType::Dag; ++i)
+    members.push_back(&patterns[i]);
+  group.firstFound = searchAhead(members, region.substr(group.start));
+  group.firstIndex = index;
+  if (resumeDagSearches)
+    group.acceptedEnd.reserve(members.size());
+  if (deferRecords) {
+    // A group without deferred searches leaves its list to the next.
+    if (acceptedGroups.empty() ||
+        (!deferred.empty() && deferred.back().group + 1 == acceptedGroups.size()))
+      acceptedGroups.emplace_back();
+    acceptedGroups.back().clear();
+  }
+}
+
+bool CheckSequencer::acceptDagPattern(const CheckStep &step, const CheckPattern &pattern,
+                                      size_t index, TextRef region, DagGroup &group) {
+  std::optional<size_t> foundAhead;
+  if (searchesAhead(pattern))
+    foundAhead = group.firstFound[index - group.firstIndex];
+  auto previous =
+      resumeDagSearches ? group.acceptedEnd.find(pattern.fixedText) : group.acceptedEnd.end();
+  bool resumes = foundAhead && previous != group.acceptedEnd.end();
+  std::optional<DagRange> accepted;
+  if (resumes && deferRecords) {
+    accepted = acceptFixedText(pattern, region, previous->second, group.matchRanges);
+    if (accepted) {
+      deferred.push_back({.recordsAt = diagList->size(),
+                          .step = &step,
+                          .pattern = &pattern,
+                          .region = region,
+                          .groupStart = group.start,
+                          .group = acceptedGroups.size() - 1,
+                          .acceptedBefore = acceptedGroups.back().size()});
+    }
+    // Else the search is made again in full: the run fails here, so its
+    // records are printed.
+  }
+  if (!accepted) {
+    bool skips = resumes && !deferRecords;
+    accepted = matchDagPattern(step, pattern, region, skips ? previous->second : group.start,
+                               group.matchRanges, skips ? std::nullopt : foundAhead);
+  }
+  if (!accepted)
+    return false;
+  if (resumeDagSearches && searchesAhead(pattern))
+    group.acceptedEnd[pattern.fixedText] = accepted->end;
+  if (deferRecords)
+    acceptedGroups.back().push_back(*accepted);
+  // With -vv every attempt has been reported already.
+  return options.veryVerbose ||
+         !reportFailed({.pattern = pattern,
+                        .prefix = step.prefix,
+                        .location = pattern.location,
+                        .searched = region},
+                       SearchResult::makeFound(accepted->start, accepted->end - accepted->start));
+}
+
+bool CheckSequencer::finishDagGroup(const CheckStep &step, TextRef region, NotList &notList,
+                                    DagGroup &group) {
+  // The NOT patterns before the group must not occur before its first match.
+  if (!notList.empty()) {
+    size_t stretchEnd = std::max(group.matchRanges.front().start, group.start);
+    if (runNotPatterns(step, region.substr(group.start, stretchEnd - group.start), notList))
+      return false;
+    notList.clear();
+  }
+  group.start = group.matchRanges.back().end;
+  group.matchRanges.clear();
+  group.acceptedEnd.clear();
+  return true;
+}
+
+void CheckSequencer::recordDeferredSearches() {
   if (deferred.empty())
     return;
   // The replayed searches record straight into the new list, between the
   // moved records of the old one.
   DiagList merged;
-  Sequencer replayer(options, registry, sink, &merged, CheckEngine::RecordUse::AnyRun);
+  CheckSequencer replayer(options, registry, sink, &merged, CheckEngine::RecordUse::AnyRun);
   auto kept = std::make_move_iterator(diagList->begin());
   DagRangeList matchRanges;
   size_t inserted = 0;
@@ -501,7 +423,7 @@ void Sequencer::recordDeferredSearches() {
   deferred.clear();
 }
 
-void Sequencer::prepareImplicitSet(const std::vector<CheckPattern> &list) {
+void CheckSequencer::prepareImplicitSet(const std::vector<CheckPattern> &list) {
   if (implicitList == &list)
     return;
   implicitList = &list;
@@ -518,7 +440,7 @@ void Sequencer::prepareImplicitSet(const std::vector<CheckPattern> &list) {
     implicitSet.emplace(texts, options.ignoreCase);
 }
 
-std::vector<size_t> Sequencer::searchAhead(const std::vector<const CheckPattern *> &patterns,
+std::vector<size_t> CheckSequencer::searchAhead(const std::vector<const CheckPattern *> &patterns,
                                            TextRef range) {
   std::vector<size_t> found(patterns.size(), TextRef::npos);
   std::vector<const CheckPattern *> others;
@@ -546,7 +468,7 @@ std::vector<size_t> Sequencer::searchAhead(const std::vector<const CheckPattern 
   return found;
 }
 
-bool Sequencer::runNotPatterns(const CheckStep &step, TextRef stretch, const NotList &notList) {
+bool CheckSequencer::runNotPatterns(const CheckStep &step, TextRef stretch, const NotList &notList) {
   std::vector<size_t> found = searchAhead(notList, stretch);
   bool failed = false;
   for (size_t i = 0; i != notList.size(); ++i) {
@@ -568,11 +490,9 @@ bool Sequencer::runNotPatterns(const CheckStep &step, TextRef stretch, const Not
   return failed;
 }
 
-/// Runs the steps of `feed` over `input`, the labels first to divide it into
-/// blocks. Only the steps from the first unrun one to the next label are
-/// asked for at a time, and each is released once run.
-ErrorValue verifySteps(Sequencer &sequencer, StepFeed &feed, const CheckOptions &options,
-                       TextRef input) {
+
+
+ErrorValue CheckSequencer::verifySteps(StepFeed &feed, TextRef input) {
   constexpr size_t noLabel = SIZE_MAX;
   bool failed = false;
   size_t firstUnrun = 0;
@@ -592,7 +512,7 @@ ErrorValue verifySteps(Sequencer &sequencer, StepFeed &feed, const CheckOptions 
     if (nextLabel != noLabel) {
       size_t matchLen = 0;
       std::optional<size_t> labelPos =
-          sequencer.run(*feed.at(nextLabel), rest, StepScope::LabelOnly, matchLen);
+          run(*feed.at(nextLabel), rest, StepScope::LabelOnly, matchLen);
       if (!labelPos)
         return makeAlreadyReportedError();
       block = rest.substr(0, *labelPos + matchLen);
@@ -607,7 +527,7 @@ ErrorValue verifySteps(Sequencer &sequencer, StepFeed &feed, const CheckOptions 
     for (const CheckStep *step; firstUnrun < nextLabel && (step = feed.at(firstUnrun));) {
       size_t matchLen = 0;
       std::optional<size_t> pos =
-          sequencer.run(*step, block.substr(blockPos), StepScope::Whole, matchLen);
+          run(*step, block.substr(blockPos), StepScope::Whole, matchLen);
       if (!pos) {
         failed = true;
         break;
@@ -621,34 +541,6 @@ ErrorValue verifySteps(Sequencer &sequencer, StepFeed &feed, const CheckOptions 
     firstUnrun = nextLabel;
     feed.release(firstUnrun);
   }
-}
-
-} // namespace
-
-ErrorValue CheckEngine::verifyInput(SourceRegistry &registry, TextRef input,
-                                    std::vector<MatchDiag> *diagList, RecordUse recordUse) {
-  Sequencer sequencer(opts, registry, sink, diagList, recordUse);
-  ErrorValue verified;
-  // The deferred records point at their steps: they are made while the
-  // feed still holds them.
-  if (!streamed) {
-    KeptStepFeed feed(checkSteps, *vars);
-    verified = verifySteps(sequencer, feed, opts, input);
-    if (verified)
-      sequencer.recordDeferredSearches();
-  } else {
-    CheckFileReader reader(opts, *vars, registry, sink);
-    reader.useImplicitPatterns(streamed->implicitPatterns);
-    reader.start(streamed->checkText, *streamed->prefixMatcher);
-    ReadingStepFeed feed(reader, *vars, streamed->lastLabelAt, sequencer.defersRecords());
-    verified = verifySteps(sequencer, feed, opts, input);
-    if (verified)
-      sequencer.recordDeferredSearches();
-    // parseCheckText has read the text through: reading it again finds no
-    // fault, and whatever it found would have been reported.
-    verified = combineErrors(std::move(verified), feed.takeReadError());
-  }
-  return verified;
 }
 
 } // namespace ostrel

@@ -74,11 +74,11 @@ TEST(DagRangeListTest, OverlapNamesTheFirstEntryEndingAfterTheMatchStarts) {
 }
 
 TEST(CheckSequencerTest, NextLineRule) {
-  CheckRun good;
+  TestRun good;
   EXPECT_TRUE(good.run("CHECK: a\nCHECK-NEXT: b\n", "a\nb\n").passed);
   EXPECT_EQ(good.errors, "");
 
-  CheckRun sameLine;
+  TestRun sameLine;
   EXPECT_FALSE(sameLine.run("CHECK: a\nCHECK-NEXT: b\n", "a b\n").passed);
   EXPECT_EQ(sameLine.errors,
             "check.txt:2:13: error: CHECK-NEXT: is on the same line as previous match\n"
@@ -91,7 +91,7 @@ TEST(CheckSequencerTest, NextLineRule) {
             "a b\n"
             " ^\n");
 
-  CheckRun lineBetween;
+  TestRun lineBetween;
   EXPECT_FALSE(lineBetween.run("CHECK: a\nCHECK-NEXT: b\n", "a\n\nb\n").passed);
   EXPECT_EQ(lineBetween.errors,
             "check.txt:2:13: error: CHECK-NEXT: is not on the line after the previous match\n"
@@ -109,7 +109,7 @@ TEST(CheckSequencerTest, NextLineRule) {
 }
 
 TEST(CheckSequencerTest, SameAndEmptyLineRules) {
-  CheckRun same;
+  TestRun same;
   EXPECT_FALSE(same.run("CHECK: a\nCHECK-SAME: b\n", "a\nb\n").passed);
   EXPECT_EQ(same.errors,
             "check.txt:2:13: error: CHECK-SAME: is not on the same line as the previous match\n"
@@ -122,19 +122,19 @@ TEST(CheckSequencerTest, SameAndEmptyLineRules) {
             "a\n"
             " ^\n");
 
-  CheckRun empty;
+  TestRun empty;
   EXPECT_TRUE(empty.run("CHECK: a\nCHECK-EMPTY:\nCHECK-NEXT: b\n", "a\n\nb\n").passed);
   EXPECT_EQ(empty.errors, "");
 
   // The empty line found is two lines below the match.
-  CheckRun farEmpty;
+  TestRun farEmpty;
   EXPECT_FALSE(farEmpty.run("CHECK: a\nCHECK-EMPTY:\n", "a\nx\n\n").passed);
   EXPECT_EQ(farEmpty.errors.substr(0, farEmpty.errors.find('\n')),
             "check.txt:2:13: error: CHECK-EMPTY: is not on the line after the previous match");
 }
 
 TEST(CheckSequencerTest, DagGroupsNeverOverlap) {
-  CheckRun twice;
+  TestRun twice;
   EXPECT_FALSE(twice.run("CHECK-DAG: x\nCHECK-DAG: x\n", "x\n").passed);
   EXPECT_EQ(twice.errors,
             "check.txt:2:12: error: CHECK-DAG: expected string not found in input\n"
@@ -144,32 +144,32 @@ TEST(CheckSequencerTest, DagGroupsNeverOverlap) {
             "x\n"
             " ^\n");
 
-  CheckRun allowed;
+  TestRun allowed;
   allowed.options.allowDeprecatedDagOverlap = true;
   EXPECT_TRUE(allowed.run("CHECK-DAG: x\nCHECK-DAG: x\n", "x\n").passed);
   // Allowed overlaps widen one range over the group: the next search starts
   // after the furthest match, not after the last one found.
-  CheckRun widened;
+  TestRun widened;
   widened.options.allowDeprecatedDagOverlap = true;
   EXPECT_FALSE(widened.run("CHECK-DAG: b\nCHECK-DAG: a\nCHECK: b\n", "a b\n").passed);
-  CheckRun widenedPass;
+  TestRun widenedPass;
   widenedPass.options.allowDeprecatedDagOverlap = true;
   EXPECT_TRUE(widenedPass.run("CHECK-DAG: b\nCHECK-DAG: a\nCHECK: b\n", "a b b\n").passed);
 
   // Order within a group is free; the next positive search starts after the
   // group's last match, so the "a" before "b" does not count.
-  CheckRun anyOrder;
+  TestRun anyOrder;
   EXPECT_TRUE(anyOrder.run("CHECK-DAG: b\nCHECK-DAG: a\nCHECK: c\n", "a b c\n").passed);
-  CheckRun afterGroup;
+  TestRun afterGroup;
   EXPECT_FALSE(afterGroup.run("CHECK-DAG: b\nCHECK-DAG: a\nCHECK: a\n", "a b\n").passed);
 
   // A discarded match is searched again after the match it overlapped.
-  CheckRun retry;
+  TestRun retry;
   EXPECT_TRUE(retry.run("CHECK-DAG: abc\nCHECK-DAG: b\n", "abc b\n").passed);
 }
 
 TEST(CheckSequencerTest, NotPatternsBetweenDagGroups) {
-  CheckRun between;
+  TestRun between;
   EXPECT_FALSE(between.run("CHECK-DAG: a\nCHECK-NOT: x\nCHECK-DAG: b\n", "a x b\n").passed);
   EXPECT_EQ(between.errors,
             "check.txt:2:12: error: CHECK-NOT: excluded string found in input\n"
@@ -180,38 +180,38 @@ TEST(CheckSequencerTest, NotPatternsBetweenDagGroups) {
             "  ^\n");
 
   // Outside the stretch between the two groups the NOT pattern may occur.
-  CheckRun outside;
+  TestRun outside;
   EXPECT_TRUE(outside.run("CHECK-DAG: a\nCHECK-NOT: x\nCHECK-DAG: b\nCHECK: x\n",
                           "a b x\n").passed);
 
   // Every NOT pattern is reported before the step fails.
-  CheckRun all;
+  TestRun all;
   EXPECT_FALSE(all.run("CHECK-NOT: x\nCHECK-NOT: y\nCHECK: z\n", "x y z\n").passed);
   EXPECT_NE(all.errors.find("CHECK-NOT: x\n"), std::string::npos);
   EXPECT_NE(all.errors.find("CHECK-NOT: y\n"), std::string::npos);
 
   // After the last positive directive, up to the end of the input.
-  CheckRun atEnd;
+  TestRun atEnd;
   EXPECT_FALSE(atEnd.run("CHECK: a\nCHECK-NOT: b\n", "a\nc\nb\n").passed);
   EXPECT_NE(atEnd.errors.find("input.txt:3:1: note: found here"), std::string::npos);
 }
 
 TEST(CheckSequencerTest, CountRepetitions) {
-  CheckRun failing;
+  TestRun failing;
   EXPECT_FALSE(failing.run("CHECK-COUNT-3: a\n", "a a\n").passed);
   EXPECT_EQ(failing.errors.substr(0, failing.errors.find('\n')),
             "check.txt:1:16: error: CHECK-COUNT: expected string not found in input (3 out of 3)");
 
   // The next step starts after the last repetition.
-  CheckRun next;
+  TestRun next;
   EXPECT_TRUE(next.run("CHECK-COUNT-2: a\nCHECK-NEXT: b\n", "a\na\nb\n").passed);
-  CheckRun tooFar;
+  TestRun tooFar;
   EXPECT_FALSE(tooFar.run("CHECK-COUNT-2: a\nCHECK: a\n", "a a\n").passed);
 }
 
 TEST(CheckSequencerTest, LabelBlocks) {
   // A failure in one block does not stop the next block.
-  CheckRun blocks;
+  TestRun blocks;
   EXPECT_FALSE(blocks.run("CHECK-LABEL: L1\nCHECK: missing\nCHECK-LABEL: L2\nCHECK: nope\n",
                           "L1\nx\nL2\ny\n").passed);
   EXPECT_NE(blocks.errors.find("CHECK: missing"), std::string::npos);
@@ -220,18 +220,18 @@ TEST(CheckSequencerTest, LabelBlocks) {
   EXPECT_EQ(blocks.errors.find("possible intended match"), std::string::npos);
 
   // A label that does not occur stops everything at once.
-  CheckRun missingLabel;
+  TestRun missingLabel;
   EXPECT_FALSE(missingLabel.run("CHECK: nope\nCHECK-LABEL: L9\nCHECK: nope\n", "L1\n").passed);
   EXPECT_EQ(missingLabel.errors.substr(0, missingLabel.errors.find('\n')),
             "check.txt:2:14: error: CHECK-LABEL: expected string not found in input");
   EXPECT_EQ(missingLabel.errors.find("CHECK: nope"), std::string::npos);
 
   // Steps before a label must match before it.
-  CheckRun beforeLabel;
+  TestRun beforeLabel;
   EXPECT_FALSE(beforeLabel.run("CHECK: b\nCHECK-LABEL: L\n", "L b\n").passed);
 
   // With -v the label is reported by the scan and again by its block.
-  CheckRun verbose;
+  TestRun verbose;
   verbose.options.verbose = true;
   EXPECT_TRUE(verbose.run("CHECK-LABEL: L\n", "L\n").passed);
   std::string remark = "check.txt:1:14: remark: CHECK-LABEL: expected string found in input\n";
@@ -246,10 +246,10 @@ TEST(CheckSequencerTest, VariableScopes) {
                         "CHECK-LABEL: L1\n"
                         "CHECK: [[X]] [[$G]]\n";
   const TextRef input = "x1 g1\nx1\nL1\nx1 g1\n";
-  CheckRun unscoped;
+  TestRun unscoped;
   EXPECT_TRUE(unscoped.run(check, input).passed) << unscoped.errors;
 
-  CheckRun scoped;
+  TestRun scoped;
   scoped.options.enableVarScope = true;
   EXPECT_FALSE(scoped.run(check, input).passed);
   EXPECT_EQ(scoped.errors,
@@ -260,7 +260,7 @@ TEST(CheckSequencerTest, VariableScopes) {
             "L1\n"
             "  ^\n");
 
-  CheckRun global;
+  TestRun global;
   global.options.enableVarScope = true;
   EXPECT_TRUE(global.run("CHECK: [[$G:g[0-9]]]\nCHECK-LABEL: L1\nCHECK: [[$G]]\n", "g1\nL1 g1\n")
                   .passed)
@@ -268,14 +268,14 @@ TEST(CheckSequencerTest, VariableScopes) {
 }
 
 TEST(CheckSequencerTest, RecordsOfWrongLineAndDiscardedMatches) {
-  CheckRun quiet;
+  TestRun quiet;
   quiet.run("CHECK: a\nCHECK-NEXT: b\n", "a b\n", /*withRecords=*/true);
   ASSERT_EQ(quiet.records.size(), 1u);
   EXPECT_EQ(quiet.records[0].outcome, MatchOutcome::FoundOnWrongLine);
   EXPECT_EQ(quiet.records[0].inputStartColumn, 3u);
   EXPECT_EQ(quiet.records[0].inputEndColumn, 4u);
 
-  CheckRun verbose;
+  TestRun verbose;
   verbose.options.verbose = true;
   verbose.run("CHECK: a\nCHECK-NEXT: [[X:b]]\n", "a b\n", /*withRecords=*/true);
   ASSERT_EQ(verbose.records.size(), 3u);
@@ -284,7 +284,7 @@ TEST(CheckSequencerTest, RecordsOfWrongLineAndDiscardedMatches) {
   EXPECT_EQ(verbose.records[2].outcome, MatchOutcome::FoundOnWrongLine);
   EXPECT_EQ(verbose.records[2].note, "captured var \"X\"");
 
-  CheckRun discarded;
+  TestRun discarded;
   discarded.options.verbose = discarded.options.veryVerbose = true;
   EXPECT_TRUE(discarded.run("CHECK-DAG: x\nCHECK-DAG: x\n", "x x\n", true).passed);
   std::vector<MatchOutcome> outcomes;
@@ -297,7 +297,7 @@ TEST(CheckSequencerTest, RecordsOfWrongLineAndDiscardedMatches) {
   EXPECT_EQ(discarded.records[2].inputStartColumn, 3u);
   EXPECT_EQ(discarded.errors, "");
 
-  CheckRun discardNote;
+  TestRun discardNote;
   discardNote.options.verbose = discardNote.options.veryVerbose = true;
   EXPECT_TRUE(discardNote.run("CHECK-DAG: x\nCHECK-DAG: x\n", "x x\n").passed);
   EXPECT_NE(discardNote.errors.find("input.txt:1:1: note: match discarded, overlaps earlier "
@@ -311,7 +311,7 @@ namespace {
 /// the command-line NOT patterns.
 std::string reportsOf(const std::string &check, const std::string &input,
                       std::vector<TextRef> implicit = {}) {
-  CheckRun run;
+  TestRun run;
   run.options.verbose = run.options.veryVerbose = implicit.empty();
   run.options.implicitCheckNot = implicit;
   run.run(check, input);
@@ -363,7 +363,7 @@ TEST(CheckSequencerTest, DagGroupsAcceptTheSameMatchesWithAndWithoutVeryVerbose)
   };
   for (const Case &c : cases) {
     auto accepted = [&](bool veryVerbose) {
-      CheckRun run;
+      TestRun run;
       run.options.verbose = true;
       run.options.veryVerbose = veryVerbose;
       run.run(c.check, c.input, /*withRecords=*/true);

@@ -1,6 +1,6 @@
 #include "engine/DiagnosticSink.h"
 
-#include "engine/numeric/EngineErrors.h"
+#include "support/diag/DiagnosticError.h"
 #include "support/diag/OutputStream.h"
 
 namespace ostrel {
@@ -8,33 +8,38 @@ namespace ostrel {
 DiagnosticSink::~DiagnosticSink() = default;
 
 void DiagnosticSink::report(const SourceRegistry &registry, SourceLocation location,
-                            DiagSeverity severity, TextRef message, SourceRange range) {
-  diagnostic(registry.makeDiagnostic(location, severity, message, range));
+                            DiagSeverity severity, TextRef message, DiagnosticKind kind,
+                            SourceRange range) {
+  diagnostic(registry.makeDiagnostic(location, severity, message, range), kind);
 }
 
-void DiagnosticSink::reportErrors(ErrorValue error) {
+void DiagnosticSink::reportErrors(ErrorValue error, DiagnosticKind otherKind) {
   forEachPayload(error, [&](const ErrorPayload &payload) {
-    if (payload.isA<DiagnosticError>())
-      diagnostic(static_cast<const DiagnosticError &>(payload).diagnostic());
-    else
-      text(payload.message());
-    text("\n");
+    DiagnosticKind kind = otherKind;
+    if (payload.isA<DiagnosticError>()) {
+      const auto &located = static_cast<const DiagnosticError &>(payload);
+      kind = located.kind();
+      diagnostic(located.diagnostic(), kind);
+    } else {
+      text(payload.message(), kind);
+    }
+    text("\n", kind);
   });
   dropError(std::move(error));
 }
 
-void StreamDiagnosticSink::diagnostic(const SourceDiagnostic &diag) {
+void StreamDiagnosticSink::diagnostic(const SourceDiagnostic &diag, DiagnosticKind) {
   SourceRegistry::printDiagnostic(out, diag, /*showColours=*/true);
 }
 
-void StreamDiagnosticSink::text(TextRef text) { out << text; }
+void StreamDiagnosticSink::text(TextRef text, DiagnosticKind) { out << text; }
 
 void DiagnosticRecorder::replay(DiagnosticSink &sink) const {
   for (const Entry &entry : entries) {
-    if (const auto *diag = std::get_if<SourceDiagnostic>(&entry))
-      sink.diagnostic(*diag);
+    if (const auto *diag = std::get_if<SourceDiagnostic>(&entry.report))
+      sink.diagnostic(*diag, entry.kind);
     else
-      sink.text(std::get<std::string>(entry));
+      sink.text(std::get<std::string>(entry.report), entry.kind);
   }
 }
 

@@ -5,8 +5,10 @@
 /// streams, the program that runs it hands it a sink. A sink receives each
 /// located diagnostic whole (so a caller can count, filter or reformat them)
 /// and every other text as it would be printed; a plain output stream could
-/// only be captured, not taken apart.
+/// only be captured, not taken apart. Each report comes with its kind.
+/// Tested by DiagnosticSink_test.cpp.
 
+#include "support/diag/DiagnosticKind.h"
 #include "support/diag/ErrorValue.h"
 #include "support/diag/SourceRegistry.h"
 #include "support/fs/TextRef.h"
@@ -24,17 +26,18 @@ public:
   virtual ~DiagnosticSink();
 
   /// A located message: file, line, column, severity, message, quoted line.
-  virtual void diagnostic(const SourceDiagnostic &diag) = 0;
+  virtual void diagnostic(const SourceDiagnostic &diag, DiagnosticKind kind) = 0;
   /// Text without a location, exactly as printed (messages that carry their
   /// own "error: " label, error texts, the line feed that follows an error).
-  virtual void text(TextRef text) = 0;
+  virtual void text(TextRef text, DiagnosticKind kind) = 0;
 
   /// Makes the diagnostic for `location` in `registry` and reports it.
   void report(const SourceRegistry &registry, SourceLocation location, DiagSeverity severity,
-              TextRef message, SourceRange range = SourceRange());
+              TextRef message, DiagnosticKind kind, SourceRange range = SourceRange());
   /// Consumes `error` and reports each of its payloads followed by a line
-  /// feed: a DiagnosticError as its diagnostic, any other as its message.
-  void reportErrors(ErrorValue error);
+  /// feed: a DiagnosticError as its diagnostic, of its own kind; any other as
+  /// its message, of kind `otherKind`.
+  void reportErrors(ErrorValue error, DiagnosticKind otherKind);
 };
 
 /// Prints every report on a stream, with that stream's colour decision: the
@@ -42,8 +45,8 @@ public:
 class StreamDiagnosticSink final : public DiagnosticSink {
 public:
   explicit StreamDiagnosticSink(OutputStream &out) : out(out) {}
-  void diagnostic(const SourceDiagnostic &diag) override;
-  void text(TextRef text) override;
+  void diagnostic(const SourceDiagnostic &diag, DiagnosticKind kind) override;
+  void text(TextRef text, DiagnosticKind kind) override;
 
 private:
   OutputStream &out;
@@ -52,11 +55,18 @@ private:
 /// Keeps every report in order, to be examined or passed on later.
 class DiagnosticRecorder final : public DiagnosticSink {
 public:
-  /// One report: a located diagnostic or a piece of text.
-  using Entry = std::variant<SourceDiagnostic, std::string>;
+  /// One report: a located diagnostic or a piece of text, and its kind.
+  struct Entry {
+    std::variant<SourceDiagnostic, std::string> report;
+    DiagnosticKind kind;
+  };
 
-  void diagnostic(const SourceDiagnostic &diag) override { entries.push_back(diag); }
-  void text(TextRef text) override { entries.push_back(std::string(text)); }
+  void diagnostic(const SourceDiagnostic &diag, DiagnosticKind kind) override {
+    entries.push_back({diag, kind});
+  }
+  void text(TextRef text, DiagnosticKind kind) override {
+    entries.push_back({std::string(text), kind});
+  }
 
   const std::vector<Entry> &reports() const { return entries; }
   /// Hands every report, in order, to `sink`.

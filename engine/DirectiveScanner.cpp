@@ -3,7 +3,7 @@
 
 #include "engine/DirectiveScanner.h"
 
-#include "engine/PatternMatcher.h"
+#include "engine/FixedTextSearch.h"
 #include "support/fs/LineFeeds.h"
 
 #include <algorithm>

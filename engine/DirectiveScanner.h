@@ -5,6 +5,7 @@
 /// classifies each, exactly as the check-file reader does: the reader builds
 /// its steps from what this scanner finds, and tools that inspect check files
 /// see the same directives the checker would.
+/// Tested by DirectiveScanner_test.cpp.
 
 #include "engine/CheckKind.h"
 #include "engine/CheckOptions.h"

@@ -1,6 +1,6 @@
 #include "engine/ExpressionPool.h"
 
-#include "engine/PatternMatcher.h"
+#include "engine/PatternRegexCache.h"
 
 #include <algorithm>
 

@@ -6,6 +6,7 @@
 /// automata) serves every pattern with the same expression. An entry that no
 /// pattern holds any more is dropped as the pool grows, so a check file read
 /// step by step keeps about as many entries as the steps held need.
+/// Tested through CheckFileReader_test.cpp.
 
 #include "engine/numeric/VariableContext.h"
 #include "support/fs/TextRef.h"

@@ -1,9 +1,11 @@
 #include "engine/MatchReporter.h"
 
-#include "engine/numeric/EngineErrors.h"
+#include "engine/EngineErrors.h"
 #include "engine/numeric/NumericVariable.h"
 #include "engine/numeric/Substitution.h"
 #include "engine/numeric/VariableContext.h"
+#include "support/diag/AlreadyReportedError.h"
+#include "support/diag/DiagnosticError.h"
 #include "support/diag/OutputStream.h"
 
 #include <algorithm>
@@ -37,6 +39,29 @@ std::string escapedForDisplay(TextRef text) {
   return shown;
 }
 
+/// The kind of the reports about a search with `outcome`.
+DiagnosticKind kindOf(MatchOutcome outcome) {
+  switch (outcome) {
+  case MatchOutcome::ExpectedFound:
+  case MatchOutcome::DiscardedOverlap:
+  case MatchOutcome::ExcludedNotFound:
+    return DiagnosticKind::Match;
+  case MatchOutcome::ExcludedFound:
+    return DiagnosticKind::ExcludedFound;
+  case MatchOutcome::FoundOnWrongLine:
+    return DiagnosticKind::WrongLine;
+  case MatchOutcome::ErrorAfterMatch:
+    return DiagnosticKind::UnreadableCapture;
+  case MatchOutcome::ExpectedNotFound:
+    return DiagnosticKind::ExpectedNotFound;
+  case MatchOutcome::InvalidPattern:
+    return DiagnosticKind::SubstitutionFailed;
+  case MatchOutcome::FuzzyMatch:
+    return DiagnosticKind::PossibleMatch;
+  }
+  return DiagnosticKind::Match;
+}
+
 } // namespace
 
 void MatchReporter::reportSubstitutions(const CheckPattern &pattern, TextRef range,
@@ -54,7 +79,7 @@ void MatchReporter::reportSubstitutions(const CheckPattern &pattern, TextRef ran
       list->emplace_back(registry, pattern.kind, pattern.location, outcome,
                          SourceRange(range.data(), range.data()), std::move(note));
     else
-      sink.report(registry, range.data(), DiagSeverity::Note, note);
+      sink.report(registry, range.data(), DiagSeverity::Note, note, kindOf(outcome));
   }
 }
 
@@ -81,7 +106,7 @@ void MatchReporter::reportCaptures(const CheckPattern &pattern, MatchOutcome out
     if (list)
       list->emplace_back(registry, pattern.kind, pattern.location, outcome, range, std::move(note));
     else
-      sink.report(registry, range.start, DiagSeverity::Note, note, range);
+      sink.report(registry, range.start, DiagSeverity::Note, note, kindOf(outcome), range);
   }
 }
 
@@ -112,20 +137,21 @@ ErrorValue MatchReporter::reportFound(const SearchReport &search, SearchResult r
 
   sink.report(registry, search.location,
               search.expected ? DiagSeverity::Remark : DiagSeverity::Error,
-              outcomeMessage(search, "found"));
-  sink.report(registry, match.data(), DiagSeverity::Note, "found here", matchRange);
+              outcomeMessage(search, "found"), kindOf(outcome));
+  sink.report(registry, match.data(), DiagSeverity::Note, "found here", kindOf(outcome),
+              matchRange);
   reportSubstitutions(pattern, match, outcome, nullptr);
   reportCaptures(pattern, outcome, nullptr);
 
   ErrorValue rest = handleByKind(std::move(result.error), [&](const DiagnosticError &error) {
-    sink.diagnostic(error.diagnostic());
+    sink.diagnostic(error.diagnostic(), error.kind());
     if (diagList)
       diagList->emplace_back(registry, pattern.kind, search.location, MatchOutcome::ErrorAfterMatch,
                              error.range(), error.messageText());
   });
   // Errors other than the engine's located ones should not reach the
   // reports; if one does, it is printed rather than lost.
-  sink.reportErrors(std::move(rest));
+  sink.reportErrors(std::move(rest), DiagnosticKind::UnreadableCapture);
   return hasError ? makeAlreadyReportedError() : ErrorValue();
 }
 
@@ -147,7 +173,7 @@ ErrorValue MatchReporter::reportNotFound(const SearchReport &search, SearchResul
       std::move(result.error), [](const PatternNotFoundError &) {},
       [&](const DiagnosticError &error) {
         notePatternError();
-        sink.diagnostic(error.diagnostic());
+        sink.diagnostic(error.diagnostic(), error.kind());
         if (diagList)
           keptMessages.push_back(error.messageText());
       },
@@ -155,8 +181,8 @@ ErrorValue MatchReporter::reportNotFound(const SearchReport &search, SearchResul
         // Not a located failure, but the search did not take place all the
         // same: printed with its own text, like any error.
         notePatternError();
-        sink.text(other.message());
-        sink.text("\n");
+        sink.text(other.message(), DiagnosticKind::SubstitutionFailed);
+        sink.text("\n", DiagnosticKind::SubstitutionFailed);
         if (diagList)
           keptMessages.push_back(other.message());
       });
@@ -184,8 +210,9 @@ ErrorValue MatchReporter::reportNotFound(const SearchReport &search, SearchResul
   if (!patternError) {
     sink.report(registry, search.location,
                 search.expected ? DiagSeverity::Error : DiagSeverity::Remark,
-                outcomeMessage(search, "not found"));
-    sink.report(registry, searched.data(), DiagSeverity::Note, "scanning from here");
+                outcomeMessage(search, "not found"), kindOf(outcome));
+    sink.report(registry, searched.data(), DiagSeverity::Note, "scanning from here",
+                kindOf(outcome));
   }
   reportSubstitutions(pattern, searched, outcome, nullptr);
   if (search.expected)

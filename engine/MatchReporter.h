@@ -5,6 +5,7 @@
 /// messages through the sink (errors always, matches with -v, the rest with
 /// -vv) and, when a record list is given, MatchDiag records for the input
 /// dump. Tells the checker whether an error was reported.
+/// Tested by MatchReporter_test.cpp.
 
 #include "engine/CheckOptions.h"
 #include "engine/CheckPattern.h"

@@ -11,13 +11,13 @@
 namespace ostrel {
 
 TEST(MatchReporterTest, QuietRunPrintsNothing) {
-  CheckRun run;
+  TestRun run;
   EXPECT_TRUE(run.run("CHECK: a\nCHECK-NOT: x\nCHECK: [[V:b]]\n", "a b\n").passed);
   EXPECT_EQ(run.errors, "");
 }
 
 TEST(MatchReporterTest, VerboseReportsMatchesAndCapturesInInputOrder) {
-  CheckRun run;
+  TestRun run;
   run.options.verbose = true;
   EXPECT_TRUE(run.run("CHECK: [[B:b]] [[A:a]]\n", "b a\n").passed);
   EXPECT_EQ(run.errors,
@@ -36,7 +36,7 @@ TEST(MatchReporterTest, VerboseReportsMatchesAndCapturesInInputOrder) {
 }
 
 TEST(MatchReporterTest, VeryVerboseReportsAbsentNotPatternsAndTheEnd) {
-  CheckRun run;
+  TestRun run;
   run.options.verbose = run.options.veryVerbose = true;
   EXPECT_TRUE(run.run("CHECK: a\nCHECK-NOT: x\n", "a\n").passed);
   EXPECT_EQ(run.errors,
@@ -61,7 +61,7 @@ TEST(MatchReporterTest, VeryVerboseReportsAbsentNotPatternsAndTheEnd) {
 }
 
 TEST(MatchReporterTest, NotFoundNamesTheDirectiveAndTheCount) {
-  CheckRun count;
+  TestRun count;
   EXPECT_FALSE(count.run("CHECK-COUNT-4: x\n", "x\nx\ny\n").passed);
   EXPECT_EQ(count.errors,
             "check.txt:1:16: error: CHECK-COUNT: expected string not found in input (3 out of 4)\n"
@@ -71,12 +71,12 @@ TEST(MatchReporterTest, NotFoundNamesTheDirectiveAndTheCount) {
             "x\n"
             " ^\n");
 
-  CheckRun single;
+  TestRun single;
   EXPECT_FALSE(single.run("CHECK-COUNT-1: x\n", "y\n").passed);
   EXPECT_EQ(single.errors.substr(0, single.errors.find('\n')),
             "check.txt:1:16: error: CHECK: expected string not found in input");
 
-  CheckRun literal;
+  TestRun literal;
   EXPECT_FALSE(literal.run("CHECK: a\nCHECK-NEXT{LITERAL}: [[b]]\n", "a\n[[c]]\n").passed);
   EXPECT_EQ(literal.errors,
             "check.txt:2:22: error: CHECK-NEXT{LITERAL}: expected string not found in input\n"
@@ -91,7 +91,7 @@ TEST(MatchReporterTest, NotFoundNamesTheDirectiveAndTheCount) {
 }
 
 TEST(MatchReporterTest, SubstitutionNotesShowTheEscapedValue) {
-  CheckRun run;
+  TestRun run;
   EXPECT_FALSE(run.run("CHECK: [[X:a.b]]\nCHECK: [[X]]!\n", "a.b\nzzz\n").passed);
   EXPECT_EQ(run.errors,
             "check.txt:2:8: error: CHECK: expected string not found in input\n"
@@ -106,7 +106,7 @@ TEST(MatchReporterTest, SubstitutionNotesShowTheEscapedValue) {
 }
 
 TEST(MatchReporterTest, NumericSubstitutionNotesShowTheComputedValue) {
-  CheckRun run;
+  TestRun run;
   EXPECT_FALSE(run.run("CHECK: n=[[#N:]]\nCHECK: line [[#@LINE+N]]\n", "n=3\nline 4\n").passed);
   EXPECT_NE(run.errors.find("input.txt:1:4: note: with \"@LINE+N\" equal to \"5\"\n"),
             std::string::npos)
@@ -114,7 +114,7 @@ TEST(MatchReporterTest, NumericSubstitutionNotesShowTheComputedValue) {
 }
 
 TEST(MatchReporterTest, UndefinedVariableIsTheOnlyError) {
-  CheckRun run;
+  TestRun run;
   EXPECT_FALSE(run.run("CHECK: a[[X]]\n", "x\nab\n").passed);
   EXPECT_EQ(run.errors,
             "check.txt:1:11: error: undefined variable: X\n"
@@ -124,7 +124,7 @@ TEST(MatchReporterTest, UndefinedVariableIsTheOnlyError) {
             "ab\n"
             "^\n");
 
-  CheckRun recorded;
+  TestRun recorded;
   EXPECT_FALSE(recorded.run("CHECK-NOT: [[Y]]\nCHECK: a\n", "a\n", true).passed);
   ASSERT_EQ(recorded.records.size(), 2u);
   EXPECT_EQ(recorded.records[0].outcome, MatchOutcome::InvalidPattern);
@@ -136,7 +136,7 @@ TEST(MatchReporterTest, UndefinedVariableIsTheOnlyError) {
 
   // The failures come in the order of the substitutions, whatever their kind
   // (an expression with two unknown names fails with both of them).
-  CheckRun ordered;
+  TestRun ordered;
   EXPECT_FALSE(ordered.run("CHECK: [[#A+B]] [[X]]\n", "1 x\n").passed);
   size_t a = ordered.errors.find("undefined variable: A");
   size_t b = ordered.errors.find("undefined variable: B");
@@ -148,7 +148,7 @@ TEST(MatchReporterTest, UndefinedVariableIsTheOnlyError) {
 }
 
 TEST(MatchReporterTest, UnreadableCaptureReportsTheMatchThenTheError) {
-  CheckRun run;
+  TestRun run;
   EXPECT_FALSE(run.run("CHECK: n=[[#%X,N:]]\n", "n=11111111111111111\n", true).passed);
   EXPECT_EQ(run.errors,
             "check.txt:1:8: remark: CHECK: expected string found in input\n"
@@ -169,7 +169,7 @@ TEST(MatchReporterTest, UnreadableCaptureReportsTheMatchThenTheError) {
 }
 
 TEST(MatchReporterTest, RecordsReplaceVerboseOutput) {
-  CheckRun run;
+  TestRun run;
   run.options.verbose = true;
   EXPECT_TRUE(run.run("CHECK: x [[V:y]] [[#N:]]\nCHECK: [[V]]\n", "x y 5 y\n", true).passed);
   EXPECT_EQ(run.errors, "");
@@ -210,7 +210,7 @@ TEST(MatchReporterTest, WhatIsRecordedAndPrintedWithAList) {
       {"CHECK: abcd\n", "x\nabce\n", false, false, {O::ExpectedNotFound, O::FuzzyMatch}, false},
   };
   for (const Case &c : cases) {
-    CheckRun run;
+    TestRun run;
     run.options.verbose = c.verbose;
     run.options.veryVerbose = c.veryVerbose;
     run.run(c.check, c.input, /*withRecords=*/true);
@@ -222,7 +222,7 @@ TEST(MatchReporterTest, WhatIsRecordedAndPrintedWithAList) {
   }
 
   // The end-of-input record and the absent NOT pattern's searched range.
-  CheckRun veryVerbose;
+  TestRun veryVerbose;
   veryVerbose.options.verbose = veryVerbose.options.veryVerbose = true;
   veryVerbose.run("CHECK: a\nCHECK-NOT: x\n", "a b\n", true);
   ASSERT_EQ(veryVerbose.records.size(), 3u);

@@ -1,7 +1,8 @@
 #include "engine/PatternPieces.h"
 
 #include "engine/ExpressionPool.h"
-#include "engine/PatternMatcher.h"
+#include "engine/FixedTextSearch.h"
+#include "engine/PatternRegexCache.h"
 
 #include <algorithm>
 #include <cstring>
@@ -151,7 +152,7 @@ PatternPieces::Outcome PatternPieces::search(TextRef range, const std::string &r
       if (part.kind == Part::Text)
         joined.append(part.text);
       else if (part.kind == Part::Value)
-        appendUnescaped(joined, values[part.index]);
+        CompiledRegex::appendUnescaped(joined, values[part.index]);
       else
         closeText();
     }

@@ -8,7 +8,7 @@
 /// only its pieces, on the spans between them; a piece is compiled once for
 /// every pattern that has the same one. What the pieces cannot decide
 /// exactly is left to the pattern's whole expression, which then gives the
-/// same answer as always.
+/// same answer as always. Tested by PatternPieces_test.cpp.
 
 #include "support/fs/TextRef.h"
 

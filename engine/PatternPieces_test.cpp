@@ -2,7 +2,7 @@
 
 #include "engine/CheckPattern.h"
 #include "engine/DiagnosticSink.h"
-#include "engine/numeric/EngineErrors.h"
+#include "engine/EngineErrors.h"
 #include "engine/numeric/VariableContext.h"
 #include "support/fs/FileBuffer.h"
 #include "support/regex/CompiledRegex.h"

@@ -4,7 +4,7 @@
 /// The check steps as the checking asks for them, by number in file order:
 /// from the list of a check file read whole, or read from the check text as
 /// the checking reaches them, so that only the steps between two labels are
-/// held at a time.
+/// held at a time. Tested by StepFeed_test.cpp.
 
 #include "engine/CheckStep.h"
 #include "support/diag/ErrorValue.h"

@@ -3,8 +3,8 @@
 #include "engine/CheckEngine.h"
 #include "engine/CheckFileReader.h"
 #include "engine/DiagnosticSink.h"
+#include "engine/EngineErrors.h"
 #include "engine/MatchDiag.h"
-#include "engine/numeric/EngineErrors.h"
 #include "engine/numeric/VariableContext.h"
 #include "support/fs/FileBuffer.h"
 

@@ -1,6 +1,7 @@
 #include "lint/FileLinter.h"
 
-#include "engine/CheckEngine.h"
+#include "engine/CheckRun.h"
+#include "engine/DefinitionShape.h"
 #include "engine/DiagnosticSink.h"
 #include "engine/DirectiveScanner.h"
 #include "lint/NearDirectives.h"
@@ -11,6 +12,7 @@
 #include "support/fs/FileBuffer.h"
 
 #include <algorithm>
+#include <cctype>
 #include <memory>
 #include <set>
 #include <tuple>
@@ -25,14 +27,8 @@ constexpr TextRef defaultCheckPrefix = "CHECK";
 /// further: every one costs a reading of the whole file.
 constexpr size_t mostRejectedDirectives = 200;
 
-CheckOptions readerOptions(const LintSettings &settings) {
-  CheckOptions options;
-  options.checkPrefixes = settings.checkPrefixes;
-  options.commentPrefixes = settings.commentPrefixes;
-  options.defines = settings.defines;
-  options.strictWhitespace = settings.strictWhitespace;
-  options.matchFullLines = settings.matchFullLines;
-  options.enableVarScope = settings.enableVarScope;
+CheckOptions readerOptions(const CheckOptions &given) {
+  CheckOptions options = given;
   // Prefixes that a file leaves unused are found here, each placed where it
   // was given.
   options.allowUnusedPrefixes = true;
@@ -51,13 +47,6 @@ std::vector<FoundDirective> findDirectives(TextRef text, const CompiledRegex &ma
 
 bool isCheckDirective(const FoundDirective &directive) {
   return directive.kind.type != DirectiveType::Comment;
-}
-
-/// A definition ostrel's driver would accept: an "=" after the first
-/// character.
-bool wellFormedDefinition(TextRef definition) {
-  size_t equals = definition.find('=');
-  return equals != TextRef::npos && equals > 0;
 }
 
 /// Checks the lines on which no directive starts for near-directives, and the
@@ -88,6 +77,14 @@ std::string plainMessage(TextRef text) {
   return std::string(text);
 }
 
+/// The variable name that starts at `location`.
+TextRef variableNameAt(SourceLocation location) {
+  const char *end = location;
+  while (*end == '$' || *end == '_' || std::isalnum(static_cast<unsigned char>(*end)))
+    ++end;
+  return TextRef(location, static_cast<size_t>(end - location));
+}
+
 /// The prefix of the directive on whose line `location` lies.
 TextRef prefixAt(const std::vector<FoundDirective> &directives, SourceLocation location) {
   TextRef prefix = defaultCheckPrefix;
@@ -114,7 +111,6 @@ SourceLocation movedInto(SourceLocation location, TextRef copy, TextRef text) {
 void readerFindings(const DiagnosticRecorder &reports,
                     const std::vector<FoundDirective> &directives, SourceLocation fallback,
                     TextRef copy, TextRef text, std::vector<Finding> &findings) {
-  static constexpr TextRef sameLineEnding = " defined earlier in the same CHECK directive";
   std::set<SourceLocation> covered;
   for (const FoundDirective &directive : directives) {
     DirectiveType type = directive.kind.type;
@@ -124,24 +120,22 @@ void readerFindings(const DiagnosticRecorder &reports,
     }
   }
   for (const DiagnosticRecorder::Entry &entry : reports.reports()) {
-    if (const auto *diag = std::get_if<SourceDiagnostic>(&entry)) {
-      TextRef message = diag->message;
+    if (const auto *diag = std::get_if<SourceDiagnostic>(&entry.report)) {
       SourceLocation location = movedInto(diag->location, copy, text);
       if (covered.contains(location))
         continue;
-      if (message.ends_with(sameLineEnding)) {
-        message.remove_suffix(sameLineEnding.size());
+      if (entry.kind == DiagnosticKind::SameDirectiveNumericUse) {
         std::string prefix(prefixAt(directives, location));
         findings.push_back(Finding{LintCheck::SameLineNumeric, location, SourceRange(),
-                                   std::string(message) +
-                                       " is defined and used in one directive, which ostrel "
+                                   "numeric variable '" + std::string(variableNameAt(location)) +
+                                       "' is defined and used in one directive, which ostrel "
                                        "rejects; use it in a '" +
                                        prefix + "-SAME:' directive on the next line"});
       } else {
         findings.push_back(
             Finding{LintCheck::CheckFileError, location, SourceRange(), diag->message});
       }
-    } else if (std::string message = plainMessage(std::get<std::string>(entry));
+    } else if (std::string message = plainMessage(std::get<std::string>(entry.report));
                !message.empty()) {
       findings.push_back(Finding{LintCheck::CheckFileError, fallback, SourceRange(), message});
     }
@@ -200,7 +194,7 @@ const FoundDirective *rejectedDirective(const DiagnosticRecorder &reports, size_
                                         TextRef reading, TextRef text,
                                         const std::vector<FoundDirective> &directives) {
   for (size_t i = firstReport; i < reports.reports().size(); ++i) {
-    const auto *diag = std::get_if<SourceDiagnostic>(&reports.reports()[i]);
+    const auto *diag = std::get_if<SourceDiagnostic>(&reports.reports()[i].report);
     if (!diag || diag->location < reading.data() ||
         diag->location > reading.data() + reading.size())
       continue;
@@ -280,14 +274,13 @@ void movePlaces(Finding &finding, TextRef from, TextRef to, SourceLocation fallb
 /// pass's prefixes.
 void lintPass(const ReadingPass &pass, TextRef text, TextRef name,
               const std::vector<FoundDirective> *known, std::vector<Finding> &findings) {
-  SourceRegistry registry;
-  registry.addBuffer(viewText(text, name));
   DiagnosticRecorder reports;
-  auto engine = std::make_unique<CheckEngine>(pass.options, reports);
-  CompiledRegex matcher = engine->buildPrefixMatcher();
+  auto run = std::make_unique<CheckRun>(pass.options, reports);
+  // Completes the prefixes with their defaults.
+  const CompiledRegex &matcher = run->prefixMatcher();
   std::vector<FoundDirective> scanned;
   if (!known)
-    scanned = findDirectives(text, matcher, engine->options());
+    scanned = findDirectives(text, matcher, run->options());
   const std::vector<FoundDirective> &directives = known ? *known : scanned;
   std::vector<Finding> found;
 
@@ -297,7 +290,7 @@ void lintPass(const ReadingPass &pass, TextRef text, TextRef name,
       used.insert(directive.prefix);
   // With no prefix used at all the reader itself reports the file.
   if (!pass.allowUnusedPrefixes && !used.empty()) {
-    for (TextRef prefix : engine->options().checkPrefixes) {
+    for (TextRef prefix : run->options().checkPrefixes) {
       if (used.contains(prefix))
         continue;
       SourceLocation place = placeOfPrefix(pass.lines, prefix);
@@ -317,7 +310,7 @@ void lintPass(const ReadingPass &pass, TextRef text, TextRef name,
   bool readThrough = true;
   while (true) {
     size_t firstReport = reports.reports().size();
-    ErrorValue error = engine->parseCheckText(registry, reading, matcher);
+    ErrorValue error = run->readCheckText(reading, name);
     if (!error)
       break;
     dropError(std::move(error));
@@ -339,11 +332,9 @@ void lintPass(const ReadingPass &pass, TextRef text, TextRef name,
     if (copy.empty()) {
       copy.assign(text.data(), text.size() + 1);
       reading = TextRef(copy.data(), text.size());
-      registry.addBuffer(viewText(reading, name));
     }
     skipDirective(*culprit, text, copy.data());
-    engine = std::make_unique<CheckEngine>(pass.options, reports);
-    matcher = engine->buildPrefixMatcher();
+    run = std::make_unique<CheckRun>(pass.options, reports);
   }
   readerFindings(reports, directives, pass.place, reading, text, found);
 
@@ -352,9 +343,9 @@ void lintPass(const ReadingPass &pass, TextRef text, TextRef name,
     sources.emplace(movedInto(directive.patternText.data(), text, reading),
                     PatternSource{directive.prefix, directive.patternText});
   // A reading that stopped short leaves later uses unseen.
-  checkPatterns(engine->steps(), sources, engine->options().defines,
+  checkPatterns(run->engine().steps(), sources, run->options().defines,
                 readThrough ? VariableChecks::On : VariableChecks::Off,
-                engine->options().enableVarScope, found);
+                run->options().enableVarScope, found);
   for (Finding &finding : found) {
     if (aboutSkippedVariable(finding, rejected))
       continue;
@@ -366,7 +357,7 @@ void lintPass(const ReadingPass &pass, TextRef text, TextRef name,
 /// The passes for `calls`, each distinct way of reading once; empty when
 /// there is no call. A call whose prefixes ostrel would reject is reported.
 std::vector<ReadingPass> passesOfCalls(const std::vector<CheckerCall> &calls,
-                                       const LintSettings &settings,
+                                       const CheckOptions &settings,
                                        std::vector<Finding> &findings) {
   std::vector<ReadingPass> passes;
   for (const CheckerCall &call : calls) {
@@ -374,7 +365,7 @@ std::vector<ReadingPass> passesOfCalls(const std::vector<CheckerCall> &calls,
     pass.options = readerOptions(settings);
     pass.options.checkPrefixes = viewsOf(call.checkPrefixes);
     for (const std::string &definition : call.defines)
-      if (wellFormedDefinition(definition))
+      if (!definitionShapeProblem(definition))
         pass.options.defines.push_back(definition);
     pass.options.enableVarScope |= call.enableVarScope;
     pass.options.matchFullLines |= call.matchFullLines;
@@ -382,7 +373,7 @@ std::vector<ReadingPass> passesOfCalls(const std::vector<CheckerCall> &calls,
     pass.lines = call.lines;
     pass.place = call.lines.front().data();
     DiagnosticRecorder reports;
-    if (ErrorValue rejected = CheckEngine(pass.options, reports).verifyPrefixes()) {
+    if (ErrorValue rejected = CheckRun(pass.options, reports).checkPrefixes()) {
       dropError(std::move(rejected));
       std::vector<Finding> reported;
       readerFindings(reports, {}, pass.place, {}, {}, reported);
@@ -440,16 +431,16 @@ void placeAsWritten(std::vector<Finding> &findings, TextRef prepared, TextRef wr
 
 } // namespace
 
-FileFindings lintCheckFile(const LintSettings &settings, TextRef source, TextRef name,
+FileFindings lintCheckFile(const CheckOptions &settings, TextRef source, TextRef name,
                            SourceRegistry &registry, std::string &store) {
   FileFindings result;
   registry.addBuffer(viewText(source, name));
   DiagnosticRecorder reports;
   CheckOptions options = readerOptions(settings);
-  auto engine = std::make_unique<CheckEngine>(options, reports);
-  CompiledRegex matcher = engine->buildPrefixMatcher();
-  TextRef text = engine->prepareText(source, store);
-  std::vector<FoundDirective> directives = findDirectives(text, matcher, engine->options());
+  auto run = std::make_unique<CheckRun>(options, reports);
+  TextRef text = run->prepare(source, store);
+  std::vector<FoundDirective> directives =
+      findDirectives(text, run->prefixMatcher(), run->options());
 
   // The passes' options keep views of the calls' values.
   std::vector<CheckerCall> calls;
@@ -480,13 +471,12 @@ FileFindings lintCheckFile(const LintSettings &settings, TextRef source, TextRef
             options.checkPrefixes.end())
           options.checkPrefixes.push_back(prefix);
     if (options.checkPrefixes.size() > 1) {
-      engine = std::make_unique<CheckEngine>(options, reports);
-      matcher = engine->buildPrefixMatcher();
-      directives = findDirectives(text, matcher, engine->options());
+      run = std::make_unique<CheckRun>(options, reports);
+      directives = findDirectives(text, run->prefixMatcher(), run->options());
     }
   }
 
-  NearDirectiveFinder finder(engine->options().checkPrefixes);
+  NearDirectiveFinder finder(run->options().checkPrefixes);
   checkDirectiveWords(text, directives, finder, result.findings);
   bool hasCheckDirective = std::any_of(directives.begin(), directives.end(), isCheckDirective);
   result.isCheckFile = hasCheckDirective || !result.findings.empty();
@@ -499,7 +489,7 @@ FileFindings lintCheckFile(const LintSettings &settings, TextRef source, TextRef
     // The directives found already serve a single pass that reads the same
     // prefixes.
     bool sameScan = passes.size() == 1 &&
-                    passes.front().checkPrefixes() == engine->options().checkPrefixes;
+                    passes.front().checkPrefixes() == run->options().checkPrefixes;
     for (const ReadingPass &pass : passes)
       lintPass(pass, text, name, sameScan ? &directives : nullptr, result.findings);
   }

@@ -7,6 +7,7 @@
 /// comments and answers the findings in file order, placed in the file as
 /// written.
 
+#include "engine/CheckOptions.h"
 #include "lint/LintCheck.h"
 #include "support/diag/SourceRegistry.h"
 #include "support/fs/TextRef.h"
@@ -15,21 +16,6 @@
 #include <vector>
 
 namespace ostrel {
-
-/// How ostrel would read the files; the text lists are kept by the caller.
-struct LintSettings {
-  /// Explicit check prefixes; empty means that each call of ostrel on the
-  /// file's RUN: lines is linted with its own prefixes (the default prefix
-  /// when there is no call).
-  std::vector<TextRef> checkPrefixes;
-  std::vector<TextRef> commentPrefixes;
-  /// Command-line definitions, each holding an "=" after its first character.
-  std::vector<TextRef> defines;
-  bool strictWhitespace = false;
-  bool matchFullLines = false;
-  bool enableVarScope = false;
-  bool allowUnusedPrefixes = false;
-};
 
 struct FileFindings {
   /// False when the file holds neither a directive of a check prefix nor
@@ -40,9 +26,13 @@ struct FileFindings {
 };
 
 /// Lints `source`, the contents of the file `name`, which ends with a NUL
-/// that it does not include. `source` is added to `registry` as it is, and
+/// that it does not include, read as ostrel would read it with `options`
+/// (whose text lists the caller keeps). Empty check prefixes mean that each
+/// call of ostrel on the file's RUN: lines is linted with its own prefixes
+/// (the default prefix when there is no call); the definitions are of good
+/// shape (DefinitionShape.h). `source` is added to `registry` as it is, and
 /// the findings point into it; `store` keeps the prepared text.
-FileFindings lintCheckFile(const LintSettings &settings, TextRef source, TextRef name,
+FileFindings lintCheckFile(const CheckOptions &options, TextRef source, TextRef name,
                            SourceRegistry &registry, std::string &store);
 
 } // namespace ostrel

@@ -29,7 +29,7 @@ protected:
     return registry->lineColumnOf(finding.location).second;
   }
 
-  LintSettings settings;
+  CheckOptions settings;
   std::unique_ptr<SourceRegistry> registry;
   std::string store;
 };

@@ -1,6 +1,7 @@
 #include "lint/LintRun.h"
 
-#include "engine/CheckEngine.h"
+#include "engine/CheckRun.h"
+#include "engine/DefinitionShape.h"
 #include "engine/DiagnosticSink.h"
 #include "engine/numeric/VariableContext.h"
 #include "lint/CheckSelection.h"
@@ -42,35 +43,18 @@ constexpr SuiteKey suiteKeys[] = {
     {"disable", SuiteValueKind::StringList},
 };
 
-/// Rejects the definitions ostrel's driver would reject, naming each.
-bool checkDefinitions(const std::vector<std::string> &definitions, OutputStream &errors) {
-  bool allGood = true;
-  for (const std::string &definition : definitions) {
-    size_t equals = definition.find('=');
-    if (equals == std::string::npos || equals == 0) {
-      errors << programName << ": for the -D option: '" << definition
-             << "' is not NAME=VALUE\n";
-      allGood = false;
-    }
-  }
-  return allGood;
-}
-
 /// Rejects the prefixes and definitions that ostrel would reject, reported
 /// as ostrel reports them.
-bool acceptedByOstrel(const LintSettings &settings, OutputStream &errors) {
+bool acceptedByOstrel(const CheckOptions &settings, OutputStream &errors) {
   StreamDiagnosticSink errorSink(errors);
-  CheckOptions prefixes;
-  prefixes.checkPrefixes = settings.checkPrefixes;
-  prefixes.commentPrefixes = settings.commentPrefixes;
-  if (ErrorValue rejected = CheckEngine(prefixes, errorSink).verifyPrefixes()) {
+  if (ErrorValue rejected = CheckRun(settings, errorSink).checkPrefixes()) {
     dropError(std::move(rejected));
     return false;
   }
   SourceRegistry definitionRegistry;
   if (ErrorValue rejected =
           VariableContext().applyCommandLineDefinitions(settings.defines, definitionRegistry)) {
-    errorSink.reportErrors(std::move(rejected));
+    errorSink.reportErrors(std::move(rejected), DiagnosticKind::InvalidDefinition);
     return false;
   }
   return true;
@@ -117,7 +101,8 @@ struct LintScope {
   std::vector<std::string> defines;
   /// Prefixes of a whole suite, which each file uses only some of.
   bool suitePrefixes = false;
-  LintSettings settings;
+  /// How ostrel would read the files.
+  CheckOptions settings;
   FileChoice choice;
   CheckSelection selection;
 };
@@ -147,7 +132,7 @@ std::unique_ptr<LintScope> commandLineScope(OutputStream &errors) {
 }
 
 void viewSettings(LintScope &scope) {
-  LintSettings &settings = scope.settings;
+  CheckOptions &settings = scope.settings;
   settings.checkPrefixes = viewsOf(scope.prefixes);
   settings.commentPrefixes = viewsOf(lintOptions::commentPrefixes());
   settings.defines = viewsOf(scope.defines);
@@ -430,7 +415,7 @@ int runLint(int argc, char **argv) {
          << "' is not one of text, json, sarif, github\n";
     return statusUsageError;
   }
-  if (!checkDefinitions(lintOptions::defines(), errs))
+  if (!checkDefinitionShapes(lintOptions::defines(), errs, std::string(programName) + ": "))
     return statusUsageError;
   std::unique_ptr<LintScope> commandLine = commandLineScope(errs);
   if (!commandLine)

@@ -72,12 +72,11 @@ void sortForPrinting(std::vector<DumpAnnotation> &annotations) {
 
 class DumpPrinter {
 public:
-  DumpPrinter(OutputStream &output, const CheckOptions &options, DumpFilter filter,
-              uint32_t context, TextRef input, const std::vector<DumpAnnotation> &annotations,
-              uint32_t labelWidth)
-      : target(output), verbose(options.verbose), filter(filter), context(context), input(input),
-        annotations(annotations), stagedStream(staged), elidedStream(elided) {
-    width = std::max(labelWidth, lineNumberWidth(countLines(input))) + 3;
+  DumpPrinter(OutputStream &output, const InputDumpView &view)
+      : target(output), verbose(view.verbose), filter(view.filter), context(view.context),
+        input(view.input), annotations(view.annotations), stagedStream(staged),
+        elidedStream(elided) {
+    width = std::max(view.labelWidth, lineNumberWidth(countLines(input))) + 3;
     {
       // The probe's own escapes (bold, then reset) are part of the output.
       ColourScope probe(target, {.colour = TextColour::KeepColour}, ColourPolicy::Auto);
@@ -382,12 +381,10 @@ private:
 
 } // namespace
 
-void emitInputDump(OutputStream &os, const CheckOptions &options, DumpFilter filter,
-                   uint32_t context, TextRef input, std::vector<DumpAnnotation> &annotations,
-                   uint32_t labelWidth) {
+void emitInputDump(OutputStream &os, const InputDumpView &view) {
   os << "Input was:\n<<<<<<\n";
-  sortForPrinting(annotations);
-  DumpPrinter(os, options, filter, context, input, annotations, labelWidth).print();
+  sortForPrinting(view.annotations);
+  DumpPrinter(os, view).print();
 }
 
 void printDumpHelp(OutputStream &os) {

@@ -6,7 +6,6 @@
 /// failed. A filter and a context count choose the lines shown; runs of other
 /// lines are elided. Also the explanation printed for -dump-input=help.
 
-#include "engine/CheckOptions.h"
 #include "support/diag/OutputStream.h"
 #include "support/fs/TextRef.h"
 #include "tool/DumpAnnotation.h"
@@ -25,12 +24,24 @@ enum class DumpFilter : int32_t {
   All = 3,            ///< every line
 };
 
-/// Prints the dump of `input` from "Input was:" to ">>>>>>" onto `os`.
-/// `annotations` is sorted in place into print order (line, then record).
-/// Only `options.verbose` is read.
-void emitInputDump(OutputStream &os, const CheckOptions &options, DumpFilter filter,
-                   uint32_t context, TextRef input, std::vector<DumpAnnotation> &annotations,
-                   uint32_t labelWidth);
+/// What one input dump shows.
+struct InputDumpView {
+  /// The prepared input.
+  TextRef input;
+  /// Sorted in place into print order (line, then record).
+  std::vector<DumpAnnotation> &annotations;
+  /// The length of the longest label.
+  uint32_t labelWidth = 0;
+  DumpFilter filter = DumpFilter::Error;
+  /// Lines shown before and after each line the filter selects.
+  uint32_t context = 0;
+  /// Whether the run was verbose (-v or -vv).
+  bool verbose = false;
+};
+
+/// Prints the dump `view` describes, from "Input was:" to ">>>>>>", onto
+/// `os`.
+void emitInputDump(OutputStream &os, const InputDumpView &view);
 
 /// Writes the explanation of the dump format onto `os` (standard output by
 /// default), with bold and coloured pieces when the stream shows colours.

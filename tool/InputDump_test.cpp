@@ -48,12 +48,15 @@ std::string dump(const std::string &input, std::vector<DumpAnnotation> annotatio
   os.allowColours(colours);
   int32_t saved = colourPreference;
   colourPreference = colours ? ColourPreferenceTrue : ColourPreferenceFalse;
-  CheckOptions options;
-  options.verbose = run.verbose;
   uint32_t labelWidth = 0;
   for (const DumpAnnotation &a : annotations)
     labelWidth = std::max<uint32_t>(labelWidth, a.label.size());
-  emitInputDump(os, options, run.filter, run.context, input, annotations, labelWidth);
+  emitInputDump(os, {.input = input,
+                     .annotations = annotations,
+                     .labelWidth = labelWidth,
+                     .filter = run.filter,
+                     .context = run.context,
+                     .verbose = run.verbose});
   colourPreference = saved;
   return out;
 }

@@ -7,20 +7,8 @@
 /// (0 success, 1 failed check, 2 usage or input error).
 
 #include "support/diag/OutputStream.h"
-#include "support/fs/TextRef.h"
-#include "tool/DumpSettings.h"
-
-#include <cstdint>
-#include <string>
-#include <vector>
 
 namespace ostrel {
-
-/// Checks the shape of the -D values (NAME=VALUE, or #... for numeric ones),
-/// appending the good ones to `accepted` and reporting each bad one on
-/// `errors`. Answers true when every value was good.
-bool checkDefinitions(const std::vector<std::string> &values, std::vector<TextRef> &accepted,
-                      OutputStream &errors);
 
 /// Prints "Ostrel command line: " and each argument after a blank, as the
 /// process received them, onto `os`.

@@ -177,6 +177,27 @@ const std::vector<uint32_t> &dumpInputContext() {
   return dumpInputContextOption.values();
 }
 
+Settings read() {
+  Settings settings;
+  settings.checkFile = checkFile();
+  settings.inputFile = inputFile();
+  settings.dump = deriveDumpSettings(dumpInput(), dumpInputFilter(), dumpInputContext());
+  CheckOptions &check = settings.check;
+  check.checkPrefixes = viewsOf(checkPrefixes());
+  check.commentPrefixes = viewsOf(commentPrefixes());
+  check.implicitCheckNot = viewsOf(implicitCheckNot());
+  check.strictWhitespace = strictWhitespace();
+  check.allowEmpty = allowEmpty();
+  check.allowUnusedPrefixes = allowUnusedPrefixes();
+  check.matchFullLines = matchFullLines();
+  check.ignoreCase = ignoreCase();
+  check.enableVarScope = enableVarScope();
+  check.allowDeprecatedDagOverlap = allowDeprecatedDagOverlap();
+  check.verbose = verbose() || veryVerbose();
+  check.veryVerbose = veryVerbose();
+  return settings;
+}
+
 } // namespace toolOptions
 
 } // namespace ostrel

@@ -13,7 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "engine/CheckOptions.h"
 #include "support/fs/TextRef.h"
+#include "tool/DumpSettings.h"
 
 namespace ostrel {
 
@@ -56,6 +58,19 @@ const std::vector<int32_t> &dumpInput();
 const std::vector<int32_t> &dumpInputFilter();
 /// -dump-input-context values.
 const std::vector<uint32_t> &dumpInputContext();
+
+/// Everything the command line asks of one run of the checker, as one value.
+struct Settings {
+  std::string checkFile;
+  std::string inputFile;
+  DumpSettings dump;
+  /// The engine's options, viewing the option values. The -D values are
+  /// left out: they join once their shape is checked.
+  CheckOptions check;
+};
+
+/// The settings, read from the options once parseCommandLine has returned.
+Settings read();
 
 } // namespace toolOptions
 

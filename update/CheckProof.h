@@ -7,10 +7,8 @@
 /// diagnostics are kept for the caller to print when the proof fails.
 
 #include "engine/CheckOptions.h"
+#include "engine/CheckRun.h"
 #include "engine/DiagnosticSink.h"
-#include "support/fs/TextRef.h"
-
-#include <string>
 
 namespace ostrel {
 
@@ -20,15 +18,9 @@ struct ProofResult {
   DiagnosticRecorder reports;
 };
 
-/// How the output reaches proveCheck: as read, or already prepared under
-/// the same options (and followed by a NUL), which spares a second copy of
-/// a large output.
-enum class OutputForm { Raw, Prepared };
-
-/// Checks `output` (named `outputName`) against `checkText` (named
-/// `checkName`) under `options`.
-ProofResult proveCheck(const CheckOptions &options, TextRef checkText, TextRef checkName,
-                       TextRef output, TextRef outputName, OutputForm form = OutputForm::Raw);
+/// Checks the output, `texts.input`, against `texts.checkText` under
+/// `options`.
+ProofResult proveCheck(const CheckOptions &options, const CheckTexts &texts);
 
 } // namespace ostrel
 

@@ -184,7 +184,11 @@ std::string updateAndProve(const Variant &variant, TextRef output, TextRef oldFi
   file.recogniseExpressions(userExpressions);
   RewrittenFile rewritten = file.rewrite(blocks, "; ");
 
-  ProofResult proof = proveCheck(setup.options, rewritten.text, "test", output, "output");
+  ProofResult proof = proveCheck(setup.options, {.checkText = rewritten.text,
+                                                   .checkName = "test",
+                                                   .checkForm = TextForm::RawWithNul,
+                                                   .input = output,
+                                                   .inputName = "output"});
   // Labels of the file that matched none of the output's are the user's
   // seeds, kept as written: the proof may then fail, and the tool refuses.
   EXPECT_TRUE(proof.passed || !rewritten.labelsUnmatched.empty()) << what << " (" << variant.name << ")\n--- output:\n"

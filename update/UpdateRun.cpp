@@ -1,6 +1,7 @@
 #include "update/UpdateRun.h"
 
 #include "engine/CheckEngine.h"
+#include "engine/DefinitionShape.h"
 #include "engine/DiagnosticSink.h"
 #include "support/cmdline/CommandLineParser.h"
 #include "support/diag/OutputStream.h"
@@ -292,8 +293,12 @@ int printDirectives(const NewDirectives &fresh, const CheckOptions &options,
       text += directive;
       text += '\n';
     }
-  ProofResult proof = proveCheck(options, text, "<directives>", fresh.preparedOutput,
-                                 fresh.outputName, OutputForm::Prepared);
+  ProofResult proof = proveCheck(options, {.checkText = text,
+                                           .checkName = "<directives>",
+                                           .checkForm = TextForm::RawWithNul,
+                                           .input = fresh.preparedOutput,
+                                           .inputName = fresh.outputName,
+                                           .inputForm = TextForm::Prepared});
   if (!proof.passed) {
     StreamDiagnosticSink reports(errs);
     proof.reports.replay(reports);
@@ -325,8 +330,12 @@ int updateTestFile(const UpdateSettings &settings, const OpenedTestFile &opened,
   std::string emptyNote =
       fresh.emptyOutput ? " (empty output: the check is that it stays empty)" : "";
 
-  ProofResult proof = proveCheck(options, rewritten.text, testName, fresh.preparedOutput,
-                                 fresh.outputName, OutputForm::Prepared);
+  ProofResult proof = proveCheck(options, {.checkText = rewritten.text,
+                                           .checkName = testName,
+                                           .checkForm = TextForm::RawWithNul,
+                                           .input = fresh.preparedOutput,
+                                           .inputName = fresh.outputName,
+                                           .inputForm = TextForm::Prepared});
   if (!proof.passed) {
     StreamDiagnosticSink reports(errs);
     proof.reports.replay(reports);
@@ -366,11 +375,8 @@ int runUpdate(int argc, char **argv) {
   const UpdateSettings settings = readUpdateSettings();
   if (!checkUsage(settings, errs))
     return statusUsageError;
-  for (const std::string &define : settings.defines)
-    if (define.find('=') == std::string::npos || define.front() == '=') {
-      errs << "ostrel-update: -D" << define << ": a definition is NAME=VALUE or #NAME=EXPRESSION\n";
-      return statusUsageError;
-    }
+  if (!checkDefinitionShapes(settings.defines, errs, "ostrel-update: "))
+    return statusUsageError;
 
   const CheckOptions options = settings.checkOptions();
   StreamDiagnosticSink reports(errs);

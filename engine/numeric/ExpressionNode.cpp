@@ -1,7 +1,8 @@
 #include "engine/numeric/ExpressionNode.h"
 
-#include "engine/numeric/EngineErrors.h"
+#include "engine/numeric/NumericErrors.h"
 #include "engine/numeric/NumericVariable.h"
+#include "support/diag/DiagnosticError.h"
 
 #include <vector>
 
@@ -98,7 +99,8 @@ ErrorValue BinaryOpNode::formatConflict(NumberFormat left, NumberFormat right) c
   message += "' (";
   message += numberKindName(right.kind);
   message += "), need an explicit format specifier";
-  return DiagnosticError::make(*registry, text().data(), message, SourceRange::of(text()));
+  return DiagnosticError::make(*registry, text().data(), message, SourceRange::of(text()),
+                               DiagnosticKind::InvalidNumericBlock);
 }
 
 } // namespace ostrel

@@ -5,6 +5,7 @@
 /// variables and binary operations. A node owns its children; every node keeps
 /// the text it was written as, for messages. NumericExpression pairs the root
 /// with the format its result is written in.
+/// Tested through NumericExpressionParser_test.cpp.
 
 #include "engine/numeric/NumberFormat.h"
 #include "engine/numeric/NumericValue.h"

@@ -1,6 +1,7 @@
 #include "engine/numeric/NumberFormat.h"
 
-#include "engine/numeric/EngineErrors.h"
+#include "engine/numeric/NumericErrors.h"
+#include "support/diag/DiagnosticError.h"
 #include "support/diag/SourceRegistry.h"
 
 #include <cerrno>
@@ -32,7 +33,7 @@ bool readWholeNumber(TextRef text, unsigned base, uint64_t &result) {
 
 ErrorValue unrepresentable(SourceRegistry &registry, TextRef from) {
   return DiagnosticError::make(registry, from.data(), "unable to represent numeric value",
-                               SourceRange::of(from));
+                               SourceRange::of(from), DiagnosticKind::UnreadableCapture);
 }
 
 } // namespace
@@ -175,7 +176,7 @@ ValueOrError<NumericValue> parseValue(const NumberFormat &format, TextRef text,
     uint64_t ignored = 0;
     if (readWholeNumber(text, base, ignored))
       return DiagnosticError::make(registry, text.data(), "missing alternate form prefix",
-                                   SourceRange::of(text));
+                                   SourceRange::of(text), DiagnosticKind::UnreadableCapture);
     return unrepresentable(registry, text);
   }
   uint64_t value = 0;

@@ -4,7 +4,7 @@
 /// How a numeric value is written into a pattern and read back from matched
 /// input: the kind of number, a minimum digit count and the optional "0x"
 /// prefix of hex numbers. It also yields the regular expression that matches
-/// any number written in the format.
+/// any number written in the format. Tested by NumberFormat_test.cpp.
 
 #include "engine/numeric/NumericValue.h"
 #include "support/diag/ErrorValue.h"

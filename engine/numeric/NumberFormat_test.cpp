@@ -1,7 +1,8 @@
 #include "engine/numeric/NumberFormat.h"
 
-#include "engine/numeric/EngineErrors.h"
+#include "engine/numeric/NumericErrors.h"
 #include "engine/numeric/NumericTestSupport.h"
+#include "support/diag/DiagnosticError.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #include "engine/numeric/NumericExpressionParser.h"
 
-#include "engine/numeric/EngineErrors.h"
 #include "engine/numeric/NumericVariable.h"
 #include "engine/numeric/VariableContext.h"
+#include "support/diag/DiagnosticError.h"
 #include "support/diag/SourceRegistry.h"
 #include "support/fs/TextRef.h"
 
@@ -70,10 +70,11 @@ public:
 
 private:
   ErrorValue error(const char *location, const std::string &message) {
-    return DiagnosticError::make(registry, location, message, SourceRange(location, location));
+    return error(location, message, SourceRange(location, location));
   }
-  ErrorValue error(const char *location, const std::string &message, SourceRange range) {
-    return DiagnosticError::make(registry, location, message, range);
+  ErrorValue error(const char *location, const std::string &message, SourceRange range,
+                   DiagnosticKind kind = DiagnosticKind::InvalidNumericBlock) {
+    return DiagnosticError::make(registry, location, message, range, kind);
   }
   // An error whose range runs from `location` to the end of the expression.
   ErrorValue errorToEnd(const char *location, const std::string &message) {
@@ -331,7 +332,7 @@ ValueOrError<Subtree> BlockParser::parseVariableUse(TextRef name, bool isPseudo)
     return error(name.data(),
                  "numeric variable '" + std::string(name) +
                      "' defined earlier in the same CHECK directive",
-                 SourceRange::of(name));
+                 SourceRange::of(name), DiagnosticKind::SameDirectiveNumericUse);
   return Subtree{std::make_unique<VariableUseNode>(name, *variable)};
 }
 
@@ -443,13 +444,14 @@ ValueOrError<ParsedNumericBlock> BlockParser::parseBlock(TextRef block) {
 ValueOrError<ParsedVariableName> parseVariableName(TextRef &text, SourceRegistry &registry) {
   if (text.empty())
     return DiagnosticError::make(registry, text.data(), "empty variable name",
-                                 SourceRange(text.data(), text.data()));
+                                 SourceRange(text.data(), text.data()),
+                                 DiagnosticKind::InvalidPattern);
   size_t length = 0;
   if (text[0] == '$' || text[0] == '@')
     length = 1;
   if (length >= text.size() || !(text[length] == '_' || isLetter(text[length])))
     return DiagnosticError::make(registry, text.data(), "invalid variable name",
-                                 SourceRange::of(text));
+                                 SourceRange::of(text), DiagnosticKind::InvalidPattern);
   while (length < text.size() && isNameChar(text[length]))
     ++length;
   ParsedVariableName parsed{text.substr(0, length), text[0] == '@'};

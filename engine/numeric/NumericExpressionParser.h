@@ -5,6 +5,7 @@
 /// block, the right-hand side of a numeric command-line definition, or a
 /// legacy "[[@LINE...]]" expression. Every syntax error is a DiagnosticError
 /// pointing into the parsed text, which must lie in a buffer of the registry.
+/// Tested by NumericExpressionParser_test.cpp.
 
 #include "engine/numeric/ExpressionNode.h"
 #include "support/diag/ErrorValue.h"

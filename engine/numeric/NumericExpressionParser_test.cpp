@@ -1,9 +1,9 @@
 #include "engine/numeric/NumericExpressionParser.h"
 
-#include "engine/numeric/EngineErrors.h"
 #include "engine/numeric/NumericTestSupport.h"
 #include "engine/numeric/NumericVariable.h"
 #include "engine/numeric/VariableContext.h"
+#include "support/diag/DiagnosticError.h"
 
 #include <gtest/gtest.h>
 

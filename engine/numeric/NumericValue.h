@@ -5,6 +5,7 @@
 /// 64-bit word plus a negative flag, so that it covers -2^63 .. 2^64-1. A
 /// negative value keeps its word in 64-bit two's complement. Arithmetic on it
 /// is checked: results that do not fit give a ValueOverflowError.
+/// Tested by NumericValue_test.cpp.
 
 #include "support/diag/ErrorValue.h"
 

@@ -1,6 +1,7 @@
 #include "engine/numeric/NumericValue.h"
 
-#include "engine/numeric/EngineErrors.h"
+#include "engine/numeric/NumericErrors.h"
+
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "engine/numeric/Substitution.h"
 
+#include "engine/numeric/NumericErrors.h"
 #include "engine/numeric/VariableContext.h"
-#include "engine/numeric/EngineErrors.h"
 #include "support/regex/CompiledRegex.h"
 
 namespace ostrel {

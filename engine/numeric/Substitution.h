@@ -5,6 +5,7 @@
 /// match time: the current value of a string variable (escaped), or a numeric
 /// expression evaluated and written in its format. The VariableContext owns
 /// every substitution; patterns keep references to them.
+/// Tested by the SubstitutionTest cases of NumericErrors_test.cpp.
 
 #include "engine/numeric/ExpressionNode.h"
 #include "support/diag/ErrorValue.h"

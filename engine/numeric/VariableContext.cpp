@@ -1,7 +1,7 @@
 #include "engine/numeric/VariableContext.h"
 
-#include "engine/numeric/EngineErrors.h"
 #include "engine/numeric/NumericExpressionParser.h"
+#include "support/diag/DiagnosticError.h"
 #include "support/diag/FatalError.h"
 #include "support/diag/SourceRegistry.h"
 #include "support/fs/FileBuffer.h"
@@ -210,7 +210,8 @@ ErrorValue VariableContext::defineNumericFromCommandLine(TextRef text, SourceReg
                                             : block.data() + colon + 1;
     return DiagnosticError::make(registry, at,
                                  "missing numeric expression in command-line definition",
-                                 SourceRange(at, block.data() + block.size()));
+                                 SourceRange(at, block.data() + block.size()),
+                                 DiagnosticKind::InvalidDefinition);
   }
   ValueOrError<NumericValue> value = expression.evaluate();
   if (!value)
@@ -234,12 +235,12 @@ ErrorValue VariableContext::defineStringFromCommandLine(TextRef text, SourceRegi
     return DiagnosticError::make(registry, nameText.data(),
                                  "invalid name in string variable definition '" +
                                      std::string(nameText) + "'",
-                                 SourceRange::of(nameText));
+                                 SourceRange::of(nameText), DiagnosticKind::InvalidDefinition);
   if (lookupNumeric(name))
     return DiagnosticError::make(registry, name.data(),
                                  "numeric variable with name '" + std::string(name) +
                                      "' already exists",
-                                 SourceRange::of(name));
+                                 SourceRange::of(name), DiagnosticKind::InvalidDefinition);
   // A repeated definition keeps the first value.
   if (!stringValue(name))
     setStringValue(name, value);

@@ -5,6 +5,7 @@
 /// values, numeric variables by name, the "@LINE" pseudo variable, and the
 /// owner of every NumericVariable and Substitution that patterns create.
 /// Command-line definitions are applied to it before the check file is read.
+/// Tested by VariableContext_test.cpp.
 
 #include "engine/numeric/ExpressionNode.h"
 #include "engine/numeric/NumberFormat.h"

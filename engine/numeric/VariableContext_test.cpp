@@ -1,6 +1,5 @@
 #include "engine/numeric/VariableContext.h"
 
-#include "engine/numeric/EngineErrors.h"
 #include "engine/numeric/NumericTestSupport.h"
 
 #include <gtest/gtest.h>

@@ -161,6 +161,15 @@ void CompiledRegex::appendEscaped(std::string &out, TextRef text) {
   out.append(text.data() + copied, text.size() - copied);
 }
 
+void CompiledRegex::appendUnescaped(std::string &out, TextRef escaped) {
+  out.reserve(out.size() + escaped.size());
+  for (size_t i = 0; i < escaped.size(); ++i) {
+    if (escaped[i] == '\\' && i + 1 < escaped.size())
+      ++i;
+    out += escaped[i];
+  }
+}
+
 std::string regexErrorText(int code) {
   size_t length = regexErrorText(code, nullptr, 0);
   std::string text(length, '\0');

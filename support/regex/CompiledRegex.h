@@ -88,6 +88,8 @@ public:
   static std::string escapeText(TextRef text);
   /// Appends what escapeText gives for `text` to `out`.
   static void appendEscaped(std::string &out, TextRef text);
+  /// Appends the text that `escaped`, made by escapeText, stands for.
+  static void appendUnescaped(std::string &out, TextRef escaped);
 
 private:
   /// Matches with `slotCount` result slots into `slots`.

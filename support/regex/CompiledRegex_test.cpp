@@ -82,6 +82,9 @@ TEST(CompiledRegexTest, EscapedTextMatchesItselfLiterally) {
   std::string special("()^$|*+?.[]\\{}\0x", 16);
   std::string escaped = CompiledRegex::escapeText(special);
   EXPECT_EQ(escaped.size(), 31u);
+  std::string unescaped = "kept:";
+  CompiledRegex::appendUnescaped(unescaped, escaped);
+  EXPECT_EQ(unescaped, "kept:" + special);
   CompiledRegex regex(escaped);
   std::string error;
   ASSERT_TRUE(regex.checkValid(error)) << error;

@@ -1,10 +1,9 @@
-#ifndef OSTREL_ENGINE_FIXEDTEXTSET_H
-#define OSTREL_ENGINE_FIXEDTEXTSET_H
+#ifndef OSTREL_ENGINE_FIXEDTEXTSEARCH_H
+#define OSTREL_ENGINE_FIXEDTEXTSEARCH_H
 
-/// A set of fixed texts searched for together: one pass over a text finds
-/// where each of them first occurs, where searching for each on its own
-/// would pass over the text once per member. The NOT patterns of a stretch
-/// and the first attempts of a DAG group are found this way.
+/// Fixed-text search without the regular-expression engine: one text
+/// (findFixedText), or a set of texts in one pass (FixedTextSet), with ASCII
+/// case folding. Tested by FixedTextSearch_test.cpp.
 
 #include "support/fs/TextRef.h"
 
@@ -13,6 +12,33 @@
 #include <vector>
 
 namespace ostrel {
+
+/// Offset of the first occurrence of `needle` in `haystack`, or npos. With
+/// `ignoreCase` only A-Z and a-z compare equal across case; every other byte
+/// must match exactly.
+size_t findFixedText(TextRef haystack, TextRef needle, bool ignoreCase);
+
+/// True when `text` begins with `start`, compared as findFixedText does.
+bool startsWithText(TextRef text, TextRef start, bool ignoreCase);
+
+/// Calls `visit` with the offset of each occurrence of `needle` in `text`
+/// that does not overlap the one before, from left to right.
+template <typename Visit> void forEachOccurrence(TextRef text, TextRef needle, Visit visit) {
+  if (needle.empty())
+    return;
+  for (size_t from = 0;;) {
+    size_t at = findFixedText(text.substr(from), needle, false);
+    if (at == TextRef::npos)
+      return;
+    visit(from + at);
+    from += at + needle.size();
+  }
+}
+
+/// A set of fixed texts searched for together: one pass over a text finds
+/// where each of them first occurs, where searching for each on its own
+/// would pass over the text once per member. The NOT patterns of a stretch
+/// and the first attempts of a DAG group are found this way.
 
 class FixedTextSet {
 public:

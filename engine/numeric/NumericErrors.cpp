@@ -1,23 +1,9 @@
-#include "engine/numeric/EngineErrors.h"
+#include "engine/numeric/NumericErrors.h"
 
 #include "engine/numeric/Substitution.h"
 #include "support/diag/OutputStream.h"
 
 namespace ostrel {
-
-ErrorValue DiagnosticError::make(SourceRegistry &registry, SourceLocation location,
-                                 TextRef message, SourceRange range) {
-  // The diagnostic gets no column ranges on purpose: the range travels beside
-  // it for the input dump but is not underlined when printed.
-  return makeError<DiagnosticError>(
-      registry.makeDiagnostic(location, DiagSeverity::Error, message), range);
-}
-
-void DiagnosticError::print(OutputStream &os) const {
-  SourceRegistry::printDiagnostic(os, diag, /*showColours=*/true);
-}
-
-void AlreadyReportedError::print(OutputStream &os) const { os << "error previously reported"; }
 
 void ValueOverflowError::print(OutputStream &os) const { os << "overflow error"; }
 
@@ -25,15 +11,10 @@ void UndefinedVariableError::print(OutputStream &os) const {
   os << "undefined variable: " << variableName;
 }
 
-void PatternNotFoundError::print(OutputStream &os) const { os << "String not found in input"; }
-
-ErrorValue makeAlreadyReportedError() { return makeError<AlreadyReportedError>(); }
-ErrorValue makeUnbalancedBracketError() { return makeError<UnbalancedBracketError>(); }
 ErrorValue makeValueOverflowError() { return makeError<ValueOverflowError>(); }
 ErrorValue makeUndefinedVariableError(TextRef name) {
   return makeError<UndefinedVariableError>(name);
 }
-ErrorValue makePatternNotFoundError() { return makeError<PatternNotFoundError>(); }
 
 ErrorValue convertSubstitutionFailure(const Substitution &substitution, ErrorValue error,
                                       SourceRegistry &registry) {
@@ -45,14 +26,14 @@ ErrorValue convertSubstitutionFailure(const Substitution &substitution, ErrorVal
     return DiagnosticError::make(
         registry, text.data(),
         "unable to substitute variable or numeric expression: overflow error",
-        SourceRange::of(text));
+        SourceRange::of(text), DiagnosticKind::SubstitutionFailed);
   }
   if (error.isA<UndefinedVariableError>()) {
     std::unique_ptr<ErrorPayload> payload = error.takePayload();
     auto &undefined = static_cast<const UndefinedVariableError &>(*payload);
     TextRef name = undefined.name();
     return DiagnosticError::make(registry, name.data(), undefined.message(),
-                                 SourceRange::of(name));
+                                 SourceRange::of(name), DiagnosticKind::SubstitutionFailed);
   }
   return error;
 }

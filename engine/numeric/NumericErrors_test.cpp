@@ -1,9 +1,11 @@
-#include "engine/numeric/EngineErrors.h"
+#include "engine/numeric/NumericErrors.h"
 
 #include "engine/numeric/NumericExpressionParser.h"
 #include "engine/numeric/NumericTestSupport.h"
 #include "engine/numeric/Substitution.h"
 #include "engine/numeric/VariableContext.h"
+#include "support/diag/AlreadyReportedError.h"
+#include "support/diag/DiagnosticError.h"
 
 #include <gtest/gtest.h>
 
@@ -13,19 +15,16 @@ namespace ostrel {
 
 namespace {
 
-TEST(EngineErrorsTest, TextsKindsAndCodes) {
-  const std::error_code inconvertible = inconvertibleErrorCode();
+TEST(NumericErrorsTest, TextsKindsAndCodes) {
   struct Case {
     ErrorValue error;
     const char *text;
     std::error_code code;
   };
   Case cases[] = {
-      {makeAlreadyReportedError(), "error previously reported", inconvertible},
       {makeValueOverflowError(), "overflow error",
        std::error_code(EOVERFLOW, std::generic_category())},
-      {makeUndefinedVariableError("VAR"), "undefined variable: VAR", inconvertible},
-      {makePatternNotFoundError(), "String not found in input", inconvertible},
+      {makeUndefinedVariableError("VAR"), "undefined variable: VAR", inconvertibleErrorCode()},
   };
   for (Case &c : cases) {
     EXPECT_EQ(c.error.payload()->message(), c.text);
@@ -38,40 +37,6 @@ TEST(EngineErrorsTest, TextsKindsAndCodes) {
   EXPECT_FALSE(overflow.isA<DiagnosticError>());
   EXPECT_TRUE(overflow.payload()->isA(ErrorPayload::classKind()));
   dropError(std::move(overflow));
-
-  // The checker tells an unbalanced bracket apart; everything else may treat
-  // it as any failure already reported.
-  ErrorValue unbalanced = makeUnbalancedBracketError();
-  ErrorValue reported = makeAlreadyReportedError();
-  EXPECT_TRUE(unbalanced.isA<UnbalancedBracketError>());
-  EXPECT_TRUE(unbalanced.isA<AlreadyReportedError>());
-  EXPECT_FALSE(reported.isA<UnbalancedBracketError>());
-  dropError(combineErrors(std::move(unbalanced), std::move(reported)));
-}
-
-TEST(EngineErrorsTest, DiagnosticErrorKeepsItsRangeButShowsNoTildes) {
-  SourceRegistry registry;
-  TextRef text = addText(registry, "first\nCHECK: [[#N + 1]]\n");
-  TextRef block = text.substr(16, 5);
-  ASSERT_EQ(block, "N + 1");
-  ErrorValue error =
-      DiagnosticError::make(registry, block.data(), "some message", SourceRange::of(block));
-  ASSERT_TRUE(error.isA<DiagnosticError>());
-  auto *diag = static_cast<const DiagnosticError *>(error.payload());
-  EXPECT_EQ(diag->messageText(), "some message");
-  EXPECT_EQ(diag->range().start, block.data());
-  EXPECT_EQ(diag->range().end, block.data() + block.size());
-  EXPECT_TRUE(diag->diagnostic().columnRanges.empty());
-  EXPECT_EQ(diag->diagnostic().severity, DiagSeverity::Error);
-  EXPECT_EQ(diag->toErrorCode(), inconvertibleErrorCode());
-
-  // Joined with another error: the diagnostic, an empty line, then the other.
-  ErrorValue joined = combineErrors(std::move(error), makeUndefinedVariableError("N"));
-  EXPECT_EQ(printedErrors(std::move(joined)), "check:2:11: error: some message\n"
-                                              "CHECK: [[#N + 1]]\n"
-                                              "          ^\n"
-                                              "\n"
-                                              "undefined variable: N\n");
 }
 
 // Substitutions built the way the pattern parser builds them, from a check
@@ -145,15 +110,16 @@ TEST_F(SubstitutionTest, NumericValuesAndConvertedFailures) {
 
 TEST_F(SubstitutionTest, OtherFailuresPassUnchanged) {
   Substitution &use = context.addStringSubstitution(block("X"), 0);
-  ErrorValue diagnostic = DiagnosticError::make(registry, line.data(), "kept");
+  ErrorValue diagnostic = DiagnosticError::make(registry, line.data(), "kept", SourceRange(),
+                                                DiagnosticKind::InvalidPattern);
   ErrorValue converted = convertSubstitutionFailure(use, std::move(diagnostic), registry);
   ASSERT_TRUE(converted.isA<DiagnosticError>());
   EXPECT_EQ(static_cast<const DiagnosticError *>(converted.payload())->messageText(), "kept");
   dropError(std::move(converted));
-  ErrorValue notFound =
-      convertSubstitutionFailure(use, makePatternNotFoundError(), registry);
-  EXPECT_TRUE(notFound.isA<PatternNotFoundError>());
-  dropError(std::move(notFound));
+  ErrorValue reported =
+      convertSubstitutionFailure(use, makeAlreadyReportedError(), registry);
+  EXPECT_TRUE(reported.isA<AlreadyReportedError>());
+  dropError(std::move(reported));
 }
 
 } // namespace

@@ -1,17 +1,93 @@
-#include "engine/FixedTextSet.h"
+#include "engine/FixedTextSearch.h"
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <utility>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace ostrel {
+
+namespace {
+
+inline char foldCase(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
+
+bool equalFolded(const char *a, const char *b, size_t size) {
+  for (size_t i = 0; i < size; ++i)
+    if (foldCase(a[i]) != foldCase(b[i]))
+      return false;
+  return true;
+}
+
+inline bool isAsciiLetter(char c) { return foldCase(c) >= 'a' && foldCase(c) <= 'z'; }
+
+bool equalAt(const char *text, TextRef needle, bool ignoreCase) {
+  return ignoreCase ? equalFolded(text, needle.data(), needle.size())
+                    : std::memcmp(text, needle.data(), needle.size()) == 0;
+}
+
+/// Candidates are the places where both the first and the last byte of the
+/// needle fit, tested sixteen places at a time; each is then compared in
+/// full. Folding sets bit 0x20 of the bytes compared with a letter, which
+/// only admits extra candidates, never loses one.
+size_t findCandidates(TextRef haystack, TextRef needle, bool ignoreCase) {
+  const char *base = haystack.data();
+  const size_t n = haystack.size();
+  const size_t k = needle.size();
+  if (k > n)
+    return TextRef::npos;
+  size_t i = 0;
+#ifdef __SSE2__
+  char first = needle.front();
+  char last = needle.back();
+  bool foldFirst = ignoreCase && isAsciiLetter(first);
+  bool foldLast = ignoreCase && isAsciiLetter(last);
+  const __m128i firstByte = _mm_set1_epi8(foldFirst ? foldCase(first) : first);
+  const __m128i lastByte = _mm_set1_epi8(foldLast ? foldCase(last) : last);
+  const __m128i firstFold = _mm_set1_epi8(foldFirst ? 0x20 : 0);
+  const __m128i lastFold = _mm_set1_epi8(foldLast ? 0x20 : 0);
+  for (; i + k - 1 + 16 <= n; i += 16) {
+    __m128i atFirst =
+        _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i *>(base + i)), firstFold);
+    __m128i atLast = _mm_or_si128(
+        _mm_loadu_si128(reinterpret_cast<const __m128i *>(base + i + k - 1)), lastFold);
+    unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(
+        _mm_and_si128(_mm_cmpeq_epi8(atFirst, firstByte), _mm_cmpeq_epi8(atLast, lastByte))));
+    while (mask) {
+      unsigned bit = static_cast<unsigned>(__builtin_ctz(mask));
+      if (equalAt(base + i + bit, needle, ignoreCase))
+        return i + bit;
+      mask &= mask - 1;
+    }
+  }
+#endif
+  for (; i + k <= n; ++i)
+    if (equalAt(base + i, needle, ignoreCase))
+      return i;
+  return TextRef::npos;
+}
+
+} // namespace
+
+bool startsWithText(TextRef text, TextRef start, bool ignoreCase) {
+  return start.size() <= text.size() && equalAt(text.data(), start, ignoreCase);
+}
+
+size_t findFixedText(TextRef haystack, TextRef needle, bool ignoreCase) {
+  if (needle.empty())
+    return 0;
+  return findCandidates(haystack, needle, ignoreCase);
+}
 
 namespace {
 
 constexpr uint32_t noText = UINT32_MAX;
 
 inline unsigned char fold(unsigned char c, bool ignoreCase) {
-  return ignoreCase && c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c + 32) : c;
+  return ignoreCase ? static_cast<unsigned char>(foldCase(static_cast<char>(c))) : c;
 }
 
 } // namespace

@@ -1,12 +1,19 @@
-#include "engine/PatternMatcher.h"
+// The matching of a CheckPattern (declared in CheckPattern.h): the search
+// for its fixed text, full line or expression, the values it captures, and
+// the "possible intended match" search. Tested by CheckPatternMatch_test.cpp.
 
 #include "engine/CheckPattern.h"
+
 #include "engine/DiagnosticSink.h"
+#include "engine/EngineErrors.h"
+#include "engine/FixedTextSearch.h"
 #include "engine/MatchDiag.h"
-#include "engine/numeric/EngineErrors.h"
+#include "engine/PatternRegexCache.h"
 #include "engine/numeric/NumberFormat.h"
+#include "engine/numeric/NumericErrors.h"
 #include "engine/numeric/Substitution.h"
 #include "engine/numeric/VariableContext.h"
+#include "support/diag/DiagnosticError.h"
 #include "support/fs/EditDistance.h"
 
 #include <algorithm>
@@ -22,97 +29,6 @@ namespace ostrel {
 
 namespace {
 
-inline char foldCase(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
-
-bool equalFolded(const char *a, const char *b, size_t size) {
-  for (size_t i = 0; i < size; ++i)
-    if (foldCase(a[i]) != foldCase(b[i]))
-      return false;
-  return true;
-}
-
-inline bool isAsciiLetter(char c) { return foldCase(c) >= 'a' && foldCase(c) <= 'z'; }
-
-bool equalAt(const char *text, TextRef needle, bool ignoreCase) {
-  return ignoreCase ? equalFolded(text, needle.data(), needle.size())
-                    : std::memcmp(text, needle.data(), needle.size()) == 0;
-}
-
-/// Candidates are the places where both the first and the last byte of the
-/// needle fit, tested sixteen places at a time; each is then compared in
-/// full. Folding sets bit 0x20 of the bytes compared with a letter, which
-/// only admits extra candidates, never loses one.
-size_t findCandidates(TextRef haystack, TextRef needle, bool ignoreCase) {
-  const char *base = haystack.data();
-  const size_t n = haystack.size();
-  const size_t k = needle.size();
-  if (k > n)
-    return TextRef::npos;
-  size_t i = 0;
-#ifdef __SSE2__
-  char first = needle.front();
-  char last = needle.back();
-  bool foldFirst = ignoreCase && isAsciiLetter(first);
-  bool foldLast = ignoreCase && isAsciiLetter(last);
-  const __m128i firstByte = _mm_set1_epi8(foldFirst ? foldCase(first) : first);
-  const __m128i lastByte = _mm_set1_epi8(foldLast ? foldCase(last) : last);
-  const __m128i firstFold = _mm_set1_epi8(foldFirst ? 0x20 : 0);
-  const __m128i lastFold = _mm_set1_epi8(foldLast ? 0x20 : 0);
-  for (; i + k - 1 + 16 <= n; i += 16) {
-    __m128i atFirst =
-        _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i *>(base + i)), firstFold);
-    __m128i atLast = _mm_or_si128(
-        _mm_loadu_si128(reinterpret_cast<const __m128i *>(base + i + k - 1)), lastFold);
-    unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(
-        _mm_and_si128(_mm_cmpeq_epi8(atFirst, firstByte), _mm_cmpeq_epi8(atLast, lastByte))));
-    while (mask) {
-      unsigned bit = static_cast<unsigned>(__builtin_ctz(mask));
-      if (equalAt(base + i + bit, needle, ignoreCase))
-        return i + bit;
-      mask &= mask - 1;
-    }
-  }
-#endif
-  for (; i + k <= n; ++i)
-    if (equalAt(base + i, needle, ignoreCase))
-      return i;
-  return TextRef::npos;
-}
-
-} // namespace
-
-void appendUnescaped(std::string &out, TextRef escaped) {
-  out.reserve(out.size() + escaped.size());
-  for (size_t i = 0; i < escaped.size(); ++i) {
-    if (escaped[i] == '\\' && i + 1 < escaped.size())
-      ++i;
-    out += escaped[i];
-  }
-}
-
-bool startsWithText(TextRef text, TextRef start, bool ignoreCase) {
-  return start.size() <= text.size() && equalAt(text.data(), start, ignoreCase);
-}
-
-size_t findFixedText(TextRef haystack, TextRef needle, bool ignoreCase) {
-  if (needle.empty())
-    return 0;
-  return findCandidates(haystack, needle, ignoreCase);
-}
-
-const CompiledRegex &PatternRegexCache::get(TextRef text, unsigned wantedFlags) {
-  if (!compiled || flags != wantedFlags || expression != text) {
-    expression.assign(text.data(), text.size());
-    flags = wantedFlags;
-    regex = CompiledRegex(expression, flags);
-    compiled = true;
-    suitsPieces.reset();
-  }
-  return regex;
-}
-
-namespace {
-
 /// The start of `text` compared with `example`: at most as many characters
 /// as the example has, and nothing past the first line feed.
 TextRef resemblancePiece(TextRef example, TextRef text) {
@@ -124,7 +40,7 @@ TextRef resemblancePiece(TextRef example, TextRef text) {
 /// The text an expression made by escapeText stands for.
 std::string unescapeText(TextRef expression) {
   std::string text;
-  appendUnescaped(text, expression);
+  CompiledRegex::appendUnescaped(text, expression);
   return text;
 }
 
@@ -250,7 +166,8 @@ SearchResult CheckPattern::match(TextRef range, SourceRegistry &registry) const 
                                  ? "unable to search with the pattern's regular expression: "
                                  : "unable to compile the pattern's regular expression: ";
       return SearchResult::makeNotFound(
-          DiagnosticError::make(registry, location, message + searchError));
+          DiagnosticError::make(registry, location, message + searchError, SourceRange(),
+                                DiagnosticKind::InvalidPattern));
     }
     if (wantGroups)
       whole = (*groups)[0];
@@ -323,7 +240,8 @@ void CheckPattern::reportFuzzyMatch(SourceRegistry &registry, DiagnosticSink &si
   if (diagList)
     diagList->emplace_back(registry, kind, location, MatchOutcome::FuzzyMatch,
                            SourceRange(place, place), std::string());
-  sink.report(registry, place, DiagSeverity::Note, "possible intended match here");
+  sink.report(registry, place, DiagSeverity::Note, "possible intended match here",
+              DiagnosticKind::PossibleMatch);
 }
 
 } // namespace ostrel
