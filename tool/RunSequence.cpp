@@ -25,8 +25,9 @@ namespace {
 constexpr int statusSuccess = 0;
 constexpr int statusCheckFailed = 1;
 constexpr int statusUsageError = 2;
-/// The status for a check file the engine rejected. A stray "]" in a
-/// substitution block has always ended the checker like a failed check.
+/// The status for a check file the engine rejected: a stray "]" in a
+/// substitution block ends the checker like a failed check, anything else
+/// like a bad command line.
 int rejectedCheckStatus(ErrorValue rejected) {
   int status = rejected.isA<UnbalancedBracketError>() ? statusCheckFailed : statusUsageError;
   dropError(std::move(rejected));

@@ -144,10 +144,10 @@ private:
   std::unordered_map<TextRef, size_t> labelLines;
   std::set<std::string> stemsFound;
 
-  bool keepsAllBlanks() const { return settings.strictWhitespace && settings.matchFullLines; }
+  bool keepsAllBlanks() const { return settings.checker.strictWhitespace && settings.checker.matchFullLines; }
   /// Whole lines pinned by anchors written into each directive, which then
   /// covers the line's blanks too.
-  bool wholeByBlocks() const { return settings.whole && !settings.matchFullLines; }
+  bool wholeByBlocks() const { return settings.whole && !settings.checker.matchFullLines; }
 
   /// Marks a line that a label expression matches, noting each expression
   /// that matched; two label lines of the same text are refused, since the
@@ -246,7 +246,7 @@ private:
     for (size_t lineIndex = 0; lineIndex < lines.size(); ++lineIndex) {
       const Line &line = lines[lineIndex];
       if (line.label) {
-        if (settings.enableVarScope) {
+        if (settings.checker.enableVarScope) {
           firstOfText.clear();
           knownNumbers.clear();
         }
@@ -371,7 +371,7 @@ private:
         groupsCounted += result[counted].groups;
       return groupsCounted + 1;
     };
-    if (settings.whole && !settings.matchFullLines)
+    if (settings.whole && !settings.checker.matchFullLines)
       addBlock(result, Piece{false, "{{^}}", 1});
     for (size_t i = line.firstValue; i < line.firstValue + line.valueCount; ++i) {
       Value &value = values[i];
@@ -418,7 +418,7 @@ private:
     if (coverTrailingBlanks)
       addBlock(result,
                Piece{false, "{{" + std::string(line.text.substr(line.contentEnd)) + "}}", 1});
-    if (settings.whole && !settings.matchFullLines)
+    if (settings.whole && !settings.checker.matchFullLines)
       addBlock(result, Piece{false, "{{$}}", 1});
     return result;
   }
@@ -443,7 +443,7 @@ private:
       return;
     }
 
-    bool coverTrailing = !settings.matchFullLines && line.contentEnd < line.text.size() &&
+    bool coverTrailing = !settings.checker.matchFullLines && line.contentEnd < line.text.size() &&
                          index + 1 < lines.size() && lines[index + 1].blankOnly() &&
                          !lines[index + 1].label;
     TextRef content = line.text.substr(line.contentStart, line.contentEnd - line.contentStart);
@@ -454,16 +454,16 @@ private:
       addFirst(line, directives, {prefix, suffix, ":", separator, content});
       return;
     }
-    if (!needsBlocks && !settings.matchFullLines) {
+    if (!needsBlocks && !settings.checker.matchFullLines) {
       addFirst(line, directives, {prefix, suffix, "{LITERAL}:", separator, content});
       return;
     }
 
     std::vector<std::string> parts =
-        settings.matchFullLines
+        settings.checker.matchFullLines
             ? cutPieces(pieces(line, coverTrailing), maxBlocksPerWholeLine, maxWholeLineBytes)
             : cutPieces(pieces(line, coverTrailing), maxBlocksPerDirective, maxPatternBytes);
-    if (parts.size() > 1 && settings.matchFullLines) {
+    if (parts.size() > 1 && settings.checker.matchFullLines) {
       refusal = "line " + std::to_string(index + 1) + " of the output needs more than " +
                 std::to_string(maxBlocksPerWholeLine) + " expression blocks or " +
                 std::to_string(maxWholeLineBytes) +

@@ -8,6 +8,7 @@
 /// regular-expression blocks, with a variable where a value recurs; decimal
 /// numbers may become numeric variables and expressions.
 
+#include "engine/CheckOptions.h"
 #include "update/DirectiveList.h"
 #include "update/Scrubber.h"
 
@@ -30,10 +31,9 @@ struct GeneratorSettings {
   std::vector<LabelRule> labels;
   std::vector<Scrubber> scrubbers;
   bool scrubNumbers = false;
-  /// The checker options that decide how a pattern is read and matched.
-  bool strictWhitespace = false;
-  bool matchFullLines = false;
-  bool enableVarScope = false;
+  /// The checker options the directives are written for: whitespace,
+  /// full lines and variable scope decide how a pattern is read and matched.
+  CheckOptions checker;
   /// The directives pin whole lines and the end of the output.
   bool whole = false;
 };

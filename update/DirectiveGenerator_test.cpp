@@ -91,20 +91,20 @@ TEST(DirectiveGenerator, BackReferencesStopAtTheNinthGroup) {
 
 TEST(DirectiveGenerator, WholeLineWhitespaceKeepsEveryBlank) {
   GeneratorSettings settings;
-  settings.strictWhitespace = true;
-  settings.matchFullLines = true;
+  settings.checker.strictWhitespace = true;
+  settings.checker.matchFullLines = true;
   EXPECT_EQ(directivesOf(generateDirectives(" a\t \n\n \n", settings)),
             (std::vector<std::string>{"CHECK: a\t ", "CHECK-EMPTY:", "CHECK-NEXT: "}));
   // With full lines only, text that would open a block is escaped, since
   // LITERAL would give up the whole-line match.
-  settings.strictWhitespace = false;
+  settings.checker.strictWhitespace = false;
   EXPECT_EQ(directivesOf(generateDirectives("a{{b\n", settings)),
             (std::vector<std::string>{"CHECK: a{{\\{}}{b"}));
 }
 
 TEST(DirectiveGenerator, ScopedVariablesStartAgainAfterEachLabel) {
   GeneratorSettings settings = settingsFor({"hex"}, false);
-  settings.enableVarScope = true;
+  settings.checker.enableVarScope = true;
   EXPECT_EQ(directivesOf(generateDirectives("0xa 0xa\nfn f\n0xa 0xa\n", settings)),
             (std::vector<std::string>{"CHECK: [[HEX1:0x[0-9a-fA-F]+]] [[HEX1]]", "CHECK-LABEL: fn f",
                                       "CHECK-NEXT: [[HEX2:0x[0-9a-fA-F]+]] [[HEX2]]"}));
@@ -125,7 +125,7 @@ TEST(DirectiveGenerator, CutsALongLineIntoDirectivesOnTheSameLine) {
   for (size_t i = 1; i < directives.size(); ++i)
     EXPECT_TRUE(directives[i].starts_with("CHECK-SAME: {{0x")) << directives[i];
   GeneratorSettings whole = settingsFor({"hex"}, false);
-  whole.matchFullLines = true;
+  whole.checker.matchFullLines = true;
   for (int i = 0; i < 40; ++i)
     line += line.substr(0, 6);
   GeneratedDirectives refused = generateDirectives(line + line + "\n", whole);

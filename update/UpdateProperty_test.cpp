@@ -141,9 +141,9 @@ Setup makeSetup(const Variant &variant) {
   setup.options.strictWhitespace = variant.strict;
   setup.options.matchFullLines = variant.fullLines;
   setup.options.enableVarScope = variant.varScope;
-  setup.settings.strictWhitespace = variant.strict;
-  setup.settings.matchFullLines = variant.fullLines;
-  setup.settings.enableVarScope = variant.varScope;
+  setup.settings.checker.strictWhitespace = variant.strict;
+  setup.settings.checker.matchFullLines = variant.fullLines;
+  setup.settings.checker.enableVarScope = variant.varScope;
   setup.settings.scrubNumbers = variant.numbers;
   if (variant.scrubAll) {
     for (TextRef name : {"hex", "tmp", "date", "time", "duration", "WORD=be[a-z]+"}) {

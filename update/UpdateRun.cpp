@@ -1,6 +1,6 @@
 #include "update/UpdateRun.h"
 
-#include "engine/CheckEngine.h"
+#include "engine/CheckRun.h"
 #include "engine/DefinitionShape.h"
 #include "engine/DiagnosticSink.h"
 #include "support/cmdline/CommandLineParser.h"
@@ -189,9 +189,7 @@ bool chooseGeneration(const UpdateSettings &settings, const TestFile &layout,
     chosen = std::move(*recorded);
   }
   generation.settings.prefix = settings.checkPrefix;
-  generation.settings.strictWhitespace = settings.checker.strictWhitespace;
-  generation.settings.matchFullLines = settings.checker.matchFullLines;
-  generation.settings.enableVarScope = settings.checker.enableVarScope;
+  generation.settings.checker = settings.checker;
   return readGeneratorOptions(chosen, generation, errs);
 }
 
@@ -380,19 +378,21 @@ int runUpdate(int argc, char **argv) {
 
   const CheckOptions options = settings.checkOptions();
   StreamDiagnosticSink reports(errs);
-  CheckEngine engine(options, reports);
-  if (ErrorValue rejected = engine.verifyPrefixes()) {
+  // The run is only asked for what the checker makes of the options: the
+  // prefixes checked, their expression and the output prepared; the proof
+  // runs the check itself.
+  CheckRun run(options, reports);
+  if (ErrorValue rejected = run.checkPrefixes()) {
     dropError(std::move(rejected));
     return statusUsageError;
   }
-  CompiledRegex prefixMatcher = engine.buildPrefixMatcher();
 
   // The test file is locked and read first: it may record the generator
   // options to use.
   OpenedTestFile opened;
   if (!settings.print && !openTestFile(settings, opened, errs))
     return statusUsageError;
-  TestFile layout(opened.text(), prefixMatcher, engine.options(), settings.checkPrefix);
+  TestFile layout(opened.text(), run.prefixMatcher(), run.options(), settings.checkPrefix);
 
   NewDirectives fresh;
   Generation generation;
@@ -408,7 +408,7 @@ int runUpdate(int argc, char **argv) {
   }
   fresh.outputName = output.buffer->bufferName();
   fresh.emptyOutput = output.buffer->bufferSize() == 0;
-  fresh.preparedOutput = engine.prepareText(*output.buffer);
+  fresh.preparedOutput = run.prepare(*output.buffer);
   if (int status = generateBlocks(settings, generation, fresh, errs); status != statusDone)
     return status;
   fresh.leader = commentLeader(settings);
