@@ -276,6 +276,23 @@ std::string reportLine(TextRef fileName, unsigned before, const RewrittenFile &r
 }
 
 
+/// Whether `checkText`, named `checkName`, passes on the prepared output;
+/// when it does not, what the checker reported goes to `errs`.
+bool provesOutput(const CheckOptions &options, TextRef checkText, TextRef checkName,
+                  const NewDirectives &fresh, OutputStream &errs) {
+  ProofResult proof = proveCheck(options, {.checkText = checkText,
+                                           .checkName = checkName,
+                                           .checkForm = TextForm::RawWithNul,
+                                           .input = fresh.preparedOutput,
+                                           .inputName = fresh.outputName,
+                                           .inputForm = TextForm::Prepared});
+  if (!proof.passed) {
+    StreamDiagnosticSink reports(errs);
+    proof.reports.replay(reports);
+  }
+  return proof.passed;
+}
+
 /// --print: the directives on standard output once they pass.
 int printDirectives(const NewDirectives &fresh, const CheckOptions &options,
                     OutputStream &errs) {
@@ -291,15 +308,7 @@ int printDirectives(const NewDirectives &fresh, const CheckOptions &options,
       text += directive;
       text += '\n';
     }
-  ProofResult proof = proveCheck(options, {.checkText = text,
-                                           .checkName = "<directives>",
-                                           .checkForm = TextForm::RawWithNul,
-                                           .input = fresh.preparedOutput,
-                                           .inputName = fresh.outputName,
-                                           .inputForm = TextForm::Prepared});
-  if (!proof.passed) {
-    StreamDiagnosticSink reports(errs);
-    proof.reports.replay(reports);
+  if (!provesOutput(options, text, "<directives>", fresh, errs)) {
     errs << "ostrel-update: these directives would not pass; nothing printed\n";
     return statusWouldFail;
   }
@@ -328,15 +337,7 @@ int updateTestFile(const UpdateSettings &settings, const OpenedTestFile &opened,
   std::string emptyNote =
       fresh.emptyOutput ? " (empty output: the check is that it stays empty)" : "";
 
-  ProofResult proof = proveCheck(options, {.checkText = rewritten.text,
-                                           .checkName = testName,
-                                           .checkForm = TextForm::RawWithNul,
-                                           .input = fresh.preparedOutput,
-                                           .inputName = fresh.outputName,
-                                           .inputForm = TextForm::Prepared});
-  if (!proof.passed) {
-    StreamDiagnosticSink reports(errs);
-    proof.reports.replay(reports);
+  if (!provesOutput(options, rewritten.text, testName, fresh, errs)) {
     report("the new directives would not pass; nothing written");
     return statusWouldFail;
   }
