@@ -12,16 +12,11 @@ int main(int argc, char **argv) {
   // descriptor: the report would be written into them.
   if (fcntl(STDERR_FILENO, F_GETFD) < 0)
     open("/dev/null", O_WRONLY);
-  int status;
-  {
-    ProcessSupport processSupport(argc, argv);
-    status = runUpdate(argc, argv);
+  return runProgram(argc, argv, [](int count, char **arguments) {
+    int status = runUpdate(count, arguments);
     // The status says what happened to the test file: a report stream that
     // cannot be written does not change it.
     (void)static_cast<FileOutputStream &>(standardError()).takeError();
-    // Flush while the broken-pipe handling is still in place; a write error
-    // stays recorded and is reported when the stream is destroyed at exit.
-    standardOutput().flush();
-  }
-  return status;
+    return status;
+  });
 }

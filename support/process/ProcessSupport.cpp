@@ -141,4 +141,11 @@ ProcessSupport::~ProcessSupport() {
   savedArgv = nullptr;
 }
 
+int runProgram(int argc, char **argv, int (*run)(int argc, char **argv)) {
+  ProcessSupport processSupport(argc, argv);
+  int status = run(argc, argv);
+  standardOutput().flush();
+  return status;
+}
+
 } // namespace ostrel

@@ -40,6 +40,12 @@ private:
   std::new_handler previousNewHandler;
 };
 
+/// A program's main: runs `run` with the handlers installed and flushes
+/// standard output while the broken-pipe handling is still in place (a write
+/// error stays recorded and is reported when the stream is destroyed at
+/// exit); answers run's status.
+int runProgram(int argc, char **argv, int (*run)(int argc, char **argv));
+
 } // namespace ostrel
 
 #endif
