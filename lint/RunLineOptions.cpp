@@ -24,8 +24,7 @@ bool namesOstrel(TextRef word) {
                                          (word.front() == '(' && word.back() == ')'));
     return (enclosed ? word.substr(1, word.size() - 2) : word) == "ostrel";
   }
-  size_t slash = word.rfind('/');
-  return word.substr(slash == TextRef::npos ? 0 : slash + 1) == "ostrel";
+  return wordNamesProgram(word, "ostrel");
 }
 
 void addPrefixes(TextRef values, bool commaSeparated, std::vector<std::string> &prefixes) {

@@ -98,11 +98,6 @@ std::vector<Operator> topLevelOperators(TextRef line) {
   return found;
 }
 
-bool namesOstrel(TextRef word) {
-  size_t slash = word.rfind('/');
-  return word.substr(slash == TextRef::npos ? 0 : slash + 1) == "ostrel";
-}
-
 struct CheckerOption {
   TextRef name;
   /// Takes a value (as "=value" or as the next word).
@@ -207,7 +202,7 @@ UpdateCommand readUpdateCommand(TextRef runLine) {
   size_t checkStart = lastPipe ? lastPipe->at + lastPipe->length : pipelineStart;
   TextRef check = trim(runLine.substr(checkStart));
   std::vector<std::string> words = tokenizeCommandText(check);
-  if (words.empty() || !namesOstrel(words[0])) {
+  if (words.empty() || !wordNamesProgram(words[0], "ostrel")) {
     command.refusal = "the failing RUN line does not end in a command named ostrel";
     return command;
   }

@@ -40,6 +40,11 @@ bool isCommandSpace(char c) {
 
 const std::vector<std::string> &parsedArguments() { return argumentStore(); }
 
+bool wordNamesProgram(TextRef word, TextRef program) {
+  size_t slash = word.rfind('/');
+  return word.substr(slash == TextRef::npos ? 0 : slash + 1) == program;
+}
+
 std::vector<std::string> tokenizeCommandText(TextRef text) {
   std::vector<std::string> result;
   std::string token;

@@ -28,6 +28,10 @@ bool parseCommandLine(int argc, const char *const *argv, TextRef overview = {},
 /// double quotes and backslash escapes.
 std::vector<std::string> tokenizeCommandText(TextRef text);
 
+/// True when the command word `word` starts `program`: the name alone or a
+/// path ending in "/" and the name.
+bool wordNamesProgram(TextRef word, TextRef program);
+
 /// Bounds on what response files may produce: far more than any real command
 /// line needs, and an end to files that name each other again and again.
 struct ArgumentFileLimits {

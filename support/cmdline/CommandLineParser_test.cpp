@@ -337,6 +337,19 @@ TEST(NearestOptionName, UsesLeftPartOnlyWhenAValueIsPermitted) {
   EXPECT_EQ(nearestOptionName(topLevelScope(), ""), "");
 }
 
+TEST(WordNamesProgram, NameAloneOrAtTheEndOfAPath) {
+  struct Case {
+    TextRef word;
+    bool names;
+  } cases[] = {
+      {"ostrel", true},      {"./build/ostrel", true}, {"/usr/bin/ostrel", true},
+      {"ostrel-lint", false}, {"myostrel", false},      {"ostrel/", false},
+      {"", false},
+  };
+  for (const Case &c : cases)
+    EXPECT_EQ(wordNamesProgram(c.word, "ostrel"), c.names) << c.word;
+}
+
 } // namespace
 
 } // namespace ostrel
